@@ -1,0 +1,90 @@
+#include "runtime/core/startup.h"
+
+#include <cstdio>
+#include <string>
+
+#include "runtime/core/opengl_rainbows.h"
+#include "runtime/core/pacing.h"
+#include "runtime/core/program_end.h"
+#include "runtime/core/runtime_state.h"
+#include "runtime/core/window.h"
+#include "runtime/gfx2d/render_state.h"
+#include "runtime/platform/system.h"
+#include "runtime/platform/window.h"
+
+namespace quillon {
+
+RuntimeState runtimeState;
+
+namespace {
+
+// The program's directory: the path cut at its last separator, the separator removed.
+std::string ProgramDirectory(const std::string& programPath) {
+  size_t cut = programPath.find_last_of("/\\");
+  return cut == std::string::npos ? programPath : programPath.substr(0, cut);
+}
+
+void ResetFrameTimes() {
+  double now = NowMilliseconds();
+  runtimeState.frameStart = now;
+  runtimeState.previousFrameStart = now;
+  runtimeState.startTime = now;
+}
+
+}  // namespace
+
+double StartRuntime(const char* title) {
+  RuntimeState& rs = runtimeState;
+  // The log is cleared before the window exists, so the driver line it writes is kept.
+  ResetErrorLog();
+  rs.autoPause = 1;
+  rs.graphics = new OpenGLRainbows();
+  if (!CreateGameWindow(*rs.graphics, nullptr, rs.screenWidth, rs.screenHeight, 0, rs.frameRate,
+                        rs.sampleCount)) {
+    return 0;
+  }
+  rs.window = rs.graphics->window;
+  platform::SetWindowCaption(rs.window, title);
+  rs.projectTitle = title;
+
+  if (rs.fullscreen == 1) {
+    EnterFullscreen(*rs.graphics);
+  } else {
+    EnterWindowed(*rs.graphics);
+  }
+  rs.currentFont = 0;
+
+  std::string programPath = platform::ProgramPath();
+  platform::ChangeDirectory(ProgramDirectory(programPath));
+
+  ResetFrameTimes();
+  PresentFrame(*rs.graphics);
+  Reset2DState(0, 0, 0, 0);
+  ShowScreen();
+
+  rs.paused = 0;
+  ResetFrameTimes();
+  std::puts("Init OK");
+  std::fflush(stdout);
+  return 1;
+}
+
+void EndFailedStartup() {
+  std::fprintf(stderr, "The game window could not be created: %s\n", platform::LastError());
+  if (runtimeState.graphics != nullptr) {
+    delete runtimeState.graphics;
+    runtimeState.graphics = nullptr;
+  }
+  platform::ExitProcess(2);
+}
+
+void KeepCommandLine(int argc, char** argv) {
+  StringValue line;
+  for (int i = 1; i < argc; ++i) {
+    if (i > 1) line += " ";
+    line += argv[i];
+  }
+  runtimeState.commandLine = line;
+}
+
+}  // namespace quillon

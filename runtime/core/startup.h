@@ -1,0 +1,17 @@
+// Process start-up: the runtime state, the window and every subsystem object.
+#pragma once
+
+namespace quillon {
+
+// Runs start-up with the settings the entry point wrote into runtimeState; 1 on success, 0 when
+// no window could be created.
+double StartRuntime(const char* title);
+
+// The entry point's answer to a failed start-up: says why on standard error and ends the process
+// with a non-zero status.
+[[noreturn]] void EndFailedStartup();
+
+// The command line as one text: the arguments after the program name, joined by blanks.
+void KeepCommandLine(int argc, char** argv);
+
+}  // namespace quillon

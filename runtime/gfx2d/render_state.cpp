@@ -1,0 +1,81 @@
+#include "runtime/gfx2d/render_state.h"
+
+#include <GL/gl.h>
+
+#include <algorithm>
+
+#include "runtime/core/opengl_rainbows.h"
+#include "runtime/core/runtime_state.h"
+
+namespace quillon {
+
+void Reset2DState(int x, int y, int width, int height) {
+  OpenGLRainbows* device = runtimeState.graphics;
+  if (device == nullptr || device->window == nullptr) return;
+  if (width <= 0 || height <= 0) {
+    width = device->width;
+    height = device->height;
+  }
+  device->viewportX = x;
+  device->viewportY = y;
+  device->viewportWidth = width;
+  device->viewportHeight = height;
+  glViewport(x, device->height - height - y, width, height);
+
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glOrtho(0, width, -height, 0, -1, 1);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+
+  glEnable(GL_TEXTURE_2D);
+  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+  glDisable(GL_DEPTH_TEST);
+  glEnable(GL_CULL_FACE);
+  glFrontFace(GL_CCW);
+  glEnable(GL_ALPHA_TEST);
+  glAlphaFunc(GL_GREATER, 0.15f);
+
+  glColor4f(1, 1, 1, 1);
+  glClearColor(0, 0, 0, 1);
+  glShadeModel(GL_FLAT);
+
+  for (GLenum cap : {GL_DITHER, GL_FOG, GL_LINE_SMOOTH, GL_POINT_SMOOTH, GL_POLYGON_SMOOTH,
+                     GL_STENCIL_TEST, GL_POLYGON_OFFSET_POINT, GL_COLOR_MATERIAL, GL_AUTO_NORMAL,
+                     GL_NORMALIZE, GL_LIGHTING}) {
+    glDisable(cap);
+  }
+  glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_FASTEST);
+  glHint(GL_POLYGON_SMOOTH_HINT, GL_FASTEST);
+}
+
+void SetAlphaMode(double mode) {
+  OpenGLRainbows* device = runtimeState.graphics;
+  if (device == nullptr) return;
+  float& alpha = device->textures.globalAlpha;
+  glEnable(GL_BLEND);
+  if (mode == 0) {
+    glDisable(GL_BLEND);
+    alpha = 1.0f;
+  } else if (mode < 0) {
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    alpha = static_cast<float>(std::min(-mode, 1.0));
+  } else {
+    glBlendFunc(GL_ONE, GL_ONE);
+    alpha = static_cast<float>(std::min(mode, 1.0));
+  }
+  glColor4f(alpha, alpha, alpha, alpha);
+}
+
+void SetViewport(double x, double y, double width, double height) {
+  Reset2DState(static_cast<int>(x), static_cast<int>(y), static_cast<int>(width),
+               static_cast<int>(height));
+}
+
+void GetScreenSize(double& width, double& height) {
+  OpenGLRainbows* device = runtimeState.graphics;
+  width = device ? device->width : 0;
+  height = device ? device->height : 0;
+}
+
+}  // namespace quillon

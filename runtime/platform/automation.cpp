@@ -1,0 +1,43 @@
+#include "runtime/platform/automation.h"
+
+#include <cstdlib>
+
+namespace quillon::platform {
+
+namespace {
+
+Automation ReadAutomation() {
+  Automation a;
+  auto text = [](const char* name) {
+    const char* v = std::getenv(name);
+    return std::string(v ? v : "");
+  };
+  auto number = [](const char* name) {
+    const char* v = std::getenv(name);
+    return v ? std::strtol(v, nullptr, 10) : 0L;
+  };
+  a.frames = number("QUILLON_FRAMES");
+  a.screenshot = text("QUILLON_SCREENSHOT");
+  a.screenshotEvery = number("QUILLON_SCREENSHOT_EVERY");
+  a.frameLog = text("QUILLON_FRAME_LOG");
+  a.noDialogs = text("QUILLON_NO_DIALOGS") == "1";
+  a.inputScript = text("QUILLON_INPUT");
+  const char* seed = std::getenv("QUILLON_SEED");
+  if (seed != nullptr && seed[0] != '\0') {
+    a.hasSeed = true;
+    a.seed = std::strtoul(seed, nullptr, 10);
+  }
+  return a;
+}
+
+Automation& Current() {
+  static Automation a = ReadAutomation();
+  return a;
+}
+
+}  // namespace
+
+const Automation& GetAutomation() { return Current(); }
+void ReloadAutomation() { Current() = ReadAutomation(); }
+
+}  // namespace quillon::platform

@@ -1,0 +1,15 @@
+// Time sources for the runtime clock.
+#pragma once
+
+#include <cstdint>
+
+namespace quillon::platform {
+
+// Ticks per second of the high-resolution counter; 0 when there is none.
+double CounterFrequency();
+uint64_t CounterValue();
+// Milliseconds since the timer started, wrapping at 32 bits.
+uint32_t TickMilliseconds();
+void SleepMilliseconds(int ms);
+
+}  // namespace quillon::platform

@@ -1,0 +1,10 @@
+// Everything a program written for the runtime may call.
+#pragma once
+
+#include "runtime/core/pacing.h"
+#include "runtime/core/program_end.h"
+#include "runtime/core/runtime_state.h"
+#include "runtime/core/startup.h"
+#include "runtime/core/window.h"
+#include "runtime/gfx2d/render_state.h"
+#include "runtime/values/string_value.h"
