@@ -1,0 +1,46 @@
+#include "support/gl_runtime.h"
+
+#include <GL/gl.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "runtime/platform/automation.h"
+#include "runtime/quillon.h"
+
+namespace quillon::testing {
+
+void StartTestRuntime(int width, int height) {
+  static bool started = false;
+  if (started) return;
+  started = true;
+  setenv("QUILLON_NO_DIALOGS", "1", 1);
+  platform::ReloadAutomation();
+  runtimeState.screenWidth = width;
+  runtimeState.screenHeight = height;
+  runtimeState.frameRate = 60;
+  runtimeState.debugMode = 0;
+  ASSERT_EQ(StartRuntime("QuillonTest"), 1.0) << "no window: is DISPLAY set (Xvfb)?";
+}
+
+Rgba ReadPixel(int x, int y) {
+  uint8_t p[4] = {0, 0, 0, 0};
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glReadBuffer(GL_BACK);
+  glReadPixels(x, runtimeState.graphics->height - 1 - y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, p);
+  return {p[0], p[1], p[2], p[3]};
+}
+
+void ClearScreen() {
+  glClearColor(0, 0, 0, 1);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+}
+
+std::string MakeTempDir(const char* tag) {
+  std::string pattern = std::filesystem::temp_directory_path().string() + "/quillon-" + tag + "-XXXXXX";
+  char* made = mkdtemp(pattern.data());
+  return made ? std::string(made) : std::string();
+}
+
+}  // namespace quillon::testing
