@@ -102,9 +102,10 @@ void SetFrameRate(double framesPerSecond) {
 
 double ElapsedMilliseconds() { return NowMilliseconds() - runtimeState.startTime; }
 
+// Never below 1 ms: games divide by it, and right after start-up the two times nearly coincide.
 double LastFrameTime() {
   double d = NowMilliseconds() - runtimeState.previousFrameStart;
-  return d > 0 ? d : 1;
+  return d >= 1 ? d : 1;
 }
 
 long ShowScreenCount() { return showScreenCount; }

@@ -9,6 +9,7 @@
 #include "runtime/core/runtime_state.h"
 #include "runtime/core/window.h"
 #include "runtime/gfx2d/render_state.h"
+#include "runtime/platform/automation.h"
 #include "runtime/platform/system.h"
 #include "runtime/platform/window.h"
 
@@ -35,6 +36,7 @@ void ResetFrameTimes() {
 
 double StartRuntime(const char* title) {
   RuntimeState& rs = runtimeState;
+  platform::GetAutomation();  // read before the working directory changes
   // The log is cleared before the window exists, so the driver line it writes is kept.
   ResetErrorLog();
   rs.autoPause = 1;

@@ -1,10 +1,21 @@
 #include "runtime/platform/automation.h"
 
+#include <unistd.h>
+
 #include <cstdlib>
 
 namespace quillon::platform {
 
 namespace {
+
+// Start-up moves into the program's directory; paths given relative to where the program was
+// started must still mean that place.
+std::string Absolute(const std::string& path) {
+  if (path.empty() || path[0] == '/') return path;
+  char cwd[4096];
+  if (getcwd(cwd, sizeof cwd) == nullptr) return path;
+  return std::string(cwd) + "/" + path;
+}
 
 Automation ReadAutomation() {
   Automation a;
@@ -17,11 +28,11 @@ Automation ReadAutomation() {
     return v ? std::strtol(v, nullptr, 10) : 0L;
   };
   a.frames = number("QUILLON_FRAMES");
-  a.screenshot = text("QUILLON_SCREENSHOT");
+  a.screenshot = Absolute(text("QUILLON_SCREENSHOT"));
   a.screenshotEvery = number("QUILLON_SCREENSHOT_EVERY");
-  a.frameLog = text("QUILLON_FRAME_LOG");
+  a.frameLog = Absolute(text("QUILLON_FRAME_LOG"));
   a.noDialogs = text("QUILLON_NO_DIALOGS") == "1";
-  a.inputScript = text("QUILLON_INPUT");
+  a.inputScript = Absolute(text("QUILLON_INPUT"));
   const char* seed = std::getenv("QUILLON_SEED");
   if (seed != nullptr && seed[0] != '\0') {
     a.hasSeed = true;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 namespace quillon::platform {
 
@@ -29,6 +30,7 @@ uint32_t WindowId(Window* window);
 uint64_t NativeWindowId(Window* window);
 
 void SetWindowCaption(Window* window, const char* text);  // 8-bit code-page text
+std::string WindowCaption(Window* window);                 // as the desktop shows it (UTF-8)
 void GetClientSize(Window* window, int& width, int& height);
 bool GetWindowPosition(Window* window, int& x, int& y);
 void SetWindowPosition(Window* window, int x, int y);

@@ -74,6 +74,10 @@ void SetWindowCaption(Window* window, const char* text) {
   if (window != nullptr) SDL_SetWindowTitle(Sdl(window), Cp1252ToUtf8(text).c_str());
 }
 
+std::string WindowCaption(Window* window) {
+  return window ? std::string(SDL_GetWindowTitle(Sdl(window))) : std::string();
+}
+
 void GetClientSize(Window* window, int& width, int& height) {
   width = height = 0;
   if (window != nullptr) SDL_GetWindowSize(Sdl(window), &width, &height);

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "runtime/core/opengl_rainbows.h"
 #include "runtime/platform/automation.h"
 #include "runtime/quillon.h"
 
@@ -38,7 +39,9 @@ void ClearScreen() {
 }
 
 std::string MakeTempDir(const char* tag) {
-  std::string pattern = std::filesystem::temp_directory_path().string() + "/quillon-" + tag + "-XXXXXX";
+  // Taken once: tests point TMPDIR at their own directories, some of them missing on purpose.
+  static const std::string base = std::filesystem::temp_directory_path().string();
+  std::string pattern = base + "/quillon-" + tag + "-XXXXXX";
   char* made = mkdtemp(pattern.data());
   return made ? std::string(made) : std::string();
 }
