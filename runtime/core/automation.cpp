@@ -86,6 +86,7 @@ void LogPresentedFrame(double swapReturned, double gridPoint, double released) {
   }
   std::fprintf(frameLog, "%ld %.4f %.4f %.4f %.4f\n", presentedFrames, runtimeState.frameStart,
                swapReturned, gridPoint, released);
+  std::fflush(frameLog);  // readable while the program runs, and kept if it dies
 }
 
 bool AutomationFrameLimitReached(long showScreenCount) {
