@@ -7,4 +7,7 @@
 #include "runtime/core/startup.h"
 #include "runtime/core/window.h"
 #include "runtime/gfx2d/render_state.h"
+#include "runtime/input/keyboard.h"
+#include "runtime/input/mouse.h"
+#include "runtime/input/waiting.h"
 #include "runtime/values/string_value.h"

@@ -8,6 +8,7 @@
 #include "runtime/core/runtime_state.h"
 #include "runtime/core/window.h"
 #include "runtime/gfx2d/render_state.h"
+#include "runtime/input/keyboard.h"
 #include "runtime/platform/clock.h"
 #include "runtime/platform/events.h"
 #include "runtime/platform/window.h"
@@ -77,6 +78,13 @@ void ShowScreen() {
   while (rs.paused == 1) {
     PumpMessages();
     platform::SleepMilliseconds(100);
+  }
+
+  BeginInputFrame();
+  if (EndKeysDown()) {
+    rs.errorCode = 0;
+    rs.errorLine = rs.currentLine;
+    EndProgram();
   }
 
   OpenGLRainbows* device = rs.graphics;

@@ -7,7 +7,10 @@
 #include "runtime/core/automation.h"
 #include "runtime/core/opengl_rainbows.h"
 #include "runtime/core/runtime_state.h"
+#include "runtime/input/input_state.h"
+#include "runtime/input/keyboard.h"
 #include "runtime/platform/system.h"
+#include "runtime/platform/window.h"
 
 namespace quillon {
 
@@ -82,6 +85,11 @@ void EndProgram() {
     runtimeState.graphics = nullptr;
     runtimeState.window = nullptr;
   }
+  if (runtimeState.input != nullptr) {
+    CloseInput();
+    delete runtimeState.input;
+    runtimeState.input = nullptr;
+  }
   platform::ExitProcess(ExitStatus());
 }
 
@@ -89,8 +97,12 @@ void DebugBreakpoint(int32_t number) {
   if (!platform::DebuggerAttached()) return;
   char text[32];
   std::snprintf(text, sizeof text, "BP%x", static_cast<uint32_t>(number));
+  platform::HideWindow(runtimeState.window);
   platform::DebuggerOutput(text);
+  platform::ShowWindow(runtimeState.window);
+  platform::RaiseWindow(runtimeState.window);
   runtimeState.paused = 0;
+  BeginInputFrame();
 }
 
 }  // namespace quillon

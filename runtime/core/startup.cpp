@@ -9,6 +9,7 @@
 #include "runtime/core/runtime_state.h"
 #include "runtime/core/window.h"
 #include "runtime/gfx2d/render_state.h"
+#include "runtime/input/input_state.h"
 #include "runtime/platform/automation.h"
 #include "runtime/platform/system.h"
 #include "runtime/platform/window.h"
@@ -49,11 +50,14 @@ double StartRuntime(const char* title) {
   platform::SetWindowCaption(rs.window, title);
   rs.projectTitle = title;
 
+  rs.input = new InputState();
+
   if (rs.fullscreen == 1) {
     EnterFullscreen(*rs.graphics);
   } else {
     EnterWindowed(*rs.graphics);
   }
+  OpenInput(*rs.input, rs.window, rs.exclusiveMouse != 0);
   rs.currentFont = 0;
 
   std::string programPath = platform::ProgramPath();

@@ -10,6 +10,7 @@
 #include "runtime/core/program_end.h"
 #include "runtime/core/runtime_state.h"
 #include "runtime/gfx2d/render_state.h"
+#include "runtime/input/input_state.h"
 #include "runtime/platform/system.h"
 #include "runtime/platform/window.h"
 
@@ -226,6 +227,7 @@ void SetScreen(double width, double height, double fullscreen) {
   } else {
     EnterWindowed(*device);
   }
+  if (runtimeState.input != nullptr) runtimeState.input->window = runtimeState.window;
   for (int i = 0; i < 5; ++i) ShowScreen();
 }
 

@@ -1,4 +1,5 @@
 // The real window under Xvfb: size, caption, display modes, pause on focus loss.
+#include <GL/gl.h>
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -209,6 +210,33 @@ TEST(GameWindow, ShowScreenPacesAndAllocatesNothing) {
   // Thirty frames move the grid by thirty intervals at least (more if a frame was missed).
   EXPECT_GE(runtimeState.graphics->nextFrameTime - gridBefore, 30 * (1000.0 / 60) - 1e-6);
   EXPECT_GE(runtimeState.frameStart, runtimeState.previousFrameStart);
+}
+
+// The format search halves the count: 6 is not offered under Xvfb, 3 is.
+TEST(GameWindowDeathTest, MultisampleSearchHalvesTheCount) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        runtimeState.sampleCount = 6;
+        testing::StartTestRuntime(320, 200);
+        GLint samples = 0;
+        glGetIntegerv(GL_SAMPLES, &samples);
+        std::exit(samples >= 3 ? runtimeState.graphics->sampleCount : 100 + samples);
+      },
+      ::testing::ExitedWithCode(3), "");
+}
+
+TEST(GameWindowDeathTest, NoMultisampleFormatLeavesTheNormalOne) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        runtimeState.sampleCount = 0;
+        testing::StartTestRuntime(320, 200);
+        GLint samples = -1;
+        glGetIntegerv(GL_SAMPLES, &samples);
+        std::exit(runtimeState.graphics->sampleCount == 0 && samples == 0 ? 42 : 1);
+      },
+      ::testing::ExitedWithCode(42), "");
 }
 
 TEST(GameWindow, ClearedFrameAfterShowScreen) {

@@ -8,6 +8,8 @@
 
 #include "runtime/core/opengl_rainbows.h"
 #include "runtime/platform/automation.h"
+#include "runtime/platform/clock.h"
+#include "runtime/platform/window.h"
 #include "runtime/quillon.h"
 
 namespace quillon::testing {
@@ -36,6 +38,33 @@ Rgba ReadPixel(int x, int y) {
 void ClearScreen() {
   glClearColor(0, 0, 0, 1);
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+}
+
+bool Xdotool(const std::string& arguments) {
+  std::string command = "xdotool " + arguments + " >/dev/null 2>&1";
+  return std::system(command.c_str()) == 0;
+}
+
+bool KeyEvents(const char* action, const std::string& keyNames) {
+  std::string command = "xte";
+  size_t start = 0;
+  while (start < keyNames.size()) {
+    size_t end = keyNames.find(' ', start);
+    if (end == std::string::npos) end = keyNames.size();
+    if (end > start) command += std::string(" 'key") + action + " " + keyNames.substr(start, end - start) + "'";
+    start = end + 1;
+  }
+  return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+void FocusGameWindow() {
+  uint64_t id = platform::NativeWindowId(runtimeState.window);
+  ASSERT_TRUE(Xdotool("windowfocus --sync " + std::to_string(id)));
+  for (int i = 0; i < 200 && !platform::WindowHasFocus(runtimeState.window); ++i) {
+    PumpMessages();
+    platform::SleepMilliseconds(5);
+  }
+  PumpMessages();
 }
 
 std::string MakeTempDir(const char* tag) {

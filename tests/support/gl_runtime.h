@@ -20,6 +20,14 @@ Rgba ReadPixel(int x, int y);
 // Clears the back buffer to opaque black.
 void ClearScreen();
 
+// Runs xdotool with the given arguments against the test display; true on success.
+bool Xdotool(const std::string& arguments);
+// Presses (down) or releases (up) keys by their X names, one after the other, as a keyboard
+// would: no modifier is added on the way.
+bool KeyEvents(const char* action, const std::string& keyNames);
+// Gives the keyboard focus to the game window and waits until the runtime has seen it.
+void FocusGameWindow();
+
 // A fresh empty directory under the system temporary directory.
 std::string MakeTempDir(const char* tag);
 

@@ -1,0 +1,164 @@
+#include "runtime/input/input_script.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <vector>
+
+#include "runtime/platform/automation.h"
+#include "runtime/platform/input.h"
+#include "runtime/platform/system.h"
+
+namespace quillon {
+
+namespace {
+
+enum class ScriptEventKind { Key, Button, Mouse, Wheel };
+
+struct ScriptEvent {
+  long frame = 0;
+  ScriptEventKind kind = ScriptEventKind::Key;
+  int code = 0;  // scan code, button number or wheel steps
+  bool down = false;
+  int x = 0, y = 0;
+};
+
+struct Script {
+  bool active = false;
+  std::vector<ScriptEvent> events;  // in frame order
+  size_t applied = 0;               // events already folded into the state below
+  long frame = -1;
+  uint8_t keys[256] = {};
+  ScriptedMouse mouse;
+};
+
+Script script;
+
+bool ParseDown(const std::string& word, bool& down) {
+  if (word == "down") return down = true, true;
+  if (word == "up") return down = false, true;
+  return false;
+}
+
+int ParseKeyCode(const std::string& word) {
+  char* end = nullptr;
+  long number = std::strtol(word.c_str(), &end, 10);
+  if (end != word.c_str() && *end == '\0') return number >= 0 && number <= 255 ? int(number) : -1;
+  return platform::ScanCodeOfKeyName(word.c_str());
+}
+
+int ParseButton(const std::string& word) {
+  if (word == "1" || word == "left") return 1;
+  if (word == "2" || word == "right") return 2;
+  if (word == "3" || word == "middle") return 3;
+  return -1;
+}
+
+bool ParseLine(const std::string& line, ScriptEvent& event, bool& empty) {
+  std::string content = line.substr(0, line.find('#'));
+  empty = content.find_first_not_of(" \t\r") == std::string::npos;
+  if (empty) return true;
+  std::istringstream in(content);
+  std::string kind, a, b;
+  if (!(in >> event.frame >> kind) || event.frame < 0) return false;
+  if (kind == "key" || kind == "button") {
+    if (!(in >> a >> b) || !ParseDown(b, event.down)) return false;
+    event.kind = kind == "key" ? ScriptEventKind::Key : ScriptEventKind::Button;
+    event.code = kind == "key" ? ParseKeyCode(a) : ParseButton(a);
+    return event.code >= 0;
+  }
+  if (kind == "mouse") {
+    event.kind = ScriptEventKind::Mouse;
+    return static_cast<bool>(in >> event.x >> event.y);
+  }
+  if (kind == "wheel") {
+    event.kind = ScriptEventKind::Wheel;
+    return static_cast<bool>(in >> event.code);
+  }
+  return false;
+}
+
+void Apply(const ScriptEvent& e) {
+  switch (e.kind) {
+    case ScriptEventKind::Key: script.keys[e.code] = e.down ? 0x80 : 0; break;
+    case ScriptEventKind::Button:
+      (e.code == 1 ? script.mouse.left : e.code == 2 ? script.mouse.right : script.mouse.middle) =
+          e.down;
+      break;
+    case ScriptEventKind::Mouse:
+      script.mouse.x = e.x;
+      script.mouse.y = e.y;
+      break;
+    case ScriptEventKind::Wheel: script.mouse.wheel += e.code; break;
+  }
+}
+
+// Frames only move forward in a run; a step back (a test reusing the script) starts over.
+void AdvanceTo(long frame) {
+  if (frame == script.frame) return;
+  if (frame < script.frame) {
+    script.applied = 0;
+    std::fill(std::begin(script.keys), std::end(script.keys), 0);
+    script.mouse = ScriptedMouse();
+  }
+  script.mouse.wheel = 0;  // wheel steps belong to their own frame
+  while (script.applied < script.events.size() && script.events[script.applied].frame <= frame) {
+    const ScriptEvent& e = script.events[script.applied++];
+    if (e.kind != ScriptEventKind::Wheel || e.frame == frame) Apply(e);
+  }
+  script.frame = frame;
+}
+
+}  // namespace
+
+bool LoadInputScript(const std::string& text, std::string* error) {
+  std::vector<ScriptEvent> events;
+  std::istringstream in(text);
+  std::string line;
+  for (int number = 1; std::getline(in, line); ++number) {
+    ScriptEvent event;
+    bool empty = false;
+    if (!ParseLine(line, event, empty)) {
+      if (error) *error = "line " + std::to_string(number) + ": " + line;
+      return false;
+    }
+    if (!empty) events.push_back(event);
+  }
+  std::stable_sort(events.begin(), events.end(),
+                   [](const ScriptEvent& a, const ScriptEvent& b) { return a.frame < b.frame; });
+  script = Script();
+  script.events = std::move(events);
+  script.active = true;
+  return true;
+}
+
+void LoadInputScriptFromAutomation() {
+  const std::string& path = platform::GetAutomation().inputScript;
+  if (path.empty()) return;
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream text;
+  text << in.rdbuf();
+  std::string error = in ? "" : "cannot read the file";
+  if (!in || !LoadInputScript(text.str(), &error)) {
+    std::fprintf(stderr, "QUILLON_INPUT %s: %s\n", path.c_str(), error.c_str());
+    platform::ExitProcess(2);
+  }
+}
+
+void ClearInputScript() { script = Script(); }
+
+bool InputScriptActive() { return script.active; }
+
+void ScriptedKeyboard(long frame, uint8_t keyState[256]) {
+  AdvanceTo(frame);
+  std::copy(std::begin(script.keys), std::end(script.keys), keyState);
+}
+
+ScriptedMouse ScriptedPointer(long frame) {
+  AdvanceTo(frame);
+  return script.mouse;
+}
+
+}  // namespace quillon

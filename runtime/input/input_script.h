@@ -1,0 +1,32 @@
+// Scripted keyboard and mouse: frame-numbered events whose state replaces the devices for the
+// whole run. Lines:
+//   FRAME key CODE down|up        CODE: scan code or key name (space, up, control_r, a, ...)
+//   FRAME button 1|2|3 down|up    1 left, 2 right, 3 middle (or the words)
+//   FRAME mouse X Y               pointer position in client pixels
+//   FRAME wheel STEPS             wheel steps (positive away from the user)
+// An event of frame n holds from the n-th ShowScreen on; '#' starts a comment.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace quillon {
+
+// Replaces the devices with the script; false (and a reason) when a line cannot be read.
+bool LoadInputScript(const std::string& text, std::string* error = nullptr);
+// Reads the file named by QUILLON_INPUT, if any; a bad script ends the program with a message.
+void LoadInputScriptFromAutomation();
+void ClearInputScript();
+bool InputScriptActive();
+
+struct ScriptedMouse {
+  int x = 0, y = 0;
+  bool left = false, right = false, middle = false;
+  int wheel = 0;  // steps of this frame
+};
+
+// State of the script at the given frame number.
+void ScriptedKeyboard(long frame, uint8_t keyState[256]);
+ScriptedMouse ScriptedPointer(long frame);
+
+}  // namespace quillon

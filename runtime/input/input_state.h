@@ -1,0 +1,47 @@
+// The input layer's one record: keyboard snapshot, mouse sample and devices.
+#pragma once
+
+#include <cstdint>
+
+namespace quillon {
+
+namespace platform {
+struct Window;
+}
+
+struct MouseSample {
+  int16_t left = 0, right = 0, middle = 0;
+  int16_t dx = 0, dy = 0, wheel = 0;
+};
+
+struct InputState {
+  int32_t mouseX = 100;
+  int32_t mouseY = 100;
+  bool directInput = false;     // the device layer answered
+  bool keyboardDevice = false;  // scan-code keyboard present
+  bool mouseDevice = false;     // exclusive mouse opened
+  uint8_t keyState[256] = {};
+  platform::Window* window = nullptr;
+  uint8_t systemPointer = 0;
+  int32_t mouseCooperation = 5;
+  int32_t joystickCount = 0;
+  uint8_t newMouseFrame = 1;
+  int16_t lastDX = 0, lastDY = 0, lastWheel = 0;
+  uint16_t scanToVirtualKey[256] = {};
+  int32_t wheelSteps = 0;  // wheel events gathered since the last sample
+};
+
+// Return codes of OpenInput.
+constexpr uint32_t kNoDirectInput = 0x8000000A;
+constexpr uint32_t kKeyboardNotAcquired = 0x8000000B;
+constexpr uint32_t kMouseNotAcquired = 0x8000000C;
+
+double OpenInput(InputState& input, platform::Window* window, bool exclusiveMouse);
+void CloseInput();
+// The layout table used when there is no scan-code keyboard.
+void FillScanToVirtualKey(InputState& input, bool identity);
+
+// The open input layer, or null before start-up.
+InputState* CurrentInput();
+
+}  // namespace quillon

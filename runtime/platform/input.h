@@ -1,0 +1,37 @@
+// Keyboard and mouse devices. Keys are numbered by set-1 keyboard scan codes (extended keys
+// + 128): they name positions on the keyboard, not characters, so W A S D are 17 30 31 32 on
+// every layout.
+#pragma once
+
+#include <cstdint>
+
+namespace quillon::platform {
+
+struct Window;
+
+// False would send the input layer to its virtual-key fallback; a desktop keyboard is always
+// there.
+bool HasKeyboardDevice();
+// Updates the device state from the window system without taking events off the queue.
+void PumpDeviceState();
+// Fills 256 bytes by scan code: 0x80 while the key is down, else 0.
+void ReadKeyboard(uint8_t keyState[256]);
+// Whether the key that carries a Windows virtual-key code on the current layout is down.
+bool VirtualKeyDown(int virtualKey);
+// The scan code of an SDL-independent key name for tests and scripts ("space", "a", "up"...);
+// -1 when unknown.
+int ScanCodeOfKeyName(const char* name);
+
+struct MouseDevice {
+  int x = 0, y = 0;  // pointer position in the client area of the window under it
+  bool left = false, right = false, middle = false;
+};
+MouseDevice ReadMouseDevice();
+// Movement since the last call, in pixels (meaningful in exclusive mode).
+void ReadRelativeMotion(int& dx, int& dy);
+// Exclusive: relative motion, pointer hidden and held; shared: the desktop pointer.
+void SetExclusiveMouse(Window* window, bool exclusive);
+void MovePointer(Window* window, int x, int y);
+void ShowPointer(bool visible);
+
+}  // namespace quillon::platform

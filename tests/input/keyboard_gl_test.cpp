@@ -1,0 +1,238 @@
+// Keys and the mouse through real X events (xdotool) and through a script.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <set>
+#include <string>
+
+#include "runtime/input/input_script.h"
+#include "runtime/platform/clock.h"
+#include "runtime/platform/window.h"
+#include "runtime/quillon.h"
+#include "support/gl_runtime.h"
+#include "support/process.h"
+
+namespace quillon {
+namespace {
+
+using testing::Xdotool;
+
+std::set<int> KeysDown() {
+  std::set<int> down;
+  for (int code = 0; code < 256; ++code) {
+    if (KeyDown(code) != 0) down.insert(code);
+  }
+  return down;
+}
+
+// Waits until the X server's key event has reached the keyboard snapshot.
+std::set<int> KeysDownAfterEvents(bool expectAny) {
+  std::set<int> down;
+  for (int i = 0; i < 100; ++i) {
+    PumpMessages();
+    down = KeysDown();
+    if (down.empty() != expectAny) break;
+    platform::SleepMilliseconds(10);
+  }
+  return down;
+}
+
+class Keyboard : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    testing::StartTestRuntime();
+    ClearInputScript();
+    testing::FocusGameWindow();
+  }
+  void TearDown() override { ClearInputScript(); }
+};
+
+struct KeyCase {
+  const char* xName;       // what the X keyboard presses
+  const char* scriptName;  // what a script line names
+  int code;                // the scan code the game sees
+};
+
+const KeyCase kKeys[] = {
+    {"space", "space", 57},       {"Control_R", "control_r", 157}, {"Up", "up", 200},
+    {"Left", "left", 203},        {"Right", "right", 205},         {"Down", "down", 208},
+    {"w", "w", 17},               {"a", "a", 30},                  {"s", "s", 31},
+    {"d", "d", 32},               {"KP_Enter", "kp_enter", 156},   {"Return", "return", 28},
+    {"Control_L", "control_l", 29}, {"Shift_R", "shift_r", 54},    {"F12", "f12", 88},
+    {"Delete", "delete", 211},    {"KP_Divide", "kp_divide", 181}, {"Alt_R", "alt_r", 184},
+};
+
+TEST_F(Keyboard, DevicesAndScriptSeeTheSameScanCodes) {
+  for (const KeyCase& key : kKeys) {
+    ASSERT_TRUE(testing::KeyEvents("down", key.xName));
+    std::set<int> device = KeysDownAfterEvents(true);
+    ASSERT_TRUE(testing::KeyEvents("up", key.xName));
+    EXPECT_EQ(device, std::set<int>{key.code}) << key.xName;
+    EXPECT_TRUE(KeysDownAfterEvents(false).empty()) << key.xName;
+
+    ASSERT_TRUE(LoadInputScript(std::string("0 key ") + key.scriptName + " down\n"));
+    EXPECT_EQ(KeysDown(), device) << key.scriptName;
+    ClearInputScript();
+  }
+}
+
+TEST_F(Keyboard, KeyNumbersUseTheirLowByte) {
+  ASSERT_TRUE(LoadInputScript("0 key 1 down\n0 key 57 down\n"));
+  EXPECT_EQ(KeyDown(257), 1.0);
+  EXPECT_EQ(KeyDown(57.9), 1.0);
+  EXPECT_EQ(KeyDown(57 + 65536.0 * 3), 1.0);
+  EXPECT_EQ(KeyDown(-199), 1.0);  // -199 is 0xFF39 in 16 bits: scan code 57
+  EXPECT_EQ(KeyDown(58), 0.0);
+  EXPECT_EQ(KeyDown(1e300), 0.0);
+  EXPECT_EQ(KeyDown(0.0 / 0.0), 0.0);
+}
+
+TEST_F(Keyboard, ScriptFollowsFrameNumbers) {
+  long now = ShowScreenCount();
+  std::string script = std::to_string(now + 1) + " key space down\n" + std::to_string(now + 3) +
+                       " key 57 up  # released again\n\n";
+  ASSERT_TRUE(LoadInputScript(script));
+  EXPECT_EQ(KeyDown(57), 0.0);
+  ShowScreen();
+  EXPECT_EQ(KeyDown(57), 1.0);
+  ShowScreen();
+  EXPECT_EQ(KeyDown(57), 1.0);
+  ShowScreen();
+  EXPECT_EQ(KeyDown(57), 0.0);
+}
+
+TEST_F(Keyboard, MalformedScriptsAreRefusedWithTheLine) {
+  std::string error;
+  EXPECT_FALSE(LoadInputScript("0 key space sideways\n", &error));
+  EXPECT_NE(error.find("line 1"), std::string::npos);
+  EXPECT_FALSE(LoadInputScript("# fine\n3 key 300 down\n", &error));
+  EXPECT_NE(error.find("line 2"), std::string::npos);
+  EXPECT_FALSE(LoadInputScript("-1 key 57 down\n", &error));
+  EXPECT_FALSE(LoadInputScript("1 jump 57 down\n", &error));
+  EXPECT_FALSE(LoadInputScript("1 mouse 10\n", &error));
+  EXPECT_FALSE(InputScriptActive());
+}
+
+TEST_F(Keyboard, EscapeIsHarmlessWhileSwitchedOff) {
+  SetEscapeEnds(0);
+  ASSERT_TRUE(LoadInputScript("0 key escape down\n"));
+  for (int i = 0; i < 3; ++i) ShowScreen();
+  EXPECT_EQ(KeyDown(1), 1.0);
+  SetEscapeEnds(1);
+  ClearInputScript();
+}
+
+using KeyboardDeathTest = Keyboard;
+
+TEST_F(KeyboardDeathTest, EscapeEndsTheProgram) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        testing::KeyEvents("down", "Escape");
+        for (int i = 0; i < 100; ++i) ShowScreen();
+        std::exit(7);
+      },
+      ::testing::ExitedWithCode(0), "");
+  testing::KeyEvents("up", "Escape");
+}
+
+TEST_F(KeyboardDeathTest, AltF4EndsTheProgram) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        testing::KeyEvents("down", "Alt_L F4");
+        for (int i = 0; i < 100; ++i) ShowScreen();
+        std::exit(7);
+      },
+      ::testing::ExitedWithCode(0), "");
+  testing::KeyEvents("up", "F4 Alt_L");
+}
+
+TEST_F(KeyboardDeathTest, ScriptedEscapeEndsWithTheDebugReport) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  // The child runs this test again: both must agree on the directory.
+  std::string dir = std::string(QUILLON_BINARY_DIR) + "/test-tmp/scripted-escape";
+  if (!::testing::internal::InDeathTestChild()) std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir);
+  setenv("TMPDIR", dir.c_str(), 1);
+  EXPECT_EXIT(
+      {
+        runtimeState.debugMode = 1;
+        LoadInputScript(std::to_string(ShowScreenCount() + 2) + " key 1 down\n");
+        for (int i = 0; i < 10; ++i) ShowScreen();
+        std::exit(7);
+      },
+      ::testing::ExitedWithCode(0), "");
+  std::string log = testing::ReadWholeFile(dir + "/ErrorLog.txt");
+  const std::string report = "-End On Line\r\n0\r\n-1\r\n0\r\n0\r\n";
+  ASSERT_GE(log.size(), report.size());
+  EXPECT_EQ(log.substr(log.size() - report.size()), report);
+}
+
+// --- mouse -------------------------------------------------------------------------------------
+
+TEST_F(Keyboard, MovementIsSampledOncePerFrame) {
+  uint64_t id = platform::NativeWindowId(runtimeState.window);
+  Xdotool("mousemove --window " + std::to_string(id) + " --sync 50 60");
+  ShowScreen();
+  MouseAxis(0);
+  Xdotool("mousemove --window " + std::to_string(id) + " --sync 90 100");
+  PumpMessages();
+  ShowScreen();
+  double first = MouseAxis(0);
+  Xdotool("mousemove --window " + std::to_string(id) + " --sync 20 30");
+  PumpMessages();
+  EXPECT_EQ(MouseAxis(0), first);
+  EXPECT_EQ(first, 40);
+  EXPECT_EQ(MouseAxis(1), 40);
+  ShowScreen();
+  EXPECT_EQ(MouseAxis(0), -70);
+}
+
+TEST_F(Keyboard, SelectorsOutsideTheTableGiveZero) {
+  ASSERT_TRUE(LoadInputScript("0 button left down\n0 button 3 down\n0 mouse 5 5\n"));
+  ShowScreen();
+  EXPECT_EQ(MouseAxis(3), 1.0);
+  EXPECT_EQ(MouseAxis(4), 0.0);
+  EXPECT_EQ(MouseAxis(5), 1.0);
+  EXPECT_EQ(AnyMouseButton(), 1.0);
+  for (double k : {6.0, -1.0, 7.5, 1e12, -1e12, 0.0 / 0.0}) EXPECT_EQ(MouseAxis(k), 0.0) << k;
+}
+
+TEST_F(Keyboard, MouseStateStaysInsideTheClientArea) {
+  ASSERT_TRUE(LoadInputScript("0 mouse 5000 -40\n"));
+  ShowScreen();
+  double x, y, left, right;
+  MouseState(x, y, left, right);
+  EXPECT_EQ(x, 639);
+  EXPECT_EQ(y, 0);
+  SetMousePosition(-50, 5000);
+  MouseState(x, y, left, right);
+  EXPECT_EQ(x, 0);
+  EXPECT_EQ(y, 479);
+  SetMousePosition(1e20, -1e20);
+  MouseState(x, y, left, right);
+  EXPECT_EQ(x, 639);
+  EXPECT_EQ(y, 0);
+}
+
+TEST_F(Keyboard, WheelGivesItsSign) {
+  uint64_t id = platform::NativeWindowId(runtimeState.window);
+  Xdotool("mousemove --window " + std::to_string(id) + " --sync 100 100");
+  ShowScreen();
+  MouseAxis(2);
+  Xdotool("click --repeat 3 4");  // three steps away from the user
+  PumpMessages();
+  ShowScreen();
+  EXPECT_EQ(MouseAxis(2), 1.0);
+  EXPECT_EQ(MouseAxis(2), 1.0);  // the same frame repeats its sample
+  ShowScreen();
+  EXPECT_EQ(MouseAxis(2), 0.0);
+  Xdotool("click 5");
+  PumpMessages();
+  ShowScreen();
+  EXPECT_EQ(MouseAxis(2), -1.0);
+}
+
+}  // namespace
+}  // namespace quillon
