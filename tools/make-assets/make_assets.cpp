@@ -1,0 +1,277 @@
+// Draws Gravduel's pictures: ships, bullets, sun, HUD icons, 31 explosion frames, the backdrop and
+// the small font. Deterministic: the same program writes the same files.
+//   make-assets OUTPUT_DIR
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "runtime/gfx2d/png_writer.h"
+
+namespace {
+
+struct Colour {
+  uint8_t r, g, b, a;
+};
+
+// Sprites are keyed on this colour: whatever shows it is transparent.
+constexpr Colour kKey{255, 0, 128, 255};
+
+struct Picture {
+  int width, height;
+  std::vector<Colour> pixels;
+  Picture(int w, int h, Colour fill) : width(w), height(h), pixels(size_t(w) * h, fill) {}
+  Colour& at(int x, int y) { return pixels[size_t(y) * width + x]; }
+  void Put(int x, int y, Colour c) {
+    if (x >= 0 && y >= 0 && x < width && y < height) at(x, y) = c;
+  }
+};
+
+uint32_t randomState = 20261207;
+double Random() {
+  randomState = randomState * 1664525u + 1013904223u;
+  return (randomState >> 8) / double(1 << 24);
+}
+
+uint8_t Byte(double v) { return static_cast<uint8_t>(std::clamp(v, 0.0, 255.0)); }
+
+Colour Mix(Colour a, Colour b, double t) {
+  return {Byte(a.r + (b.r - a.r) * t), Byte(a.g + (b.g - a.g) * t), Byte(a.b + (b.b - a.b) * t), 255};
+}
+
+// 24-bit bottom-up BMP, the format every loader of the runtime reads.
+bool WriteBmp(const std::string& path, const Picture& p) {
+  FILE* f = std::fopen(path.c_str(), "wb");
+  if (f == nullptr) return false;
+  int rowBytes = (p.width * 3 + 3) & ~3;
+  uint32_t dataSize = uint32_t(rowBytes) * p.height;
+  uint8_t header[54] = {'B', 'M'};
+  auto put32 = [&](int at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) header[at + i] = uint8_t(v >> (8 * i));
+  };
+  put32(2, 54 + dataSize);
+  put32(10, 54);
+  put32(14, 40);
+  put32(18, uint32_t(p.width));
+  put32(22, uint32_t(p.height));
+  header[26] = 1;
+  header[28] = 24;
+  put32(34, dataSize);
+  std::fwrite(header, 1, sizeof header, f);
+  std::vector<uint8_t> row(rowBytes, 0);
+  for (int y = p.height - 1; y >= 0; --y) {
+    for (int x = 0; x < p.width; ++x) {
+      const Colour& c = p.pixels[size_t(y) * p.width + x];
+      row[x * 3] = c.b;
+      row[x * 3 + 1] = c.g;
+      row[x * 3 + 2] = c.r;
+    }
+    std::fwrite(row.data(), 1, row.size(), f);
+  }
+  return std::fclose(f) == 0;
+}
+
+bool WritePng(const std::string& path, const Picture& p) {
+  std::vector<uint8_t> rgba;
+  rgba.reserve(p.pixels.size() * 4);
+  for (const Colour& c : p.pixels) rgba.insert(rgba.end(), {c.r, c.g, c.b, c.a});
+  return quillon::WritePngRgba(path.c_str(), p.width, p.height, rgba.data());
+}
+
+// A point inside the triangle (a, b, c)?
+bool InTriangle(double px, double py, double ax, double ay, double bx, double by, double cx, double cy) {
+  auto side = [](double x1, double y1, double x2, double y2, double x3, double y3) {
+    return (x1 - x3) * (y2 - y3) - (x2 - x3) * (y1 - y3);
+  };
+  double d1 = side(px, py, ax, ay, bx, by), d2 = side(px, py, bx, by, cx, cy),
+         d3 = side(px, py, cx, cy, ax, ay);
+  bool neg = d1 < 0 || d2 < 0 || d3 < 0, pos = d1 > 0 || d2 > 0 || d3 > 0;
+  return !(neg && pos);
+}
+
+// A dart-shaped ship of 24 x 24 pixels pointing right (heading 0), centred in its picture.
+Picture Ship(Colour hull, Colour trim) {
+  Picture p(24, 24, kKey);
+  for (int y = 0; y < 24; ++y) {
+    for (int x = 0; x < 24; ++x) {
+      double px = x + 0.5, py = y + 0.5;
+      bool body = InTriangle(px, py, 23, 12, 2, 2, 2, 22) && !InTriangle(px, py, 9, 12, 1, 6, 1, 18);
+      if (!body) continue;
+      double shade = 0.55 + 0.45 * (1.0 - std::fabs(py - 12) / 11.0);
+      Colour c{Byte(hull.r * shade), Byte(hull.g * shade), Byte(hull.b * shade), 255};
+      if (std::fabs(py - 12) < 1.6 && px > 9 && px < 20) c = trim;  // spine
+      p.at(x, y) = c;
+    }
+  }
+  for (int y = 10; y <= 13; ++y) p.Put(4, y, {255, 200, 80, 255});  // engine glow
+  return p;
+}
+
+Picture Dot(int size, Colour centre, Colour rim) {
+  Picture p(size, size, kKey);
+  double r = size / 2.0;
+  for (int y = 0; y < size; ++y) {
+    for (int x = 0; x < size; ++x) {
+      double d = std::hypot(x + 0.5 - r, y + 0.5 - r) / r;
+      if (d <= 1.0) p.at(x, y) = Mix(centre, rim, d);
+    }
+  }
+  return p;
+}
+
+Picture Sun() {
+  Picture p(32, 32, kKey);
+  for (int y = 0; y < 32; ++y) {
+    for (int x = 0; x < 32; ++x) {
+      double d = std::hypot(x + 0.5 - 16, y + 0.5 - 16) / 15.5;
+      if (d > 1.0) continue;
+      double flicker = 0.9 + 0.1 * Random();
+      p.at(x, y) = Mix({255, 255, 220, 255}, {255, 120, 0, 255}, std::pow(d, 1.6) * flicker);
+    }
+  }
+  return p;
+}
+
+Picture Heart() {
+  Picture p(16, 16, kKey);
+  for (int y = 0; y < 16; ++y) {
+    for (int x = 0; x < 16; ++x) {
+      double u = (x + 0.5 - 8) / 7.0, v = (8 - (y + 0.5)) / 7.0 + 0.25;
+      double f = std::pow(u * u + v * v - 0.6, 3) - u * u * v * v * v;
+      if (f <= 0) p.at(x, y) = Mix({255, 90, 90, 255}, {170, 0, 20, 255}, (y + 0.5) / 16.0);
+    }
+  }
+  return p;
+}
+
+Picture Star() {
+  Picture p(16, 16, kKey);
+  const double pi = std::acos(-1.0);
+  for (int y = 0; y < 16; ++y) {
+    for (int x = 0; x < 16; ++x) {
+      double dx = x + 0.5 - 8, dy = y + 0.5 - 8;
+      double angle = std::atan2(dy, dx) + pi / 2;
+      double r = 7.5 * (0.55 + 0.45 * std::cos(5 * angle)) / 1.0;
+      if (std::hypot(dx, dy) <= std::max(r, 3.2)) p.at(x, y) = {255, 215, 40, 255};
+    }
+  }
+  return p;
+}
+
+// Frame k of 31: a fireball that swells, then breaks up and fades.
+Picture Explosion(int k) {
+  Picture p(48, 48, kKey);
+  double t = k / 30.0;
+  double radius = 6 + 18 * std::sqrt(t);
+  double fade = 1.0 - t;
+  uint32_t saved = randomState;
+  randomState = 777u + k * 31u;
+  for (int y = 0; y < 48; ++y) {
+    for (int x = 0; x < 48; ++x) {
+      double d = std::hypot(x + 0.5 - 24, y + 0.5 - 24) / radius;
+      double noise = Random();
+      if (d > 1.0 || noise < t * 0.8 * d) continue;
+      Colour hot{255, 255, 200, 255}, warm{255, 140, 20, 255}, smoke{90, 60, 50, 255};
+      Colour c = d < 0.5 ? Mix(hot, warm, d * 2) : Mix(warm, smoke, (d - 0.5) * 2);
+      c = Mix(smoke, c, fade);
+      if (c.r == 255 && c.g == 0 && c.b == 128) c.b = 127;  // never the key colour
+      p.at(x, y) = c;
+    }
+  }
+  randomState = saved;
+  return p;
+}
+
+Picture Backdrop() {
+  Picture p(768, 640, {0, 0, 0, 255});
+  for (int y = 0; y < 640; ++y) {
+    for (int x = 0; x < 768; ++x) {
+      double nx = x / 768.0, ny = y / 640.0;
+      double cloud = 0.5 + 0.25 * std::sin(nx * 7.1 + std::sin(ny * 5.3) * 1.7) +
+                     0.25 * std::sin(ny * 9.7 + std::cos(nx * 4.1) * 2.3);
+      double glow = std::exp(-std::pow(std::hypot(nx - 0.5, ny - 0.5) * 2.2, 2));
+      p.at(x, y) = {Byte(8 + 30 * cloud * glow), Byte(6 + 12 * cloud), Byte(20 + 45 * cloud * (1 - glow * 0.5)), 255};
+    }
+  }
+  for (int i = 0; i < 900; ++i) {
+    int x = int(Random() * 768), y = int(Random() * 640);
+    double b = Random();
+    uint8_t v = Byte(100 + 155 * b * b);
+    p.at(x, y) = {v, v, Byte(std::min(255, v + 30)), 255};
+    if (b > 0.93) {
+      p.Put(x + 1, y, {Byte(v * 0.5), Byte(v * 0.5), Byte(v * 0.6), 255});
+      p.Put(x - 1, y, {Byte(v * 0.5), Byte(v * 0.5), Byte(v * 0.6), 255});
+      p.Put(x, y + 1, {Byte(v * 0.5), Byte(v * 0.5), Byte(v * 0.6), 255});
+      p.Put(x, y - 1, {Byte(v * 0.5), Byte(v * 0.5), Byte(v * 0.6), 255});
+    }
+  }
+  return p;
+}
+
+// 8 rows of 16 cells of 8 x 8 pixels (codes 0-127), glyphs of 5 x 6 pixels with a dark outline;
+// black is transparent in fonts.
+Picture SmallFont() {
+  static const uint32_t kGlyphs[96] = {
+      0x00000000, 0x08021080, 0x00002940, 0x15F57D40, 0x08E619C4, 0x14222140, 0x0ED114E0, 0x00001080,
+      0x08210880, 0x04421040, 0x09575480, 0x08471080, 0x04400000, 0x00070000, 0x08000000, 0x04222100,
+      0x00E5294E, 0x004210C4, 0x00E1390E, 0x00E4390E, 0x0084394A, 0x00E4384E, 0x00E5384E, 0x0042210E,
+      0x00E5394E, 0x00E4394E, 0x00020080, 0x00220080, 0x00820888, 0x000701C0, 0x00222082, 0x0040310E,
+      0x00E0B526, 0x00A5394E, 0x00E5194E, 0x00E5094E, 0x00E52946, 0x00E1384E, 0x0021384E, 0x00E5284E,
+      0x00A5394A, 0x00E2108E, 0x00E5210C, 0x00A5194A, 0x00E10842, 0x015AD6BF, 0x00A5294E, 0x00E5294E,
+      0x0021394E, 0x00F294A7, 0x00A5194E, 0x00E4384E, 0x0042108E, 0x00E5294A, 0x0045294A, 0x01FAD6B5,
+      0x00A5114A, 0x0042394A, 0x00E1110E, 0x00610846, 0x01041041, 0x00621086, 0x00000144, 0x00E00000,
+      0x00000082, 0x00E53000, 0x00E53842, 0x00E13800, 0x00E53908, 0x08273800, 0x00423888, 0x08873800,
+      0x00A51842, 0x00421004, 0x04421004, 0x00A32842, 0x00421084, 0x015ABC00, 0x00A51800, 0x00E53800,
+      0x04E51800, 0x10E53000, 0x00253800, 0x00E409C0, 0x00C23884, 0x00C52800, 0x00452800, 0x00EAD400,
+      0x00A22800, 0x1C872800, 0x00E121C0, 0x00821888, 0x00421084, 0x00223082, 0x0002A800, 0x3F18C63F};
+  Picture p(128, 64, {0, 0, 0, 255});
+  for (int j = 0; j < 96; ++j) {
+    int cellX = (j % 16) * 8, cellY = (2 + j / 16) * 8;
+    auto lit = [&](int c, int r) { return c >= 0 && c < 5 && r >= 0 && r < 6 && (kGlyphs[j] >> (5 * r + c) & 1); };
+    for (int y = 0; y < 8; ++y) {
+      for (int x = 0; x < 8; ++x) {
+        int c = x - 1, r = y - 1;
+        if (lit(c, r)) {
+          p.at(cellX + x, cellY + y) = Mix({255, 255, 190, 255}, {255, 190, 60, 255}, r / 5.0);
+        } else if (lit(c - 1, r) || lit(c + 1, r) || lit(c, r - 1) || lit(c, r + 1)) {
+          p.at(cellX + x, cellY + y) = {40, 20, 8, 255};
+        }
+      }
+    }
+  }
+  return p;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: make-assets OUTPUT_DIR\n");
+    return 2;
+  }
+  namespace fs = std::filesystem;
+  fs::path out = argv[1];
+  for (const char* dir : {"ship1", "ship2", "sun", "explosion"}) fs::create_directories(out / dir);
+  bool ok = true;
+  ok &= WriteBmp(out / "ship1/ship0_1.bmp", Ship({70, 170, 255, 255}, {220, 250, 255, 255}));
+  ok &= WriteBmp(out / "ship2/ship0_1.bmp", Ship({255, 110, 60, 255}, {255, 235, 170, 255}));
+  ok &= WriteBmp(out / "ship1/bullet.bmp", Dot(5, {230, 255, 255, 255}, {60, 180, 255, 255}));
+  ok &= WriteBmp(out / "ship2/bullet.bmp", Dot(5, {255, 255, 200, 255}, {255, 120, 40, 255}));
+  ok &= WriteBmp(out / "sun/sun.bmp", Sun());
+  ok &= WriteBmp(out / "hp.bmp", Heart());
+  ok &= WriteBmp(out / "points.bmp", Star());
+  for (int k = 0; k <= 30; ++k) {
+    std::string name = "explosion/explos" + std::to_string(k) + (k <= 10 ? ".bmp" : "_1.bmp");
+    ok &= WriteBmp(out / name, Explosion(k));
+  }
+  ok &= WritePng((out / "backgr2.png").string(), Backdrop());
+  ok &= WriteBmp(out / "smalfont.bmp", SmallFont());
+  if (!ok) {
+    std::fprintf(stderr, "make-assets: could not write every file into %s\n", argv[1]);
+    return 1;
+  }
+  return 0;
+}
