@@ -13,6 +13,7 @@
 #include "runtime/platform/automation.h"
 #include "runtime/platform/system.h"
 #include "runtime/platform/window.h"
+#include "runtime/values/random.h"
 
 namespace quillon {
 
@@ -51,6 +52,7 @@ double StartRuntime(const char* title) {
   rs.projectTitle = title;
 
   rs.input = new InputState();
+  SeedRandomAtStartup(NowMilliseconds());
 
   if (rs.fullscreen == 1) {
     EnterFullscreen(*rs.graphics);
