@@ -8,6 +8,8 @@
 #include "runtime/core/runtime_state.h"
 #include "runtime/core/window.h"
 #include "runtime/gfx2d/render_state.h"
+#include "runtime/gfx2d/sprite_batch.h"
+#include "runtime/gfx2d/surfaces.h"
 #include "runtime/input/keyboard.h"
 #include "runtime/platform/clock.h"
 #include "runtime/platform/events.h"
@@ -60,6 +62,7 @@ void WaitForFrameGrid(OpenGLRainbows& device) {
 }
 
 void PresentFrame(OpenGLRainbows& device) {
+  Flush2DBatch();
   CaptureFrameForAutomation(device);
   platform::SwapWindowBuffers(device.window);
   double swapReturned = NowMilliseconds();
@@ -96,7 +99,9 @@ void ShowScreen() {
   glDisable(GL_BLEND);
   device->textures.globalAlpha = 1.0f;
   glColor4f(1.0f, 1.0f, 1.0f, 1.0f);
+  // The 2D state first: a viewport the last frame left behind must not shift the background.
   Reset2DState(0, 0, 0, 0);
+  DrawSurface(0);  // the background under every frame; an empty one leaves the frame black
 
   if (AutomationFrameLimitReached(showScreenCount)) EndProgram();
 }

@@ -7,6 +7,9 @@
 #include "runtime/core/automation.h"
 #include "runtime/core/opengl_rainbows.h"
 #include "runtime/core/runtime_state.h"
+#include "runtime/files/asset_resolver.h"
+#include "runtime/files/file_channels.h"
+#include "runtime/files/line_records.h"
 #include "runtime/input/input_state.h"
 #include "runtime/input/keyboard.h"
 #include "runtime/platform/system.h"
@@ -90,6 +93,9 @@ void EndProgram() {
     delete runtimeState.input;
     runtimeState.input = nullptr;
   }
+  FlushIniAndRecords();
+  CloseAllFileChannels();
+  DestroyAssetResolvers();
   platform::ExitProcess(ExitStatus());
 }
 

@@ -8,7 +8,10 @@
 #include "runtime/core/program_end.h"
 #include "runtime/core/runtime_state.h"
 #include "runtime/core/window.h"
+#include "runtime/files/asset_resolver.h"
+#include "runtime/gfx2d/fonts.h"
 #include "runtime/gfx2d/render_state.h"
+#include "runtime/gfx2d/surfaces.h"
 #include "runtime/input/input_state.h"
 #include "runtime/platform/automation.h"
 #include "runtime/platform/system.h"
@@ -64,10 +67,23 @@ double StartRuntime(const char* title) {
 
   std::string programPath = platform::ProgramPath();
   platform::ChangeDirectory(ProgramDirectory(programPath));
+  // The archive travels appended to the program file itself.
+  CreateAssetResolvers(programPath);
+  ClearBackground();
 
   ResetFrameTimes();
   PresentFrame(*rs.graphics);
+  SetAlphaMode(0);
   Reset2DState(0, 0, 0, 0);
+
+  double screenWidth = 0, screenHeight = 0;
+  GetScreenSize(screenWidth, screenHeight);
+  LoadFont(StringValue(""), 0);  // the built-in font, in case the file is missing
+  LoadFont(StringValue("smalfont.bmp"), 0);
+  double cellWidth = 0, cellHeight = 0;
+  GetFontSize(cellWidth, cellHeight);
+  PrintText(StringValue("Loading..."), (screenWidth - 10 * cellWidth) * 0.5,
+            (screenHeight - cellHeight) * 0.5);
   ShowScreen();
 
   rs.paused = 0;

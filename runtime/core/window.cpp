@@ -10,6 +10,7 @@
 #include "runtime/core/program_end.h"
 #include "runtime/core/runtime_state.h"
 #include "runtime/gfx2d/render_state.h"
+#include "runtime/gfx2d/texture_store.h"
 #include "runtime/input/input_state.h"
 #include "runtime/platform/system.h"
 #include "runtime/platform/window.h"
@@ -208,6 +209,7 @@ double SuspendDisplay(OpenGLRainbows& device) {
 
 void DestroyGameWindow(OpenGLRainbows& device) {
   if (device.window == nullptr) return;
+  FreeAllSlots(device);  // while the context is still current
   EnterWindowed(device);
   platform::MakeContextCurrent(device.window, nullptr);
   platform::DestroyWindow(device.window);

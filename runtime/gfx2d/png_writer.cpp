@@ -7,7 +7,8 @@
 
 namespace quillon {
 
-bool WritePngRgba(const char* path, int width, int height, const uint8_t* rgba) {
+bool WritePngRgba(const char* path, int width, int height, const uint8_t* rgba,
+                  bool whiteBackground) {
   if (width <= 0 || height <= 0 || rgba == nullptr) return false;
   FILE* file = std::fopen(path, "wb");
   if (file == nullptr) return false;
@@ -21,6 +22,9 @@ bool WritePngRgba(const char* path, int width, int height, const uint8_t* rgba) 
   png_init_io(png, file);
   png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB_ALPHA, PNG_INTERLACE_NONE,
                PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  png_color_16 white{};
+  white.red = white.green = white.blue = 255;
+  if (whiteBackground) png_set_bKGD(png, info, &white);
   png_write_info(png, info);
   for (int y = 0; y < height; ++y) {
     png_write_row(png, const_cast<png_bytep>(rgba + static_cast<size_t>(y) * width * 4));

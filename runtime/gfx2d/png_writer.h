@@ -6,6 +6,8 @@
 namespace quillon {
 
 // rgba holds height rows of width pixels, top row first; false when the file cannot be written.
-bool WritePngRgba(const char* path, int width, int height, const uint8_t* rgba);
+// whiteBackground adds a background-colour chunk of white for viewers to show behind alpha.
+bool WritePngRgba(const char* path, int width, int height, const uint8_t* rgba,
+                  bool whiteBackground = false);
 
 }  // namespace quillon

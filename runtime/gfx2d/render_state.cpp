@@ -3,15 +3,19 @@
 #include <GL/gl.h>
 
 #include <algorithm>
+#include <cmath>
 
 #include "runtime/core/opengl_rainbows.h"
 #include "runtime/core/runtime_state.h"
+#include "runtime/gfx2d/sprite_batch.h"
+#include "runtime/gfx2d/texture_store.h"
 
 namespace quillon {
 
 void Reset2DState(int x, int y, int width, int height) {
   OpenGLRainbows* device = runtimeState.graphics;
   if (device == nullptr || device->window == nullptr) return;
+  Flush2DBatch();
   if (width <= 0 || height <= 0) {
     width = device->width;
     height = device->height;
@@ -40,19 +44,21 @@ void Reset2DState(int x, int y, int width, int height) {
   glClearColor(0, 0, 0, 1);
   glShadeModel(GL_FLAT);
 
-  for (GLenum cap : {GL_DITHER, GL_FOG, GL_LINE_SMOOTH, GL_POINT_SMOOTH, GL_POLYGON_SMOOTH,
-                     GL_STENCIL_TEST, GL_POLYGON_OFFSET_POINT, GL_COLOR_MATERIAL, GL_AUTO_NORMAL,
-                     GL_NORMALIZE, GL_LIGHTING}) {
+  for (GLenum cap :
+       {GL_DITHER, GL_FOG, GL_LINE_SMOOTH, GL_POINT_SMOOTH, GL_POLYGON_SMOOTH, GL_STENCIL_TEST,
+        GL_POLYGON_OFFSET_POINT, GL_COLOR_MATERIAL, GL_AUTO_NORMAL, GL_NORMALIZE, GL_LIGHTING}) {
     glDisable(cap);
   }
   glHint(GL_PERSPECTIVE_CORRECTION_HINT, GL_FASTEST);
   glHint(GL_POLYGON_SMOOTH_HINT, GL_FASTEST);
+  Remember2DProjection();
 }
 
 void SetAlphaMode(double mode) {
   OpenGLRainbows* device = runtimeState.graphics;
   if (device == nullptr) return;
   float& alpha = device->textures.globalAlpha;
+  Flush2DBatch();
   glEnable(GL_BLEND);
   if (mode == 0) {
     glDisable(GL_BLEND);
@@ -67,9 +73,19 @@ void SetAlphaMode(double mode) {
   glColor4f(alpha, alpha, alpha, alpha);
 }
 
+namespace {
+
+// Viewport numbers come from the program: truncated, and kept within what GL can take.
+int ViewportNumber(double value) {
+  int32_t n = 0;
+  if (TruncateToRange(value, -(1 << 24), 1 << 24, n)) return n;
+  return std::isnan(value) ? 0 : (value < 0 ? -(1 << 24) : 1 << 24);
+}
+
+}  // namespace
+
 void SetViewport(double x, double y, double width, double height) {
-  Reset2DState(static_cast<int>(x), static_cast<int>(y), static_cast<int>(width),
-               static_cast<int>(height));
+  Reset2DState(ViewportNumber(x), ViewportNumber(y), ViewportNumber(width), ViewportNumber(height));
 }
 
 void GetScreenSize(double& width, double& height) {

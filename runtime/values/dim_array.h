@@ -53,7 +53,11 @@ struct DimArray {
   void Dimension(double d0, double d1 = 0, double d2 = 0, double d3 = 0);
   void Redimension(double d0, double d1 = 0, double d2 = 0, double d3 = 0);
   void CopyFrom(const DimArray& other);
-  void FillFromList(int32_t count, const double* values) requires kHasInline;
+  void FillFromList(int32_t count, const double* values) requires kHasInline {
+    Dimension(count, 0, 0, 0);
+    if (values == nullptr) return;
+    for (int32_t i = 0; i < count; ++i) elements[i] = values[i];
+  }
   void FillFromList(std::initializer_list<double> values) requires kHasInline {
     FillFromList(static_cast<int32_t>(values.size()), values.begin());
   }
@@ -261,13 +265,6 @@ void DimArray<T>::CopyFrom(const DimArray& other) {
   int64_t count = std::min<int64_t>(ShapeCount(), other.ShapeCount());
   if (other.elements == nullptr) count = 0;
   for (int64_t i = 0; i < count; ++i) elements[i] = other.elements[i];
-}
-
-template <typename T>
-void DimArray<T>::FillFromList(int32_t count, const double* values) requires kHasInline {
-  Dimension(count, 0, 0, 0);
-  if (values == nullptr) return;
-  for (int32_t i = 0; i < count; ++i) elements[i] = values[i];
 }
 
 }  // namespace quillon

@@ -28,6 +28,7 @@ void StartTestRuntime(int width, int height) {
 }
 
 Rgba ReadPixel(int x, int y) {
+  Flush2DBatch();  // sprites drawn so far must be in the buffer
   uint8_t p[4] = {0, 0, 0, 0};
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
   glReadBuffer(GL_BACK);

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "runtime/gfx2d/builtin_font.h"
 #include "runtime/gfx2d/png_writer.h"
 
 namespace {
@@ -211,31 +212,22 @@ Picture Backdrop() {
   return p;
 }
 
-// 8 rows of 16 cells of 8 x 8 pixels (codes 0-127), glyphs of 5 x 6 pixels with a dark outline;
-// black is transparent in fonts.
+// The runtime's own glyphs at twice their size, warm-coloured: 8 rows of 16 cells of 16 x 16
+// pixels (codes 0-127), with a dark outline; black is transparent in fonts.
 Picture SmallFont() {
-  static const uint32_t kGlyphs[96] = {
-      0x00000000, 0x08021080, 0x00002940, 0x15F57D40, 0x08E619C4, 0x14222140, 0x0ED114E0, 0x00001080,
-      0x08210880, 0x04421040, 0x09575480, 0x08471080, 0x04400000, 0x00070000, 0x08000000, 0x04222100,
-      0x00E5294E, 0x004210C4, 0x00E1390E, 0x00E4390E, 0x0084394A, 0x00E4384E, 0x00E5384E, 0x0042210E,
-      0x00E5394E, 0x00E4394E, 0x00020080, 0x00220080, 0x00820888, 0x000701C0, 0x00222082, 0x0040310E,
-      0x00E0B526, 0x00A5394E, 0x00E5194E, 0x00E5094E, 0x00E52946, 0x00E1384E, 0x0021384E, 0x00E5284E,
-      0x00A5394A, 0x00E2108E, 0x00E5210C, 0x00A5194A, 0x00E10842, 0x015AD6BF, 0x00A5294E, 0x00E5294E,
-      0x0021394E, 0x00F294A7, 0x00A5194E, 0x00E4384E, 0x0042108E, 0x00E5294A, 0x0045294A, 0x01FAD6B5,
-      0x00A5114A, 0x0042394A, 0x00E1110E, 0x00610846, 0x01041041, 0x00621086, 0x00000144, 0x00E00000,
-      0x00000082, 0x00E53000, 0x00E53842, 0x00E13800, 0x00E53908, 0x08273800, 0x00423888, 0x08873800,
-      0x00A51842, 0x00421004, 0x04421004, 0x00A32842, 0x00421084, 0x015ABC00, 0x00A51800, 0x00E53800,
-      0x04E51800, 0x10E53000, 0x00253800, 0x00E409C0, 0x00C23884, 0x00C52800, 0x00452800, 0x00EAD400,
-      0x00A22800, 0x1C872800, 0x00E121C0, 0x00821888, 0x00421084, 0x00223082, 0x0002A800, 0x3F18C63F};
-  Picture p(128, 64, {0, 0, 0, 255});
-  for (int j = 0; j < 96; ++j) {
-    int cellX = (j % 16) * 8, cellY = (2 + j / 16) * 8;
-    auto lit = [&](int c, int r) { return c >= 0 && c < 5 && r >= 0 && r < 6 && (kGlyphs[j] >> (5 * r + c) & 1); };
-    for (int y = 0; y < 8; ++y) {
-      for (int x = 0; x < 8; ++x) {
-        int c = x - 1, r = y - 1;
+  constexpr int kScale = 2, kCell = 8 * kScale;
+  Picture p(16 * kCell, 8 * kCell, {0, 0, 0, 255});
+  for (int j = 0; j < quillon::kBuiltinGlyphCount; ++j) {
+    int cellX = (j % 16) * kCell, cellY = (2 + j / 16) * kCell;
+    auto lit = [&](int c, int r) {
+      return c >= 0 && c < 5 && r >= 0 && r < 6 && (quillon::kBuiltinGlyphs[j] >> (5 * r + c) & 1);
+    };
+    for (int y = 0; y < kCell; ++y) {
+      for (int x = 0; x < kCell; ++x) {
+        // Glyph pixel (c, r) covers a kScale x kScale block one block in from the cell's corner.
+        int c = x / kScale - 1, r = y / kScale - 1;
         if (lit(c, r)) {
-          p.at(cellX + x, cellY + y) = Mix({255, 255, 190, 255}, {255, 190, 60, 255}, r / 5.0);
+          p.at(cellX + x, cellY + y) = Mix({255, 255, 190, 255}, {255, 190, 60, 255}, y / double(kCell));
         } else if (lit(c - 1, r) || lit(c + 1, r) || lit(c, r - 1) || lit(c, r + 1)) {
           p.at(cellX + x, cellY + y) = {40, 20, 8, 255};
         }

@@ -1,0 +1,330 @@
+#include "runtime/gfx2d/surfaces.h"
+
+#include <GL/gl.h>
+#include <GL/glext.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "runtime/core/gl_extensions.h"
+#include "runtime/core/opengl_rainbows.h"
+#include "runtime/core/pacing.h"
+#include "runtime/core/runtime_state.h"
+#include "runtime/files/asset_resolver.h"
+#include "runtime/gfx2d/render_state.h"
+#include "runtime/gfx2d/sprite_batch.h"
+#include "runtime/gfx2d/texture_upload.h"
+#include "runtime/values/truncate.h"
+
+namespace quillon {
+
+namespace {
+
+// Tiles read from files stay small so that each upload is cheap.
+constexpr int32_t kFileTileLimit = 512;
+constexpr double kFadeMilliseconds = 1500;
+// Grab rectangles are moved no further off screen than this, so GL's own arithmetic on
+// x + width cannot overflow; everything off screen reads as undefined pixels anyway.
+constexpr int64_t kFarOffScreen = int64_t{1} << 20;
+
+int32_t textureSizeLimit = 0;
+int32_t greenBits = 0;
+
+OpenGLRainbows* LiveDevice() {
+  OpenGLRainbows* device = runtimeState.graphics;
+  return device != nullptr && device->ready != 0 ? device : nullptr;
+}
+
+Surface* FindSurface(int32_t n) {
+  OpenGLRainbows* device = runtimeState.graphics;
+  if (device == nullptr || n < 0 || n >= kSurfaceCount) return nullptr;
+  return &device->textures.surfaces[n];
+}
+
+SurfaceTile& TileAt(Surface& surface, int32_t column, int32_t row) {
+  return surface.tiles[column * kSurfaceGridSide + row];
+}
+
+int32_t OnScreenCoordinate(int64_t value) {
+  return static_cast<int32_t>(std::clamp(value, -kFarOffScreen, kFarOffScreen));
+}
+
+// A w x h RGBA8 texture without contents, linear and repeating, replacing old.
+GLuint NewBlankTexture(GLuint old, int32_t w, int32_t h) {
+  if (old != 0) glDeleteTextures(1, &old);
+  GLuint name = 0;
+  glGenTextures(1, &name);
+  glBindTexture(GL_TEXTURE_2D, name);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+  glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
+  glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, w, h, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
+  return name;
+}
+
+// Binds the texture when it already has the size, else makes a new one.
+void ReuseOrCreate(uint32_t& texture, int32_t paddedWidth, int32_t paddedHeight, int32_t w,
+                   int32_t h) {
+  if (texture != 0 && paddedWidth == w && paddedHeight == h) {
+    glBindTexture(GL_TEXTURE_2D, texture);
+  } else {
+    texture = NewBlankTexture(texture, w, h);
+  }
+}
+
+// One texture covering the whole area where it fits: the driver's largest texture can be a
+// gigabyte, and no grab shows more than the area itself.
+int32_t GrabTileSize(int32_t width, int32_t height) {
+  return std::min(MaxTextureSize(), PaddedSize(std::max(width, height)));
+}
+
+void GrabTile(SurfaceTile& tile, int32_t t, int32_t x, int32_t y, int32_t width, int32_t height) {
+  ReuseOrCreate(tile.texture, tile.paddedWidth, tile.paddedHeight, t, t);
+  int32_t pw = std::min(t, width - x);
+  int32_t ph = std::min(t, height - y);
+  glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, x, height - y - ph, pw, ph);
+  tile.paddedWidth = t;
+  tile.paddedHeight = t;
+  tile.width = pw;
+  tile.height = ph;
+}
+
+// Tiles a smaller grid no longer uses would otherwise keep their textures until the surface
+// is freed.
+void FreeTilesOutside(Surface& surface, int32_t columns, int32_t rows) {
+  for (int32_t c = 0; c < kSurfaceGridSide; ++c) {
+    for (int32_t r = 0; r < kSurfaceGridSide; ++r) {
+      SurfaceTile& tile = TileAt(surface, c, r);
+      if ((c < columns && r < rows) || tile.texture == 0) continue;
+      glDeleteTextures(1, &tile.texture);
+      tile = SurfaceTile{};
+    }
+  }
+}
+
+void DrawTile(const SurfaceTile& tile, float left, float top) {
+  float w = static_cast<float>(tile.width);
+  float h = static_cast<float>(tile.height);
+  float u = w / static_cast<float>(tile.paddedWidth);
+  float v = h / static_cast<float>(tile.paddedHeight);
+  glBindTexture(GL_TEXTURE_2D, tile.texture);
+  glBegin(GL_TRIANGLE_FAN);
+  glTexCoord2f(0, 0);
+  glVertex2f(left, -(top + h));
+  glTexCoord2f(u, 0);
+  glVertex2f(left + w, -(top + h));
+  glTexCoord2f(u, v);
+  glVertex2f(left + w, -top);
+  glTexCoord2f(0, v);
+  glVertex2f(left, -top);
+  glEnd();
+}
+
+void ClearColourBuffer() {
+  if (LiveDevice() == nullptr) return;
+  Flush2DBatch();
+  glClear(GL_COLOR_BUFFER_BIT);
+}
+
+int32_t FramebufferGreenBits() {
+  if (greenBits == 0) {
+    GLint bits = 0;
+    glGetIntegerv(GL_GREEN_BITS, &bits);
+    greenBits = bits > 0 ? bits : 8;
+  }
+  return greenBits;
+}
+
+// A 16-bit framebuffer has no alpha to take over: the sprite colour key, as 16-bit rounding
+// leaves it, marks the transparent pixels instead.
+void UploadKeyedBlock(int32_t x, int32_t y, int32_t pw, int32_t ph) {
+  std::vector<uint8_t> pixels(static_cast<size_t>(pw) * static_cast<size_t>(ph) * 4, 0);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+  glReadPixels(x, y, pw, ph, GL_BGRA, GL_UNSIGNED_BYTE, pixels.data());
+  for (size_t i = 0; i < pixels.size(); i += 4) {
+    uint8_t* p = &pixels[i];  // blue, green, red, alpha
+    if (p[2] == 255 && p[1] == 0 && p[0] >= 127 && p[0] <= 132) p[3] = 0;
+  }
+  glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, pw, ph, GL_BGRA, GL_UNSIGNED_BYTE, pixels.data());
+}
+
+}  // namespace
+
+int32_t MaxTextureSize() {
+  GLint size = 0;
+  glGetIntegerv(GL_MAX_TEXTURE_SIZE, &size);
+  size = std::max(size, 64);
+  return textureSizeLimit > 0 ? std::min(size, textureSizeLimit) : size;
+}
+
+void SetTextureSizeLimitForTesting(int32_t limit) { textureSizeLimit = limit; }
+
+void SetGreenBitsForTesting(int32_t bits) { greenBits = bits; }
+
+void EmptySurface(Surface& surface, bool deleteTextures) {
+  for (SurfaceTile& tile : surface.tiles) {
+    if (deleteTextures && tile.texture != 0) glDeleteTextures(1, &tile.texture);
+    tile = SurfaceTile{};
+  }
+  surface.columns = 0;
+  surface.rows = 0;
+}
+
+void FreeSurface(int32_t n) {
+  Surface* surface = FindSurface(n);
+  if (surface == nullptr) return;
+  bool live = LiveDevice() != nullptr;
+  if (live) Flush2DBatch();
+  EmptySurface(*surface, live);
+}
+
+bool LoadSurface(int32_t n, const char* path) {
+  Surface* surface = FindSurface(n);
+  if (surface == nullptr || LiveDevice() == nullptr || path == nullptr) return false;
+  RgbaImage image;
+  if (!DecodeImageFile(path, kNoColourKey, image) || image.width == 0 || image.height == 0) {
+    return false;
+  }
+  Flush2DBatch();
+  int32_t t = std::min(MaxTextureSize(), kFileTileLimit);
+  EmptySurface(*surface, true);
+  int32_t columns = 0, rows = 0;
+  for (int32_t r = 0; r < kSurfaceGridSide && int64_t{r} * t < image.height; ++r) {
+    for (int32_t c = 0; c < kSurfaceGridSide && int64_t{c} * t < image.width; ++c) {
+      SurfaceTile& tile = TileAt(*surface, c, r);
+      UploadTexture(image, c * t, r * t, t, t, tile.texture, nullptr, false, false);
+      tile.paddedWidth = tile.paddedHeight = tile.width = tile.height = t;
+      columns = std::max(columns, c + 1);
+    }
+    rows = r + 1;
+  }
+  surface->columns = columns;
+  surface->rows = rows;
+  return true;
+}
+
+void GrabSurface(int32_t n) {
+  OpenGLRainbows* device = LiveDevice();
+  Surface* surface = FindSurface(n);
+  if (device == nullptr || surface == nullptr || device->width <= 0 || device->height <= 0) return;
+  Flush2DBatch();
+  glReadBuffer(GL_BACK);
+  int32_t t = GrabTileSize(device->width, device->height);
+  int32_t columns = 0, rows = 0;
+  for (int32_t r = 0; r < kSurfaceGridSide && int64_t{r} * t < device->height; ++r) {
+    for (int32_t c = 0; c < kSurfaceGridSide && int64_t{c} * t < device->width; ++c) {
+      GrabTile(TileAt(*surface, c, r), t, c * t, r * t, device->width, device->height);
+      columns = std::max(columns, c + 1);
+    }
+    rows = r + 1;
+  }
+  FreeTilesOutside(*surface, columns, rows);
+  surface->columns = columns;
+  surface->rows = rows;
+}
+
+void DrawSurface(int32_t n) {
+  Surface* surface = FindSurface(n);
+  if (LiveDevice() == nullptr || surface == nullptr || surface->columns == 0) return;
+  Flush2DBatch();
+  glDisable(GL_ALPHA_TEST);
+  if (arb.glActiveTextureARB != nullptr) {
+    arb.glActiveTextureARB(GL_TEXTURE1_ARB);
+    glDisable(GL_TEXTURE_2D);
+    arb.glActiveTextureARB(GL_TEXTURE0_ARB);
+  }
+  glEnable(GL_TEXTURE_2D);
+  float pitch = static_cast<float>(TileAt(*surface, 0, 0).paddedWidth);
+  for (int32_t c = 0; c < surface->columns; ++c) {
+    for (int32_t r = 0; r < surface->rows; ++r) {
+      const SurfaceTile& tile = TileAt(*surface, c, r);
+      if (tile.texture != 0)
+        DrawTile(tile, static_cast<float>(c) * pitch, static_cast<float>(r) * pitch);
+    }
+  }
+  glEnable(GL_ALPHA_TEST);
+}
+
+void GrabSprite(double slot, double x, double y, double width, double height) {
+  OpenGLRainbows* device = LiveDevice();
+  int32_t n = 0;
+  if (device == nullptr || !SpriteSlotNumber(slot, n)) return;
+  int32_t w = TruncateToInt32(width);
+  int32_t h = TruncateToInt32(height);
+  if (w < 1 || h < 1) return;
+  int32_t limit = GrabTileSize(device->width, device->height);
+  w = std::min(w, limit);
+  h = std::min(h, limit);
+  int32_t pw = PaddedSize(w, 16);
+  int32_t ph = PaddedSize(h, 16);
+  int32_t left = OnScreenCoordinate(TruncateToInt32(x));
+  int32_t bottom = OnScreenCoordinate(int64_t{device->height} - TruncateToInt32(y) - int64_t{h});
+
+  Flush2DBatch();
+  TextureSlot& s = *FindSlot(n);
+  ReuseOrCreate(s.texture, s.paddedWidth, s.paddedHeight, pw, ph);
+  // A mipmapped copy left from a load would keep showing the old picture in 3D.
+  if (s.mipTexture != 0) glDeleteTextures(1, &s.mipTexture);
+  s.mipTexture = 0;
+  glReadBuffer(GL_BACK);
+  if (FramebufferGreenBits() >= 8) {
+    glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, left, bottom, w, h);
+  } else {
+    UploadKeyedBlock(left, bottom, pw, ph);
+  }
+  s.paddedWidth = pw;
+  s.paddedHeight = ph;
+  s.width = w;
+  s.height = h;
+  s.alphaMask.reset();
+}
+
+void GrabBackground() { GrabSurface(0); }
+
+void LoadBackground(const StringValue& file) {
+  if (LiveDevice() == nullptr) return;
+  StringValue path;
+  if (ResolveAssetFile(kLoaderResolver, file.CStr(), path) != 0 && LoadSurface(0, path.CStr())) {
+    DrawSurface(0);
+    return;
+  }
+  FreeSurface(0);
+  ClearColourBuffer();
+}
+
+void ClearBackground() {
+  FreeSurface(0);
+  ClearColourBuffer();
+}
+
+double FadeToBackground(const StringValue& file) {
+  OpenGLRainbows* device = LiveDevice();
+  StringValue path;
+  if (device == nullptr || ResolveAssetFile(kLoaderResolver, file.CStr(), path) == 0) return 0;
+  GrabSurface(0);
+  LoadSurface(1, path.CStr());
+  ClearColourBuffer();
+  double start = NowMilliseconds();
+  double c = 0.9;
+  do {
+    SetAlphaMode(-c);
+    DrawSurface(0);
+    SetAlphaMode(1 - c);  // additive
+    DrawSurface(1);
+    ShowScreen();
+    c = (start + kFadeMilliseconds - NowMilliseconds()) / kFadeMilliseconds;
+  } while (c > 0 && c < 1);
+  SetAlphaMode(0);
+  DrawSurface(1);
+  ShowScreen();
+  FreeSurface(1);
+  return LoadSurface(0, path.CStr()) ? 1 : 0;
+}
+
+}  // namespace quillon
