@@ -12,17 +12,13 @@
 
 #include "runtime/files/asset_resolver.h"
 #include "runtime/files/file_channels.h"
+#include "support/process.h"
 
 namespace quillon::testing_files {
 
 namespace fs = std::filesystem;
 
-std::string ReadBytesOf(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
+std::string ReadBytesOf(const std::string& path) { return testing::ReadWholeFile(path); }
 
 void WriteBytesTo(const std::string& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
