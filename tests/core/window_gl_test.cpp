@@ -211,7 +211,9 @@ TEST(GameWindow, ShowScreenPacesAndAllocatesNothing) {
   double gridBefore = runtimeState.graphics->nextFrameTime;
   for (int i = 0; i < 30; ++i) ShowScreen();
   countAllocations = false;
-  if (kCountingAllocations) EXPECT_EQ(allocations.load(), 0);
+  if (kCountingAllocations) {
+    EXPECT_EQ(allocations.load(), 0);
+  }
   // Thirty frames move the grid by thirty intervals at least (more if a frame was missed).
   EXPECT_GE(runtimeState.graphics->nextFrameTime - gridBefore, 30 * (1000.0 / 60) - 1e-6);
   EXPECT_GE(runtimeState.frameStart, runtimeState.previousFrameStart);
