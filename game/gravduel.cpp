@@ -68,14 +68,9 @@ void Respawn(Body& ship, double x, double y) {
   ship.vy = 0;
 }
 
-// First frame k with 290 - 10k <= t <= 300 - 10k; nothing outside -10 ... 300.
 void DrawExplosion(double t, double x, double y) {
-  for (int k = 0; k <= 30; ++k) {
-    if (290 - 10 * k <= t && t <= 300 - 10 * k) {
-      DrawSprite(30 + k, x, y);
-      return;
-    }
-  }
+  int k = ExplosionFrame(t);
+  if (k >= 0) DrawSprite(30 + k, x, y);
 }
 
 void DrawHud() {
@@ -192,6 +187,14 @@ void GameFrame() {
   }
 
   DrawFrame();
+}
+
+// The first k with 290 - 10k <= t <= 300 - 10k.
+int ExplosionFrame(double t) {
+  for (int k = 0; k <= 30; ++k) {
+    if (290 - 10 * k <= t && t <= 300 - 10 * k) return k;
+  }
+  return -1;
 }
 
 void GameMain() {

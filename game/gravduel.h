@@ -30,5 +30,7 @@ void ControlShipB();
 void Fire(double player);
 void BulletHits();
 void DrawFrame();
+// The explosion frame (0-30) shown at timer value t; -1 outside -10 ... 300.
+int ExplosionFrame(double t);
 // DrawFrame without the ShowScreen that ends it: HUD, explosions, bullets, ships.
 void DrawScene();

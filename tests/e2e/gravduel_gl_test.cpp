@@ -5,6 +5,7 @@
 #include <fstream>
 #include <string>
 
+#include "runtime/gfx2d/png_reader.h"
 #include "support/gl_runtime.h"
 #include "support/process.h"
 
@@ -96,6 +97,72 @@ TEST(Gravduel, UnreadableInputScriptIsRefused) {
   testing::StartInBackground(dir, Env(dir) + "QUILLON_INPUT=keys.txt '" + kGame + "'");
   EXPECT_EQ(testing::WaitForExit(dir, 60000), 2);
   EXPECT_NE(ReadWholeFile(dir + "/stderr").find("line 1"), std::string::npos);
+}
+
+struct Shot {
+  RgbaImage image;
+  int Channel(int x, int y, int c) const {
+    return image.pixels[(static_cast<size_t>(y) * image.width + x) * 4 + c];
+  }
+  // The red channel of a region, for comparing what was drawn there.
+  std::string Region(int x0, int y0, int w, int h) const {
+    std::string bytes;
+    for (int y = y0; y < y0 + h; ++y) {
+      for (int x = x0; x < x0 + w; ++x) bytes += static_cast<char>(Channel(x, y, 0));
+    }
+    return bytes;
+  }
+};
+
+Shot LoadShot(const std::string& path) {
+  Shot shot;
+  ReadPngImage(path.c_str(), -1, shot.image);
+  return shot;
+}
+
+// The demo duel of the run command: B flies into the sun, A scores; Escape ends it.
+TEST(Gravduel, DemoDuelScoresAndEndsOnEscape) {
+  std::string dir = testing::MakeTempDir("demo");
+  std::string keys = ReadWholeFile(std::string(QUILLON_SOURCE_DIR) + "/game/demo/duel.keys");
+  ASSERT_FALSE(keys.empty());
+  std::ofstream(dir + "/keys.txt") << keys << "330 key escape down\n";
+  testing::StartInBackground(dir, Env(dir) + "QUILLON_INPUT=keys.txt QUILLON_SCREENSHOT=shot.png "
+                                             "QUILLON_SCREENSHOT_EVERY=10 '" + kGame + "'");
+  ASSERT_EQ(testing::WaitForExit(dir, 90000), 0) << ReadWholeFile(dir + "/stderr");
+
+  Shot first = LoadShot(dir + "/shot-00010.png");
+  ASSERT_EQ(first.image.width, 800);
+  // Both ships at their start places, the sun in the middle, the HUD drawn.
+  EXPECT_GT(first.Channel(316, 116, 2), 150);  // ship A is blue
+  EXPECT_GT(first.Channel(316, 516, 0), 150);  // ship B is red
+  EXPECT_GT(first.Channel(400, 336, 0), 200);  // the sun
+  std::string hudA = first.Region(730, 50, 60, 16);
+  EXPECT_NE(hudA.find_first_not_of('\0'), std::string::npos);
+
+  // A's score, right-hand side: the same before the kill, different after it.
+  Shot before = LoadShot(dir + "/shot-00100.png");
+  Shot after = LoadShot(dir + "/shot.png");
+  ASSERT_EQ(after.image.width, 800);
+  EXPECT_EQ(first.Region(730, 180, 40, 16), before.Region(730, 180, 40, 16));
+  EXPECT_NE(before.Region(730, 180, 40, 16), after.Region(730, 180, 40, 16));
+  EXPECT_EQ(before.Region(30, 180, 40, 16), after.Region(30, 180, 40, 16));  // B did not score
+}
+
+TEST(Gravduel, WithoutTheBackdropTheFieldIsBlackButTheSunShines) {
+  std::string dir = testing::MakeTempDir("nobackdrop");
+  std::filesystem::path game(kGame);
+  std::filesystem::copy(game.parent_path() / "sun", dir + "/sun");
+  std::filesystem::copy(game.parent_path() / "ship1", dir + "/ship1");
+  std::filesystem::copy(game.parent_path() / "ship2", dir + "/ship2");
+  std::filesystem::copy_file(game, dir + "/gravduel");
+  testing::StartInBackground(dir, Env(dir) + "QUILLON_FRAMES=12 QUILLON_SCREENSHOT=shot.png ./gravduel");
+  ASSERT_EQ(testing::WaitForExit(dir, 60000), 0) << ReadWholeFile(dir + "/stderr");
+  Shot shot = LoadShot(dir + "/shot.png");
+  ASSERT_EQ(shot.image.width, 800);
+  EXPECT_EQ(shot.Channel(200, 300, 0) + shot.Channel(200, 300, 1) + shot.Channel(200, 300, 2), 0);
+  EXPECT_GT(shot.Channel(400, 336, 0), 200);
+  // Without the small font file the HUD still shows its numbers in the built-in font.
+  EXPECT_NE(shot.Region(730, 50, 60, 16).find_first_not_of('\0'), std::string::npos);
 }
 
 }  // namespace

@@ -273,6 +273,62 @@ TEST_F(Duel, DestroyedShipExplodesThenRespawnsAndTheOtherScores) {
   EXPECT_NEAR(energyB, 37 + 62 * 0.05, 1e-9);
 }
 
+TEST_F(Duel, ExplosionFrameTable) {
+  EXPECT_EQ(ExplosionFrame(300), 0);
+  EXPECT_EQ(ExplosionFrame(295), 0);
+  EXPECT_EQ(ExplosionFrame(290), 0);
+  EXPECT_EQ(ExplosionFrame(289.9), 1);
+  EXPECT_EQ(ExplosionFrame(280), 1);
+  EXPECT_EQ(ExplosionFrame(5), 29);
+  EXPECT_EQ(ExplosionFrame(0), 29);
+  EXPECT_EQ(ExplosionFrame(-5), 30);
+  EXPECT_EQ(ExplosionFrame(-10), 30);
+  EXPECT_EQ(ExplosionFrame(-10.5), -1);
+  EXPECT_EQ(ExplosionFrame(300.5), -1);
+}
+
+// The second ship dies while the first one's explosion runs: who gets back first depends on
+// whether the shared timer stands on a multiple of 10.
+TEST_F(Duel, SecondDeathDuringAnExplosion) {
+  for (int parity : {0, 5}) {
+    SetUp();
+    Park();
+    hullB = 0;
+    GameFrame();
+    ASSERT_EQ(deadB, 1);
+    while (std::fmod(explosionTimer, 10) != parity) GameFrame();
+    hullA = 0;
+    int frames = 0;
+    while ((deadA == 1 || deadB == 1 || frames == 0) && frames < 300) {
+      GameFrame();
+      ++frames;
+    }
+    if (parity == 0) {
+      EXPECT_EQ(scoreA + scoreB, 0) << "both return together";
+    } else {
+      EXPECT_EQ(scoreB, 1) << "A returns first and B scores";
+      EXPECT_EQ(scoreA, 1) << "then B's own explosion ends and A scores";
+    }
+    EXPECT_EQ(hullA + hullB, 200);
+  }
+}
+
+TEST_F(Duel, MissingPicturesChangeNothingButThePicture) {
+  for (int slot = 30; slot <= 60; ++slot) LoadSprite("explosion/missing.bmp", slot);
+  Park();
+  hullB = 0;
+  int frames = 0;
+  do {
+    GameFrame();
+    ++frames;
+  } while (deadB == 1 && frames < 200);
+  EXPECT_EQ(frames, 62);  // an invisible explosion still takes its time
+  EXPECT_EQ(scoreA, 1);
+  for (int n = 0; n <= 30; ++n) {
+    LoadSprite(StringValue("explosion/explos") + n + (n <= 10 ? ".bmp" : "_1.bmp"), 30 + n);
+  }
+}
+
 TEST_F(Duel, LayersShipsOverBulletsOverTheBackdrop) {
   Park();
   ShowScreen();

@@ -93,21 +93,27 @@ bool InTriangle(double px, double py, double ax, double ay, double bx, double by
   return !(neg && pos);
 }
 
-// A dart-shaped ship of 24 x 24 pixels pointing right (heading 0), centred in its picture.
+// A dart-shaped ship of 32 x 32 pixels pointing right (heading 0), centred in its picture.
 Picture Ship(Colour hull, Colour trim) {
-  Picture p(24, 24, kKey);
-  for (int y = 0; y < 24; ++y) {
-    for (int x = 0; x < 24; ++x) {
+  constexpr int kSize = 32;
+  constexpr double mid = kSize / 2.0;
+  Picture p(kSize, kSize, kKey);
+  for (int y = 0; y < kSize; ++y) {
+    for (int x = 0; x < kSize; ++x) {
       double px = x + 0.5, py = y + 0.5;
-      bool body = InTriangle(px, py, 23, 12, 2, 2, 2, 22) && !InTriangle(px, py, 9, 12, 1, 6, 1, 18);
+      bool body = InTriangle(px, py, kSize - 1, mid, 3, 3, 3, kSize - 3) &&
+                  !InTriangle(px, py, 12, mid, 1, 8, 1, kSize - 8);
       if (!body) continue;
-      double shade = 0.55 + 0.45 * (1.0 - std::fabs(py - 12) / 11.0);
+      double shade = 0.55 + 0.45 * (1.0 - std::fabs(py - mid) / (mid - 1));
       Colour c{Byte(hull.r * shade), Byte(hull.g * shade), Byte(hull.b * shade), 255};
-      if (std::fabs(py - 12) < 1.6 && px > 9 && px < 20) c = trim;  // spine
+      if (std::fabs(py - mid) < 2.1 && px > 12 && px < 27) c = trim;  // spine
       p.at(x, y) = c;
     }
   }
-  for (int y = 10; y <= 13; ++y) p.Put(4, y, {255, 200, 80, 255});  // engine glow
+  for (int y = 13; y <= 18; ++y) {  // engine glow
+    p.Put(5, y, {255, 200, 80, 255});
+    p.Put(6, y, {255, 150, 40, 255});
+  }
   return p;
 }
 
