@@ -14,6 +14,7 @@
 #include "runtime/platform/clock.h"
 #include "runtime/platform/events.h"
 #include "runtime/platform/window.h"
+#include "runtime/values/truncate.h"
 
 namespace quillon {
 
@@ -109,7 +110,7 @@ void ShowScreen() {
 void SetFrameRate(double framesPerSecond) {
   OpenGLRainbows* device = runtimeState.graphics;
   if (device == nullptr) return;
-  int n = static_cast<int>(framesPerSecond);
+  int n = TruncateToInt32(framesPerSecond);
   device->frameInterval = n > 0 ? 1000.0 / n : 2.0;
 }
 

@@ -2,6 +2,7 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
 #include <string>
 
 #include "runtime/core/gl_extensions.h"
@@ -14,6 +15,7 @@
 #include "runtime/input/input_state.h"
 #include "runtime/platform/system.h"
 #include "runtime/platform/window.h"
+#include "runtime/values/truncate.h"
 
 namespace quillon {
 
@@ -22,6 +24,7 @@ void (*inputEventSink)(const platform::Event& event) = nullptr;
 namespace {
 
 bool softwareRenderingSeen = false;
+constexpr int kLargestWindowSide = 16384;
 
 platform::Window* CreateCentredWindow(int width, int height, int sampleCount) {
   int desktopWidth = 0, desktopHeight = 0;
@@ -220,11 +223,13 @@ void DestroyGameWindow(OpenGLRainbows& device) {
 void SetScreen(double width, double height, double fullscreen) {
   OpenGLRainbows* device = runtimeState.graphics;
   if (device == nullptr) return;
-  int w = static_cast<int>(width);
-  int h = static_cast<int>(height);
-  if (w != 0) device->width = w;
-  if (h != 0) device->height = h;
-  if (static_cast<int>(fullscreen) != 0) {
+  // No window system makes a window of a negative or absurd size: keep the request in range.
+  auto side = [](double v) { return std::clamp(TruncateToInt32(v), -1, kLargestWindowSide); };
+  int w = side(width);
+  int h = side(height);
+  if (w != 0) device->width = std::max(w, 1);
+  if (h != 0) device->height = std::max(h, 1);
+  if (TruncateToInt32(fullscreen) != 0) {
     EnterFullscreen(*device);
   } else {
     EnterWindowed(*device);

@@ -71,7 +71,7 @@ TEST_F(PacingTest, FrameRateSetsTheInterval) {
   EXPECT_DOUBLE_EQ(device.frameInterval, 20);
   SetFrameRate(60);
   EXPECT_DOUBLE_EQ(device.frameInterval, 1000.0 / 60);
-  for (double rate : {0.0, -1.0, 0.5, -30.0}) {
+  for (double rate : {0.0, -1.0, 0.5, -30.0, 1e300, 0.0 / 0.0}) {
     SetFrameRate(rate);
     EXPECT_DOUBLE_EQ(device.frameInterval, 2.0) << rate;
   }

@@ -140,6 +140,12 @@ TEST(GameWindow, SetScreenResizesAndKeepsTheCorner) {
   EXPECT_EQ(w, 800);
   EXPECT_EQ(h, 480);
   EXPECT_EQ(runtimeState.screenWidth, 640);  // the start-up settings stay as written
+  SetScreen(-5, 1e300, 0.0 / 0.0);  // nonsense sizes stay in range and keep the window
+  ClientSize(w, h);
+  EXPECT_EQ(w, 1);
+  EXPECT_GE(h, 1);
+  EXPECT_LE(h, 16384);
+  EXPECT_EQ(IsFullscreen(), 0.0);
   SetScreen(640, 480, 0);
 }
 
