@@ -1,5 +1,7 @@
 #include "game/gravduel.h"
 
+#include <cmath>
+
 using namespace quillon;
 
 double fieldWidth, fieldHeight;
@@ -75,17 +77,17 @@ void DrawExplosion(double t, double x, double y) {
 
 void DrawHud() {
   DrawSpriteRotated(1, 750, 20, 270);
-  PrintNumber(static_cast<int>(energyA), 730, 50);
+  PrintNumber(std::trunc(energyA), 730, 50);
   DrawSpriteRotated(0, 50, 20, 270);
-  PrintNumber(static_cast<int>(energyB), 30, 50);
+  PrintNumber(std::trunc(energyB), 30, 50);
   DrawSprite(2, 745, 80);
   PrintNumber(hullA, 730, 120);
   DrawSprite(2, 45, 80);
   PrintNumber(hullB, 30, 120);
   DrawSprite(3, 745, 140);
-  PrintNumber(static_cast<int>(scoreA), 730, 180);
+  PrintNumber(std::trunc(scoreA), 730, 180);
   DrawSprite(3, 45, 140);
-  PrintNumber(static_cast<int>(scoreB), 30, 180);
+  PrintNumber(std::trunc(scoreB), 30, 180);
 }
 
 }  // namespace

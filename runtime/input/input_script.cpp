@@ -91,7 +91,9 @@ void Apply(const ScriptEvent& e) {
       script.mouse.x = e.x;
       script.mouse.y = e.y;
       break;
-    case ScriptEventKind::Wheel: script.mouse.wheel += e.code; break;
+    case ScriptEventKind::Wheel:  // only the sign is read: keep the sum far from overflowing
+      script.mouse.wheel = std::clamp(script.mouse.wheel + std::clamp(e.code, -1000, 1000), -1000, 1000);
+      break;
   }
 }
 

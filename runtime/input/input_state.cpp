@@ -1,5 +1,7 @@
 #include "runtime/input/input_state.h"
 
+#include <algorithm>
+
 #include "runtime/core/program_end.h"
 #include "runtime/core/runtime_state.h"
 #include "runtime/core/window.h"
@@ -37,7 +39,9 @@ InputState* openInput = nullptr;
 // Wheel steps arrive as events; the mouse sample of the frame takes them.
 void TakeInputEvent(const platform::Event& event) {
   if (openInput != nullptr && event.kind == platform::EventKind::MouseWheel) {
-    openInput->wheelSteps += event.value;
+    // Only the sign is read, and a game that never reads the mouse must not overflow the sum.
+    openInput->wheelSteps = std::clamp(openInput->wheelSteps + std::clamp(event.value, -1000, 1000),
+                                       -1000, 1000);
   }
 }
 

@@ -234,5 +234,17 @@ TEST_F(Keyboard, WheelGivesItsSign) {
   EXPECT_EQ(MouseAxis(2), -1.0);
 }
 
+TEST_F(Keyboard, ScriptedWheelSumsKeepTheirSign) {
+  long f = ShowScreenCount() + 1;
+  std::string script;
+  for (int i = 0; i < 5; ++i) script += std::to_string(f) + " wheel 2000000000\n";
+  script += std::to_string(f + 1) + " wheel -2147483647\n";
+  ASSERT_TRUE(LoadInputScript(script));
+  ShowScreen();
+  EXPECT_EQ(MouseAxis(2), 1.0);
+  ShowScreen();
+  EXPECT_EQ(MouseAxis(2), -1.0);
+}
+
 }  // namespace
 }  // namespace quillon
