@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "runtime/core/opengl_rainbows.h"
+#include "runtime/gl/opengl_rainbows.h"
 #include "runtime/gfx2d/png_writer.h"
 #include "runtime/platform/automation.h"
 #include "runtime/quillon.h"

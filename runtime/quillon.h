@@ -1,11 +1,10 @@
-// Everything a program written for the runtime may call.
+// Everything a program written for the runtime may call: the commands, by family.
 #pragma once
 
-#include "runtime/core/pacing.h"
-#include "runtime/core/program_end.h"
+#include "runtime/core/clock.h"
+#include "runtime/core/program_flow.h"
+#include "runtime/core/runtime_errors.h"
 #include "runtime/core/runtime_state.h"
-#include "runtime/core/startup.h"
-#include "runtime/core/window.h"
 #include "runtime/files/asset_resolver.h"
 #include "runtime/files/file_channels.h"
 #include "runtime/files/file_utilities.h"
@@ -16,7 +15,6 @@
 #include "runtime/gfx2d/image_writer.h"
 #include "runtime/gfx2d/primitives.h"
 #include "runtime/gfx2d/render_state.h"
-#include "runtime/gfx2d/sprite_batch.h"
 #include "runtime/gfx2d/sprites.h"
 #include "runtime/gfx2d/surfaces.h"
 #include "runtime/gfx2d/texture_store.h"
@@ -24,6 +22,9 @@
 #include "runtime/input/mouse.h"
 #include "runtime/input/waiting.h"
 #include "runtime/path/path_finder.h"
+#include "runtime/program/program_end.h"
+#include "runtime/program/screen.h"
+#include "runtime/program/startup.h"
 #include "runtime/values/dim_array.h"
 #include "runtime/values/math.h"
 #include "runtime/values/random.h"

@@ -7,14 +7,21 @@
 
 namespace quillon {
 
+// Each subsystem owns its record; the state points at it by type.
 class OpenGLRainbows;
+class Rainbows3D;
+struct AssetResolver;
 struct InputState;
+struct MediaWindow;
+struct NetGame;
+struct SoundDevice;
+struct SoundSlot;
 namespace platform {
 struct Window;
 }
 
 struct RuntimeState {
-  void* mediaWindow = nullptr;
+  MediaWindow* mediaWindow = nullptr;
   platform::Window* window = nullptr;
   StringValue projectTitle;
   uint8_t autoPause = 0;
@@ -30,18 +37,18 @@ struct RuntimeState {
   double errorCode = 0;
   double currentModule = 0;
   double currentLine = 0;
-  void* soundSlots = nullptr;
-  void* sound = nullptr;
+  SoundSlot* soundSlots = nullptr;
+  SoundDevice* sound = nullptr;
   InputState* input = nullptr;
   StringValue commandLine;
-  void* renderer3D = nullptr;
+  Rainbows3D* renderer3D = nullptr;
   OpenGLRainbows* graphics = nullptr;
-  void* network = nullptr;
+  NetGame* network = nullptr;
   int32_t currentFont = 0;
   double frameStart = 0;
   double previousFrameStart = 0;
   double startTime = 0;
-  void* assetArchives[2] = {nullptr, nullptr};
+  AssetResolver* assetArchives[2] = {nullptr, nullptr};
 };
 
 extern RuntimeState runtimeState;

@@ -89,7 +89,7 @@ int ResolveFromArchive(AssetResolver& resolver, const char* name, StringValue& p
 
 AssetResolver* AssetResolverAt(int resolver) {
   if (resolver < 0 || resolver >= kResolverCount) return nullptr;
-  return static_cast<AssetResolver*>(runtimeState.assetArchives[resolver]);
+  return runtimeState.assetArchives[resolver];
 }
 
 void CreateAssetResolvers(const std::string& programFile) {

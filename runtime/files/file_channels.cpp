@@ -6,7 +6,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "runtime/core/program_end.h"
+#include "runtime/core/runtime_errors.h"
 #include "runtime/files/file_utilities.h"
 #include "runtime/values/truncate.h"
 

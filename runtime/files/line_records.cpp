@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "runtime/core/program_end.h"
+#include "runtime/core/runtime_errors.h"
 #include "runtime/files/asset_resolver.h"
 #include "runtime/files/file_channels.h"
 #include "runtime/files/file_utilities.h"

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "runtime/core/opengl_rainbows.h"
+#include "runtime/gl/opengl_rainbows.h"
 #include "runtime/core/runtime_state.h"
 #include "runtime/gfx2d/texture_store.h"
 #include "runtime/values/truncate.h"

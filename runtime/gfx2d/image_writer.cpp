@@ -9,11 +9,11 @@
 #include <cstring>
 #include <vector>
 
-#include "runtime/core/opengl_rainbows.h"
+#include "runtime/gl/opengl_rainbows.h"
 #include "runtime/core/runtime_state.h"
 #include "runtime/gfx2d/png_writer.h"
 #include "runtime/gfx2d/rgba_image.h"
-#include "runtime/gfx2d/sprite_batch.h"
+#include "runtime/gl/sprite_batch.h"
 #include "runtime/gfx2d/texture_store.h"
 
 namespace quillon {
@@ -83,11 +83,6 @@ bool WritePng(const char* path, const uint8_t* pixels, int32_t width, int32_t he
     }
   }
   return WritePngRgba(path, width, height, rgba.data(), true);
-}
-
-OpenGLRainbows* LiveDevice() {
-  OpenGLRainbows* device = runtimeState.graphics;
-  return device != nullptr && device->ready != 0 ? device : nullptr;
 }
 
 void SetPackState() {

@@ -7,10 +7,10 @@
 #include <cmath>
 #include <utility>
 
-#include "runtime/core/gl_extensions.h"
-#include "runtime/core/opengl_rainbows.h"
+#include "runtime/gl/gl_extensions.h"
+#include "runtime/gl/opengl_rainbows.h"
 #include "runtime/core/runtime_state.h"
-#include "runtime/gfx2d/sprite_batch.h"
+#include "runtime/gl/sprite_batch.h"
 #include "runtime/gfx2d/texture_store.h"
 #include "runtime/values/truncate.h"
 
@@ -23,11 +23,6 @@ constexpr int32_t kGrownPolygonCapacity = 512;
 constexpr int32_t kPolygonCapacityStep = 128;
 
 VertexList polygon;
-
-OpenGLRainbows* LiveDevice() {
-  OpenGLRainbows* device = runtimeState.graphics;
-  return device != nullptr && device->ready != 0 ? device : nullptr;
-}
 
 uint8_t Scaled(float alpha, int32_t channel) {
   return static_cast<uint8_t>(std::trunc(alpha * static_cast<float>(channel & 255)));

@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "runtime/core/opengl_rainbows.h"
+#include "runtime/gl/opengl_rainbows.h"
 #include "runtime/core/runtime_state.h"
-#include "runtime/gfx2d/sprite_batch.h"
+#include "runtime/gl/sprite_batch.h"
 #include "runtime/gfx2d/texture_store.h"
 
 namespace quillon {

@@ -6,13 +6,14 @@
 #include <algorithm>
 #include <vector>
 
-#include "runtime/core/gl_extensions.h"
-#include "runtime/core/opengl_rainbows.h"
-#include "runtime/core/pacing.h"
+#include "runtime/gl/gl_extensions.h"
+#include "runtime/gl/opengl_rainbows.h"
+#include "runtime/core/clock.h"
+#include "runtime/core/program_flow.h"
 #include "runtime/core/runtime_state.h"
 #include "runtime/files/asset_resolver.h"
 #include "runtime/gfx2d/render_state.h"
-#include "runtime/gfx2d/sprite_batch.h"
+#include "runtime/gl/sprite_batch.h"
 #include "runtime/gfx2d/texture_upload.h"
 #include "runtime/values/truncate.h"
 
@@ -29,11 +30,6 @@ constexpr int64_t kFarOffScreen = int64_t{1} << 20;
 
 int32_t textureSizeLimit = 0;
 int32_t greenBits = 0;
-
-OpenGLRainbows* LiveDevice() {
-  OpenGLRainbows* device = runtimeState.graphics;
-  return device != nullptr && device->ready != 0 ? device : nullptr;
-}
 
 Surface* FindSurface(int32_t n) {
   OpenGLRainbows* device = runtimeState.graphics;

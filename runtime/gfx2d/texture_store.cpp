@@ -4,15 +4,14 @@
 
 #include <cmath>
 
-#include "runtime/core/gl_extensions.h"
-#include "runtime/core/opengl_rainbows.h"
+#include "runtime/gl/opengl_rainbows.h"
 #include "runtime/core/runtime_state.h"
 #include "runtime/files/asset_resolver.h"
 #include "runtime/gfx2d/bmp_reader.h"
 #include "runtime/gfx2d/png_reader.h"
-#include "runtime/gfx2d/sprite_batch.h"
 #include "runtime/gfx2d/surfaces.h"
 #include "runtime/gfx2d/texture_upload.h"
+#include "runtime/gl/sprite_batch.h"
 
 namespace quillon {
 
@@ -32,23 +31,6 @@ void EmptySlot(TextureSlot& slot, bool deleteTextures) {
   slot.width = 0;
   slot.height = 0;
   slot.alphaMask.reset();
-}
-
-uint32_t SlotTextureName(int32_t slot, bool useMip, const uint32_t* names) {
-  if (names != nullptr) return names[slot];
-  TextureSlot* s = FindSlot(slot);
-  if (s == nullptr) return 0;
-  return useMip ? s->mipTexture : s->texture;
-}
-
-void SwitchTexturingOff() {
-  glDisable(GL_TEXTURE_2D);
-  glEnable(GL_COLOR_MATERIAL);
-}
-
-void BindOnCurrentUnit(uint32_t name) {
-  glBindTexture(GL_TEXTURE_2D, name);
-  glEnable(GL_TEXTURE_2D);
 }
 
 void LoadSpriteFile(const StringValue& file, double slotNumber, bool bump) {
@@ -79,12 +61,6 @@ bool TruncateToRange(double value, int32_t low, int32_t high, int32_t& result) {
 
 bool SpriteSlotNumber(double value, int32_t& slot) {
   return TruncateToRange(value, 0, FontSlotBase - 1, slot);
-}
-
-TextureSlot* FindSlot(int32_t slot) {
-  OpenGLRainbows* device = runtimeState.graphics;
-  if (device == nullptr || slot < 0 || slot >= kTextureSlotCount) return nullptr;
-  return &device->textures.slots[slot];
 }
 
 void FreeSlot(int32_t slot) {
@@ -134,38 +110,6 @@ bool LoadImageIntoSlot(int32_t slot, const char* path, int32_t colourKey, bool b
   s->width = image.width;
   s->height = image.height;
   return true;
-}
-
-void BindSlotTexture(int32_t slot, int32_t secondSlot, bool useMip, const uint32_t* names) {
-  OpenGLRainbows* device = runtimeState.graphics;
-  if (device == nullptr || slot >= kTextureSlotCount) return;
-  if (secondSlot >= kTextureSlotCount) secondSlot = -1;
-  Flush2DBatch();
-  TextureStore& store = device->textures;
-  store.boundSlot = slot;
-  store.boundSecondSlot = secondSlot;
-  store.boundMip = useMip;
-
-  if (arb.glActiveTextureARB == nullptr) {
-    if (slot < 0) {
-      SwitchTexturingOff();
-    } else {
-      BindOnCurrentUnit(SlotTextureName(slot, useMip, names));
-    }
-    return;
-  }
-  arb.glActiveTextureARB(GL_TEXTURE1_ARB);
-  if (slot < 0 || secondSlot < 0) {
-    glDisable(GL_TEXTURE_2D);
-  } else {
-    BindOnCurrentUnit(SlotTextureName(slot, useMip, names));
-  }
-  arb.glActiveTextureARB(GL_TEXTURE0_ARB);
-  if (slot < 0) {
-    SwitchTexturingOff();
-  } else {
-    BindOnCurrentUnit(SlotTextureName(secondSlot >= 0 ? secondSlot : slot, useMip, names));
-  }
 }
 
 const uint8_t* AlphaMask(int32_t slot) {

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "runtime/gfx2d/sprite_batch.h"
+#include "runtime/gl/sprite_batch.h"
 
 namespace quillon {
 

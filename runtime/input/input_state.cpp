@@ -2,9 +2,7 @@
 
 #include <algorithm>
 
-#include "runtime/core/program_end.h"
 #include "runtime/core/runtime_state.h"
-#include "runtime/core/window.h"
 #include "runtime/input/input_script.h"
 #include "runtime/input/mouse.h"
 #include "runtime/platform/input.h"
@@ -36,15 +34,6 @@ constexpr ScanVirtual kGermanLayout[] = {
 
 InputState* openInput = nullptr;
 
-// Wheel steps arrive as events; the mouse sample of the frame takes them.
-void TakeInputEvent(const platform::Event& event) {
-  if (openInput != nullptr && event.kind == platform::EventKind::MouseWheel) {
-    // Only the sign is read, and a game that never reads the mouse must not overflow the sum.
-    openInput->wheelSteps = std::clamp(openInput->wheelSteps + std::clamp(event.value, -1000, 1000),
-                                       -1000, 1000);
-  }
-}
-
 }  // namespace
 
 void FillScanToVirtualKey(InputState& input, bool identity) {
@@ -55,12 +44,20 @@ void FillScanToVirtualKey(InputState& input, bool identity) {
   for (const ScanVirtual& entry : kGermanLayout) input.scanToVirtualKey[entry.scan] = entry.virtualKey;
 }
 
+// Wheel steps arrive as events; the mouse sample of the frame takes them.
+void TakeInputEvent(const platform::Event& event) {
+  if (openInput != nullptr && event.kind == platform::EventKind::MouseWheel) {
+    // Only the sign is read, and a game that never reads the mouse must not overflow the sum.
+    openInput->wheelSteps = std::clamp(openInput->wheelSteps + std::clamp(event.value, -1000, 1000),
+                                       -1000, 1000);
+  }
+}
+
 InputState* CurrentInput() { return openInput; }
 
 double OpenInput(InputState& input, platform::Window* window, bool exclusiveMouse) {
   input.window = window;
   openInput = &input;
-  inputEventSink = TakeInputEvent;
   LoadInputScriptFromAutomation();
   platform::MouseDevice pointer = platform::ReadMouseDevice();
   input.mouseX = pointer.x;
@@ -85,7 +82,6 @@ void CloseInput() {
   InputState* input = openInput;
   if (input == nullptr) return;
   if (input->systemPointer == 0) ShowSystemPointer(1);
-  inputEventSink = nullptr;
   openInput = nullptr;
 }
 

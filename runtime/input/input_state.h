@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "runtime/platform/events.h"
+
 namespace quillon {
 
 namespace platform {
@@ -40,6 +42,9 @@ double OpenInput(InputState& input, platform::Window* window, bool exclusiveMous
 void CloseInput();
 // The layout table used when there is no scan-code keyboard.
 void FillScanToVirtualKey(InputState& input, bool identity);
+
+// The window procedure hands key, wheel and text events here; dropped while input is closed.
+void TakeInputEvent(const platform::Event& event);
 
 // The open input layer, or null before start-up.
 InputState* CurrentInput();

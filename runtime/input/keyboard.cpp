@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "runtime/core/pacing.h"
+#include "runtime/core/flow_hooks.h"
 #include "runtime/input/input_script.h"
 #include "runtime/input/input_state.h"
 #include "runtime/platform/input.h"

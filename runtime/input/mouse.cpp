@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "runtime/core/opengl_rainbows.h"
-#include "runtime/core/pacing.h"
+#include "runtime/gl/opengl_rainbows.h"
+#include "runtime/core/flow_hooks.h"
 #include "runtime/core/runtime_state.h"
 #include "runtime/input/input_script.h"
 #include "runtime/platform/input.h"

@@ -1,7 +1,6 @@
 #include "runtime/input/waiting.h"
 
-#include "runtime/core/pacing.h"
-#include "runtime/core/program_end.h"
+#include "runtime/core/program_flow.h"
 #include "runtime/input/input_state.h"
 #include "runtime/input/keyboard.h"
 #include "runtime/input/mouse.h"

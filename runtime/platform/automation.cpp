@@ -33,6 +33,7 @@ Automation ReadAutomation() {
   a.frameLog = Absolute(text("QUILLON_FRAME_LOG"));
   a.noDialogs = text("QUILLON_NO_DIALOGS") == "1";
   a.inputScript = Absolute(text("QUILLON_INPUT"));
+  a.spinPacing = text("QUILLON_PACING") == "spin";
   const char* seed = std::getenv("QUILLON_SEED");
   if (seed != nullptr && seed[0] != '\0') {
     a.hasSeed = true;

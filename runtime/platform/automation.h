@@ -13,6 +13,7 @@ struct Automation {
   std::string frameLog;          // QUILLON_FRAME_LOG: one line per presented frame
   bool noDialogs = false;        // QUILLON_NO_DIALOGS=1: message boxes go to standard error
   std::string inputScript;       // QUILLON_INPUT: scripted keyboard and mouse
+  bool spinPacing = false;        // QUILLON_PACING=spin: the frame wait spins instead of blocking
   bool hasSeed = false;          // QUILLON_SEED
   unsigned long seed = 0;
 };

@@ -33,5 +33,7 @@ struct Event {
 
 // Removes the next waiting event; false when the queue is empty.
 bool PollEvent(Event& event);
+// Waits up to timeoutMilliseconds for the next event and removes it; false when none came.
+bool WaitEvent(Event& event, int timeoutMilliseconds);
 
 }  // namespace quillon::platform

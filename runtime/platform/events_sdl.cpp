@@ -23,12 +23,7 @@ EventKind WindowEventKind(Uint8 event) {
   }
 }
 
-}  // namespace
-
-bool PollEvent(Event& event) {
-  if (SDL_WasInit(SDL_INIT_EVENTS) == 0) return false;
-  SDL_Event e;
-  if (SDL_PollEvent(&e) == 0) return false;
+void Translate(const SDL_Event& e, Event& event) {
   event = Event();
   switch (e.type) {
     case SDL_WINDOWEVENT:
@@ -59,6 +54,26 @@ bool PollEvent(Event& event) {
       event.kind = EventKind::Other;
       break;
   }
+}
+
+}  // namespace
+
+bool PollEvent(Event& event) {
+  if (SDL_WasInit(SDL_INIT_EVENTS) == 0) return false;
+  SDL_Event e;
+  if (SDL_PollEvent(&e) == 0) return false;
+  Translate(e, event);
+  return true;
+}
+
+bool WaitEvent(Event& event, int timeoutMilliseconds) {
+  if (SDL_WasInit(SDL_INIT_EVENTS) == 0) {
+    SDL_Delay(static_cast<Uint32>(timeoutMilliseconds > 0 ? timeoutMilliseconds : 0));
+    return false;
+  }
+  SDL_Event e;
+  if (SDL_WaitEventTimeout(&e, timeoutMilliseconds > 0 ? timeoutMilliseconds : 0) == 0) return false;
+  Translate(e, event);
   return true;
 }
 

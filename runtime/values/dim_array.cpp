@@ -1,6 +1,6 @@
 #include "runtime/values/dim_array.h"
 
-#include "runtime/core/program_end.h"
+#include "runtime/core/runtime_errors.h"
 
 namespace quillon {
 

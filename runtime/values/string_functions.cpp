@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "runtime/core/program_end.h"
+#include "runtime/core/runtime_errors.h"
 #include "runtime/values/truncate.h"
 
 namespace quillon {

@@ -7,8 +7,10 @@
 #include <sstream>
 #include <string>
 
-#include "runtime/core/program_end.h"
+#include "runtime/core/program_flow.h"
+#include "runtime/core/runtime_errors.h"
 #include "runtime/core/runtime_state.h"
+#include "runtime/program/program_end.h"
 
 namespace quillon {
 namespace {

@@ -9,7 +9,8 @@
 #include <vector>
 
 #include "file_test_helpers.h"
-#include "runtime/core/program_end.h"
+#include "runtime/core/program_flow.h"
+#include "runtime/core/runtime_errors.h"
 
 namespace quillon {
 namespace {

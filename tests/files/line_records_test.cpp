@@ -11,7 +11,8 @@
 #include <string>
 
 #include "file_test_helpers.h"
-#include "runtime/core/program_end.h"
+#include "runtime/core/program_flow.h"
+#include "runtime/core/runtime_errors.h"
 #include "runtime/core/runtime_state.h"
 #include "runtime/files/file_channels.h"
 

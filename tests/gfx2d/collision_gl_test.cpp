@@ -7,7 +7,7 @@
 #include <random>
 
 #include "image_test_helpers.h"
-#include "runtime/core/opengl_rainbows.h"
+#include "runtime/gl/opengl_rainbows.h"
 #include "runtime/quillon.h"
 
 namespace quillon::testing {

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "image_test_helpers.h"
-#include "runtime/core/opengl_rainbows.h"
+#include "runtime/gl/opengl_rainbows.h"
 #include "runtime/gfx2d/builtin_font.h"
 #include "runtime/gfx2d/fonts.h"
 #include "runtime/quillon.h"

@@ -8,9 +8,10 @@
 #include <iterator>
 #include <sstream>
 
-#include "runtime/core/opengl_rainbows.h"
+#include "runtime/gl/opengl_rainbows.h"
 #include "runtime/gfx2d/png_writer.h"
 #include "runtime/quillon.h"
+#include "runtime/gl/sprite_batch.h"
 
 namespace quillon::testing {
 

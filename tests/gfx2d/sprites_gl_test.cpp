@@ -7,9 +7,10 @@
 #include <cstring>
 
 #include "image_test_helpers.h"
-#include "runtime/core/opengl_rainbows.h"
+#include "runtime/gl/opengl_rainbows.h"
 #include "runtime/gfx2d/sprites.h"
 #include "runtime/quillon.h"
+#include "runtime/gl/sprite_batch.h"
 
 namespace quillon::testing {
 namespace {

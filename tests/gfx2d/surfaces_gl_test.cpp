@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "image_test_helpers.h"
-#include "runtime/core/opengl_rainbows.h"
+#include "runtime/gl/opengl_rainbows.h"
 #include "runtime/gfx2d/bmp_reader.h"
 #include "runtime/quillon.h"
 

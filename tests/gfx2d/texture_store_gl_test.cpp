@@ -5,8 +5,8 @@
 #include <cmath>
 
 #include "image_test_helpers.h"
-#include "runtime/core/gl_extensions.h"
-#include "runtime/core/opengl_rainbows.h"
+#include "runtime/gl/gl_extensions.h"
+#include "runtime/gl/opengl_rainbows.h"
 #include "runtime/gfx2d/texture_store.h"
 #include "runtime/gfx2d/texture_upload.h"
 #include "runtime/quillon.h"

@@ -11,6 +11,7 @@
 #include "runtime/quillon.h"
 #include "support/gl_runtime.h"
 #include "support/process.h"
+#include "runtime/core/flow_hooks.h"
 
 namespace quillon {
 namespace {

@@ -6,7 +6,8 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "runtime/core/opengl_rainbows.h"
+#include "runtime/gl/opengl_rainbows.h"
+#include "runtime/gl/sprite_batch.h"
 #include "runtime/platform/automation.h"
 #include "runtime/platform/clock.h"
 #include "runtime/platform/window.h"

@@ -1,4 +1,4 @@
-// Runtime errors, the error log and the one way out of a running program.
+// Runtime errors and the error log: what every subsystem uses to report a failure.
 #pragma once
 
 #include <cstdint>
@@ -13,13 +13,10 @@ void ResetErrorLog();
 
 // Records code and the current source line; returns code. The caller decides whether to end.
 double RaiseRuntimeError(double code);
-// Records a fatal error and ends the program with the code as exit status.
+// Records a fatal error (7 storage, 8 and 9 array index, 3 file) and ends the program through
+// the end sequence, with the code as exit status and "runtime error N at line L" on stderr.
 [[noreturn]] void EndProgramOnError(double code);
+// The translated program marks the source position it runs; errors report it.
 void MarkSourceLine(double module, double line);
-
-// Never returns. The language's end statement and every other way out.
-[[noreturn]] void EndProgram();
-
-void DebugBreakpoint(int32_t number);
 
 }  // namespace quillon

@@ -9,8 +9,8 @@
 #include <sstream>
 #include <string>
 
-#include "runtime/core/gl_extensions.h"
-#include "runtime/core/opengl_rainbows.h"
+#include "runtime/gl/gl_extensions.h"
+#include "runtime/gl/opengl_rainbows.h"
 #include "runtime/platform/clock.h"
 #include "runtime/platform/window.h"
 #include "runtime/quillon.h"
@@ -110,7 +110,7 @@ TEST(GameWindow, StartsWithTitleClientSizeAndDriverLine) {
   // Under Xvfb the GL is Mesa's software rasteriser.
   std::string log = ErrorLogText();
   EXPECT_EQ(log.substr(0, log.find("\r\n")), "OpenGL Software Emulation") << log;
-  EXPECT_GE(LastFrameTime(), 1);
+  EXPECT_GT(LastFrameTime(), 0);  // start-up resets the frame times: a fraction of a ms
   EXPECT_NE(GetWindowHandle(), 0);
 }
 

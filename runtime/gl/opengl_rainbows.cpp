@@ -1,7 +1,6 @@
-#include "runtime/core/opengl_rainbows.h"
+#include "runtime/gl/opengl_rainbows.h"
 
-#include "runtime/core/pacing.h"
-#include "runtime/core/window.h"
+#include "runtime/core/clock.h"
 #include "runtime/platform/clock.h"
 #include "runtime/platform/window.h"
 
@@ -13,8 +12,9 @@ OpenGLRainbows::OpenGLRainbows() {
   nextFrameTime = NowMilliseconds();
 }
 
+// The top layer destroys the window first (DestroyGameWindow), while the slots can still be freed.
 OpenGLRainbows::~OpenGLRainbows() {
-  if (window != nullptr) DestroyGameWindow(*this);
+  if (window != nullptr) platform::DestroyWindow(window);
   platform::DeleteGLContext(glContext);
   glContext = nullptr;
 }

@@ -1,27 +1,36 @@
-#include "runtime/core/pacing.h"
+#include "runtime/program/heartbeat.h"
 
 #include <GL/gl.h>
 
-#include "runtime/core/automation.h"
-#include "runtime/core/opengl_rainbows.h"
-#include "runtime/core/program_end.h"
+#include <algorithm>
+#include <cmath>
+
+#include "runtime/core/clock.h"
+#include "runtime/core/program_flow.h"
+#include "runtime/core/flow_hooks.h"
 #include "runtime/core/runtime_state.h"
-#include "runtime/core/window.h"
 #include "runtime/gfx2d/render_state.h"
-#include "runtime/gfx2d/sprite_batch.h"
 #include "runtime/gfx2d/surfaces.h"
+#include "runtime/gl/opengl_rainbows.h"
+#include "runtime/gl/sprite_batch.h"
 #include "runtime/input/keyboard.h"
-#include "runtime/platform/clock.h"
+#include "runtime/platform/automation.h"
 #include "runtime/platform/events.h"
 #include "runtime/platform/window.h"
+#include "runtime/program/automation.h"
+#include "runtime/program/screen.h"
+#include "runtime/program/window.h"
 #include "runtime/values/truncate.h"
 
 namespace quillon {
 
 namespace {
 
-double (*testClock)() = nullptr;
-long showScreenCount = 0;
+// The blocking wait hands back this long before the grid point: waking from a sleep is late by
+// up to a millisecond or so, the spin that follows is exact.
+constexpr double kSpinMargin = 2.0;
+// A blocking wait never sleeps longer than this, so a clock that jumps is noticed.
+constexpr int kLongestBlock = 50;
 
 // Dispatches one waiting event; false when the queue is empty.
 bool DispatchOneMessage() {
@@ -31,35 +40,47 @@ bool DispatchOneMessage() {
   return true;
 }
 
-}  // namespace
-
-void SetClockForTesting(double (*clock)()) { testClock = clock; }
-
-double NowMilliseconds() {
-  if (testClock != nullptr) return testClock();
-  static const double frequency = platform::CounterFrequency();
-  if (frequency > 0) return static_cast<double>(platform::CounterValue()) * 1000.0 / frequency;
-  return static_cast<double>(platform::TickMilliseconds());
+// Sleeps on the event queue for up to ms milliseconds, dispatching what arrives.
+void WaitForMessage(int ms) {
+  platform::Event event;
+  if (platform::WaitEvent(event, std::min(ms, kLongestBlock))) WindowProcedure(event);
 }
 
-double PumpMessages() {
+// The first grid point at or after now, counted from the one after next by division: a long
+// stall or a tiny interval must not cost one step per missed point.
+double NextGridPoint(double next, double interval, double now) {
+  next += interval;
+  if (!(interval > 0) || next >= now) return next;
+  next += std::ceil((now - next) / interval) * interval;
+  // Where the clock is so large that the interval vanishes in rounding, the grid restarts now.
+  return next >= now ? next : now;
+}
+
+void WaitWhilePaused() {
+  while (runtimeState.paused == 1) {
+    PumpWindowMessages();
+    WaitForMessage(100);
+  }
+}
+
+}  // namespace
+
+void PumpWindowMessages() {
   while (DispatchOneMessage()) {
   }
-  return 1;
 }
 
 void WaitForFrameGrid(OpenGLRainbows& device) {
+  const bool spin = platform::GetAutomation().spinPacing;
   double now;
   for (;;) {
     if (DispatchOneMessage()) continue;
     now = NowMilliseconds();
-    if (now > device.nextFrameTime) break;
+    double left = device.nextFrameTime - now;
+    if (left < 0) break;
+    if (!spin && left > kSpinMargin) WaitForMessage(static_cast<int>(left - kSpinMargin));
   }
-  double next = device.nextFrameTime + device.frameInterval;
-  if (device.frameInterval > 0) {
-    while (next < now) next += device.frameInterval;
-  }
-  device.nextFrameTime = next;
+  device.nextFrameTime = NextGridPoint(device.nextFrameTime, device.frameInterval, now);
 }
 
 void PresentFrame(OpenGLRainbows& device) {
@@ -73,16 +94,13 @@ void PresentFrame(OpenGLRainbows& device) {
   LogPresentedFrame(swapReturned, gridPoint, NowMilliseconds());
 }
 
-void ShowScreen() {
+void RunShowScreen() {
   RuntimeState& rs = runtimeState;
   rs.previousFrameStart = rs.frameStart;
   rs.frameStart = NowMilliseconds();
-  ++showScreenCount;
+  CountShowScreen();
 
-  while (rs.paused == 1) {
-    PumpMessages();
-    platform::SleepMilliseconds(100);
-  }
+  WaitWhilePaused();
 
   BeginInputFrame();
   if (EndKeysDown()) {
@@ -104,7 +122,7 @@ void ShowScreen() {
   Reset2DState(0, 0, 0, 0);
   DrawSurface(0);  // the background under every frame; an empty one leaves the frame black
 
-  if (AutomationFrameLimitReached(showScreenCount)) EndProgram();
+  if (AutomationFrameLimitReached(ShowScreenCount())) EndProgram();
 }
 
 void SetFrameRate(double framesPerSecond) {
@@ -113,15 +131,5 @@ void SetFrameRate(double framesPerSecond) {
   int n = TruncateToInt32(framesPerSecond);
   device->frameInterval = n > 0 ? 1000.0 / n : 2.0;
 }
-
-double ElapsedMilliseconds() { return NowMilliseconds() - runtimeState.startTime; }
-
-// Never below 1 ms: games divide by it, and right after start-up the two times nearly coincide.
-double LastFrameTime() {
-  double d = NowMilliseconds() - runtimeState.previousFrameStart;
-  return d >= 1 ? d : 1;
-}
-
-long ShowScreenCount() { return showScreenCount; }
 
 }  // namespace quillon

@@ -1,26 +1,27 @@
-#include "runtime/core/startup.h"
+#include "runtime/program/startup.h"
 
 #include <cstdio>
 #include <string>
 
-#include "runtime/core/opengl_rainbows.h"
-#include "runtime/core/pacing.h"
-#include "runtime/core/program_end.h"
+#include "runtime/core/clock.h"
+#include "runtime/core/program_flow.h"
+#include "runtime/core/runtime_errors.h"
 #include "runtime/core/runtime_state.h"
-#include "runtime/core/window.h"
 #include "runtime/files/asset_resolver.h"
 #include "runtime/gfx2d/fonts.h"
 #include "runtime/gfx2d/render_state.h"
 #include "runtime/gfx2d/surfaces.h"
+#include "runtime/gl/opengl_rainbows.h"
 #include "runtime/input/input_state.h"
 #include "runtime/platform/automation.h"
 #include "runtime/platform/system.h"
 #include "runtime/platform/window.h"
+#include "runtime/program/heartbeat.h"
+#include "runtime/program/program_end.h"
+#include "runtime/program/window.h"
 #include "runtime/values/random.h"
 
 namespace quillon {
-
-RuntimeState runtimeState;
 
 namespace {
 
@@ -41,6 +42,7 @@ void ResetFrameTimes() {
 
 double StartRuntime(const char* title) {
   RuntimeState& rs = runtimeState;
+  InstallTopLayerFlow();
   platform::GetAutomation();  // read before the working directory changes
   // The log is cleared before the window exists, so the driver line it writes is kept.
   ResetErrorLog();
@@ -96,6 +98,7 @@ double StartRuntime(const char* title) {
 void EndFailedStartup() {
   std::fprintf(stderr, "The game window could not be created: %s\n", platform::LastError());
   if (runtimeState.graphics != nullptr) {
+    DestroyGameWindow(*runtimeState.graphics);
     delete runtimeState.graphics;
     runtimeState.graphics = nullptr;
   }

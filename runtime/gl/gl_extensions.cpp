@@ -1,4 +1,4 @@
-#include "runtime/core/gl_extensions.h"
+#include "runtime/gl/gl_extensions.h"
 
 #include <cstring>
 #include <string>

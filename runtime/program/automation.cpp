@@ -1,4 +1,4 @@
-#include "runtime/core/automation.h"
+#include "runtime/program/automation.h"
 
 #include <GL/gl.h>
 
@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "runtime/core/opengl_rainbows.h"
 #include "runtime/core/runtime_state.h"
+#include "runtime/gl/opengl_rainbows.h"
 #include "runtime/gfx2d/png_writer.h"
 #include "runtime/platform/automation.h"
 

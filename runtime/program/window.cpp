@@ -1,25 +1,25 @@
-#include "runtime/core/window.h"
+#include "runtime/program/window.h"
 
 #include <GL/gl.h>
 
 #include <algorithm>
 #include <string>
 
-#include "runtime/core/gl_extensions.h"
-#include "runtime/core/opengl_rainbows.h"
-#include "runtime/core/pacing.h"
-#include "runtime/core/program_end.h"
+#include "runtime/core/clock.h"
+#include "runtime/core/program_flow.h"
+#include "runtime/core/runtime_errors.h"
 #include "runtime/core/runtime_state.h"
 #include "runtime/gfx2d/render_state.h"
 #include "runtime/gfx2d/texture_store.h"
+#include "runtime/gl/gl_extensions.h"
+#include "runtime/gl/opengl_rainbows.h"
 #include "runtime/input/input_state.h"
 #include "runtime/platform/system.h"
 #include "runtime/platform/window.h"
+#include "runtime/program/screen.h"
 #include "runtime/values/truncate.h"
 
 namespace quillon {
-
-void (*inputEventSink)(const platform::Event& event) = nullptr;
 
 namespace {
 
@@ -262,7 +262,7 @@ void WindowProcedure(const platform::Event& event) {
     case platform::EventKind::KeyUp:
     case platform::EventKind::MouseWheel:
     case platform::EventKind::TextInput:
-      if (inputEventSink != nullptr) inputEventSink(event);
+      TakeInputEvent(event);
       break;
     default: break;
   }

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "runtime/gfx2d/texture_store.h"
+#include "runtime/gl/texture_slots.h"
 
 namespace quillon {
 

@@ -1,12 +1,12 @@
-#include "runtime/gfx2d/sprite_batch.h"
+#include "runtime/gl/sprite_batch.h"
 
 #include <GL/gl.h>
 #include <GL/glext.h>
 
 #include <cstring>
 
-#include "runtime/core/gl_extensions.h"
-#include "runtime/gfx2d/texture_store.h"
+#include "runtime/gl/gl_extensions.h"
+#include "runtime/gl/texture_slots.h"
 #include "runtime/platform/window.h"
 
 namespace quillon {

@@ -1,0 +1,76 @@
+// The texture slot table of the graphics device, shared by 2D and 3D: every image the runtime
+// draws lives in one of its numbered slots, as a power-of-two texture plus the image's true size.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+namespace quillon {
+
+class OpenGLRainbows;
+
+constexpr int32_t kTextureSlotCount = 65536;
+// Slots from here on hold the 16 fonts; sprite commands reach only the slots below.
+constexpr int32_t FontSlotBase = 65520;
+constexpr int32_t kFontCount = 16;
+// Red 255, green 0, blue 128: the transparent colour of sprite images.
+constexpr int32_t SpriteColourKey = 0x8000FF;
+
+struct TextureSlot {
+  uint32_t texture = 0;     // for 2D drawing and collision
+  uint32_t mipTexture = 0;  // mipmapped copy for 3D use; 0 for fonts and grabs
+  int32_t paddedWidth = -1;
+  int32_t paddedHeight = -1;
+  int32_t width = 0;
+  int32_t height = 0;
+  // Alpha of the texture, read back on the first collision test that needs it.
+  std::unique_ptr<uint8_t[]> alphaMask;
+};
+
+// A full-screen picture kept as a grid of textures, because a whole screen does not fit one
+// texture on all hardware. Tile (c, r) is tiles[c * kSurfaceGridSide + r]; all tiles of a
+// surface share one padded size T and tile (c, r) covers screen pixels from (c * T, r * T).
+constexpr int32_t kSurfaceCount = 16;
+constexpr int32_t kSurfaceGridSide = 64;
+constexpr int32_t kSurfaceTileCount = kSurfaceGridSide * kSurfaceGridSide;
+
+struct SurfaceTile {
+  uint32_t texture = 0;
+  int32_t paddedWidth = 0;
+  int32_t paddedHeight = 0;
+  int32_t width = 0;
+  int32_t height = 0;
+};
+
+// Empty: every field 0.
+struct Surface {
+  SurfaceTile tiles[kSurfaceTileCount];
+  int32_t columns = 0;
+  int32_t rows = 0;
+};
+
+struct TextureStore {
+  std::vector<TextureSlot> slots = std::vector<TextureSlot>(kTextureSlotCount);
+  // What BindSlotTexture last bound.
+  int32_t boundSlot = 0;
+  int32_t boundSecondSlot = -1;
+  bool boundMip = false;
+  // Intensity of SetAlphaMode, also the GL colour sprites are modulated with.
+  float globalAlpha = 0.0f;
+  // 0 is the background drawn under every frame; 1 and 3 serve the fade and text entry.
+  std::vector<Surface> surfaces = std::vector<Surface>(kSurfaceCount);
+};
+
+// The slot, or null when there is no graphics device or the number is outside the store.
+TextureSlot* FindSlot(int32_t slot);
+
+// Makes the slot's texture current (a negative slot switches texturing off). With a second slot
+// and multitexturing, unit 0 gets the second slot's texture and unit 1 the first's. names, when
+// given, replaces the store's texture names (indexed by slot).
+void BindSlotTexture(int32_t slot, int32_t secondSlot, bool useMip, const uint32_t* names);
+
+// The device while its context is current, else null: GL calls are safe only then.
+OpenGLRainbows* LiveDevice();
+
+}  // namespace quillon

@@ -1,0 +1,20 @@
+// The end sequence of the top layer, and the debugger breakpoint that pauses the game.
+#pragma once
+
+#include <cstdint>
+
+namespace quillon {
+
+// Tears every subsystem down in order and ends the process with the program's exit status.
+// EndProgram runs it once the top layer's flow is installed.
+[[noreturn]] void RunEndSequence();
+// Installs the top layer's end, heartbeat and message pump into the program flow. Start-up does
+// it, and so does merely linking the top layer, so that programs that end before start-up
+// (tools, tests) still flush their files and remove their temporary files.
+void InstallTopLayerFlow();
+
+// With a debugger attached: hides the window, writes "BP" and the number in hex to the debugger,
+// shows the window again and resumes; without one, nothing.
+void DebugBreakpoint(int32_t number);
+
+}  // namespace quillon
