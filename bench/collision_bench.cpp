@@ -13,8 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "runtime/gl/opengl_rainbows.h"
 #include "runtime/gfx2d/png_writer.h"
+#include "runtime/gfx2d/texture_store_internal.h"
+#include "runtime/gl/opengl_rainbows.h"
 #include "runtime/platform/automation.h"
 #include "runtime/quillon.h"
 

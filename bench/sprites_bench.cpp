@@ -14,11 +14,12 @@
 #include <string>
 #include <vector>
 
-#include "runtime/gl/opengl_rainbows.h"
 #include "runtime/gfx2d/png_writer.h"
+#include "runtime/gl/opengl_rainbows.h"
+#include "runtime/gl/sprite_batch.h"
+#include "runtime/gl/texture_slots.h"
 #include "runtime/platform/automation.h"
 #include "runtime/quillon.h"
-#include "runtime/gl/sprite_batch.h"
 
 namespace {
 

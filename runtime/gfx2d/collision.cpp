@@ -4,9 +4,10 @@
 #include <cstdint>
 #include <memory>
 
-#include "runtime/gl/opengl_rainbows.h"
 #include "runtime/core/runtime_state.h"
 #include "runtime/gfx2d/texture_store.h"
+#include "runtime/gfx2d/texture_store_internal.h"
+#include "runtime/gl/opengl_rainbows.h"
 #include "runtime/values/truncate.h"
 
 namespace quillon {

@@ -5,13 +5,15 @@
 #include <cmath>
 #include <cstring>
 
-#include "runtime/gl/opengl_rainbows.h"
 #include "runtime/core/runtime_state.h"
 #include "runtime/files/asset_resolver.h"
 #include "runtime/gfx2d/builtin_font.h"
-#include "runtime/gl/sprite_batch.h"
+#include "runtime/gfx2d/fonts_internal.h"
 #include "runtime/gfx2d/texture_store.h"
+#include "runtime/gfx2d/texture_store_internal.h"
 #include "runtime/gfx2d/texture_upload.h"
+#include "runtime/gl/opengl_rainbows.h"
+#include "runtime/gl/sprite_batch.h"
 
 namespace quillon {
 

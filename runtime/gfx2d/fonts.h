@@ -8,17 +8,16 @@
 namespace quillon {
 
 // Commands. Font numbers are truncated and clamped to 0 ... 15.
+// Loads a font image (16 columns of character cells) as that font and makes it current; a file
+// that is missing or does not decode gives the built-in font instead.
 void LoadFont(const StringValue& file, double font);
+// Makes the font current for PrintText, PrintNumber and GetFontSize.
 void SetFont(double font);
+// Draws text with the current font, the top-left of its first cell at (x, y) rounded up.
 void PrintText(const StringValue& text, double x, double y);
+// Prints the number as NumberToText writes it.
 void PrintNumber(double value, double x, double y);
+// The current font's cell size in pixels; 0 and 0 when it holds no image.
 void GetFontSize(double& width, double& height);
-
-// Draws text (up to its first zero byte) with font 0 ... 15, top-left of the first cell at
-// (ceil(x), ceil(y)) in 2D terms and at depth z.
-void DrawText(int32_t font, const char* text, float x, float y, float z);
-// Text in the 3D scene: with size 0 centred on the screen point of (x, y, z), otherwise as
-// squares of size x cell width world units along the camera's right vector.
-void PrintText3D(int32_t font, const char* text, float x, float y, float z, float size);
 
 }  // namespace quillon

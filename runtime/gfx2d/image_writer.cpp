@@ -9,12 +9,14 @@
 #include <cstring>
 #include <vector>
 
-#include "runtime/gl/opengl_rainbows.h"
 #include "runtime/core/runtime_state.h"
+#include "runtime/gfx2d/image_writer_internal.h"
 #include "runtime/gfx2d/png_writer.h"
 #include "runtime/gfx2d/rgba_image.h"
-#include "runtime/gl/sprite_batch.h"
 #include "runtime/gfx2d/texture_store.h"
+#include "runtime/gfx2d/texture_store_internal.h"
+#include "runtime/gl/opengl_rainbows.h"
+#include "runtime/gl/sprite_batch.h"
 
 namespace quillon {
 

@@ -7,11 +7,13 @@
 #include <cmath>
 #include <utility>
 
+#include "runtime/core/runtime_state.h"
+#include "runtime/gfx2d/primitives_internal.h"
+#include "runtime/gfx2d/texture_store.h"
+#include "runtime/gfx2d/texture_store_internal.h"
 #include "runtime/gl/gl_extensions.h"
 #include "runtime/gl/opengl_rainbows.h"
-#include "runtime/core/runtime_state.h"
 #include "runtime/gl/sprite_batch.h"
-#include "runtime/gfx2d/texture_store.h"
 #include "runtime/values/truncate.h"
 
 namespace quillon {

@@ -3,12 +3,14 @@
 
 namespace quillon {
 
-// Viewport (a width or height of 0 or less means the whole drawing area) and the fixed 2D state.
-void Reset2DState(int x, int y, int width, int height);
-
 // Commands.
+// 0: opaque drawing; below 0: alpha blending at intensity min(-mode, 1); above 0: additive at
+// min(mode, 1). Lasts until the next ShowScreen, which sets 0.
 void SetAlphaMode(double mode);
+// Draws into the rectangle (x, y, width, height) of the client area with (0, 0) at its top-left;
+// a width or height of 0 or less means the whole area. Lasts until the next ShowScreen.
 void SetViewport(double x, double y, double width, double height);
+// The client area in pixels; 0 and 0 without a window.
 void GetScreenSize(double& width, double& height);
 
 }  // namespace quillon

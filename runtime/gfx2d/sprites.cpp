@@ -4,10 +4,11 @@
 
 #include <cmath>
 
-#include "runtime/gl/opengl_rainbows.h"
 #include "runtime/core/runtime_state.h"
-#include "runtime/gl/sprite_batch.h"
 #include "runtime/gfx2d/texture_store.h"
+#include "runtime/gfx2d/texture_store_internal.h"
+#include "runtime/gl/opengl_rainbows.h"
+#include "runtime/gl/sprite_batch.h"
 
 namespace quillon {
 

@@ -6,15 +6,17 @@
 #include <algorithm>
 #include <vector>
 
-#include "runtime/gl/gl_extensions.h"
-#include "runtime/gl/opengl_rainbows.h"
 #include "runtime/core/clock.h"
 #include "runtime/core/program_flow.h"
 #include "runtime/core/runtime_state.h"
 #include "runtime/files/asset_resolver.h"
 #include "runtime/gfx2d/render_state.h"
-#include "runtime/gl/sprite_batch.h"
+#include "runtime/gfx2d/surfaces_internal.h"
+#include "runtime/gfx2d/texture_store_internal.h"
 #include "runtime/gfx2d/texture_upload.h"
+#include "runtime/gl/gl_extensions.h"
+#include "runtime/gl/opengl_rainbows.h"
+#include "runtime/gl/sprite_batch.h"
 #include "runtime/values/truncate.h"
 
 namespace quillon {

@@ -10,28 +10,18 @@
 namespace quillon {
 
 // Commands.
+// Copies the screen rectangle (x, y, width, height) of the frame being drawn into sprite slot
+// 0 to 65519; other slots do nothing.
 void GrabSprite(double slot, double x, double y, double width, double height);
+// The frame being drawn becomes the background under every later frame.
 void GrabBackground();
+// An image file becomes the background (and is drawn now); one that does not decode leaves no
+// background and a black frame.
 void LoadBackground(const StringValue& file);
+// No background: frames start black.
 void ClearBackground();
+// Cross-fades from the frame being drawn to the image file over 1.5 s of frames; the image then
+// stays as the background. 1 when it did, 0 when the file is missing or does not decode.
 double FadeToBackground(const StringValue& file);
-
-// Surface n (0 to 15; other numbers do nothing) from an image file, in tiles of at most 512;
-// false, the surface left as it was, when the file does not decode.
-bool LoadSurface(int32_t n, const char* path);
-// The drawing area into surface n, in tiles as large as the hardware allows; tiles of the same
-// size are refilled in place.
-void GrabSurface(int32_t n);
-// Draws surface n from the top-left corner, with the blend mode and alpha in force.
-void DrawSurface(int32_t n);
-void FreeSurface(int32_t n);
-// Clears the record; its textures are deleted only while the context is live.
-void EmptySurface(Surface& surface, bool deleteTextures);
-
-// The largest texture side in use: the driver's, or a smaller limit set for tests (0 lifts it).
-int32_t MaxTextureSize();
-void SetTextureSizeLimitForTesting(int32_t limit);
-// Green bits of the framebuffer as GrabSprite sees them (0: ask the driver, once).
-void SetGreenBitsForTesting(int32_t bits);
 
 }  // namespace quillon

@@ -4,14 +4,17 @@
 
 #include <cmath>
 
-#include "runtime/gl/opengl_rainbows.h"
 #include "runtime/core/runtime_state.h"
 #include "runtime/files/asset_resolver.h"
 #include "runtime/gfx2d/bmp_reader.h"
 #include "runtime/gfx2d/png_reader.h"
 #include "runtime/gfx2d/surfaces.h"
+#include "runtime/gfx2d/surfaces_internal.h"
+#include "runtime/gfx2d/texture_store_internal.h"
 #include "runtime/gfx2d/texture_upload.h"
+#include "runtime/gl/opengl_rainbows.h"
 #include "runtime/gl/sprite_batch.h"
+#include "runtime/gl/texture_slots.h"
 
 namespace quillon {
 

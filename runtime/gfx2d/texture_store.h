@@ -1,42 +1,19 @@
-// The image slot store of the graphics device: every image the runtime draws lives in one of
-// its numbered slots, as a power-of-two texture plus the image's true size.
+// Loading images into the numbered sprite slots, and what a slot holds.
 #pragma once
 
-#include <cstdint>
-#include "runtime/gfx2d/rgba_image.h"
-#include "runtime/gl/texture_slots.h"
 #include "runtime/values/string_value.h"
 
 namespace quillon {
 
-class OpenGLRainbows;
-
-// Truncates a command's number toward zero; false for NaN or a value outside [low, high].
-bool TruncateToRange(double value, int32_t low, int32_t high, int32_t& result);
-// A command's sprite slot number: 0 to FontSlotBase - 1.
-bool SpriteSlotNumber(double value, int32_t& slot);
-
-// Empties the slot; its textures are deleted only while the device's context is live.
-void FreeSlot(int32_t slot);
-// Empties every slot and every surface of the device (at window destruction and program end).
-void FreeAllSlots(OpenGLRainbows& device);
-void FreeAllSlots();
-
-// Decodes a BMP file, else a PNG file; false (image empty) when neither works.
-bool DecodeImageFile(const char* path, int32_t colourKey, RgbaImage& image);
-
-// Frees the slot, then fills it from the file (BMP, else PNG). Sprite slots get linear
-// filtering, colour bleeding and a mipmapped copy; font slots point filtering only.
-bool LoadImageIntoSlot(int32_t slot, const char* path, int32_t colourKey, bool bump);
-
-// paddedWidth x paddedHeight alpha bytes of the slot's texture, row 0 its bottom row; read on
-// first use and kept until the slot changes. Null for an empty or unknown slot.
-const uint8_t* AlphaMask(int32_t slot);
-
-// Commands.
+// Commands. Slots are 0 to 65519; other numbers do nothing (or give 0).
+// Loads a BMP (8, 24, 32 bit) or PNG file into the slot; red 255, green 0, blue 128 becomes
+// transparent. A file that is missing or does not decode leaves the slot empty.
 void LoadSprite(const StringValue& file, double slot);
+// As LoadSprite, for a normal map used by 3D bump mapping.
 void LoadBumpSprite(const StringValue& file, double slot);
+// The image's width and height in pixels; 0 and 0 for an empty slot.
 void GetSpriteSize(double slot, double& width, double& height);
+// The GL texture name of the slot's image, for programs that draw with GL; 0 when empty.
 double SpriteTextureName(double slot);
 
 }  // namespace quillon

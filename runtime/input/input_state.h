@@ -1,4 +1,4 @@
-// The input layer's one record: keyboard snapshot, mouse sample and devices.
+// Plumbing of the input layer: its one record: keyboard snapshot, mouse sample and devices.
 #pragma once
 
 #include <cstdint>
@@ -48,5 +48,14 @@ void TakeInputEvent(const platform::Event& event);
 
 // The open input layer, or null before start-up.
 InputState* CurrentInput();
+
+// What ShowScreen does for input each frame: a fresh snapshot and a new mouse frame.
+void BeginInputFrame();
+// Escape (while the switch is on) or left Alt + F4 is down in the snapshot.
+bool EndKeysDown();
+// The switch of SetEscapeEnds.
+bool EscapeEnds();
+// The mouse sample of this frame, buttons read now.
+MouseSample ReadMouse();
 
 }  // namespace quillon

@@ -3,10 +3,11 @@
 #include <algorithm>
 #include <cmath>
 
-#include "runtime/gl/opengl_rainbows.h"
 #include "runtime/core/flow_hooks.h"
 #include "runtime/core/runtime_state.h"
+#include "runtime/gl/opengl_rainbows.h"
 #include "runtime/input/input_script.h"
+#include "runtime/input/input_state.h"
 #include "runtime/platform/input.h"
 
 namespace quillon {

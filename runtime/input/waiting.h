@@ -3,9 +3,10 @@
 
 namespace quillon {
 
-// Returns when a key, a mouse button or the pointer changes, or after about 40 ms.
+// Returns when a key is down or the pointer or a button changed, or after about 40 ms; Escape
+// (while it ends programs) ends the program here.
 void WaitForInputActivity();
-// Waits until every mouse button is up, then until one goes down.
+// Waits until every mouse button is up, then until one goes down; Escape ends the program.
 void WaitMouseClick();
 
 }  // namespace quillon

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "runtime/core/runtime_state.h"
-#include "runtime/gl/opengl_rainbows.h"
 #include "runtime/gfx2d/png_writer.h"
+#include "runtime/gl/opengl_rainbows.h"
 #include "runtime/platform/automation.h"
 
 namespace quillon {

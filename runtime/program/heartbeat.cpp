@@ -6,13 +6,16 @@
 #include <cmath>
 
 #include "runtime/core/clock.h"
-#include "runtime/core/program_flow.h"
 #include "runtime/core/flow_hooks.h"
+#include "runtime/core/program_flow.h"
 #include "runtime/core/runtime_state.h"
 #include "runtime/gfx2d/render_state.h"
+#include "runtime/gfx2d/render_state_internal.h"
 #include "runtime/gfx2d/surfaces.h"
+#include "runtime/gfx2d/surfaces_internal.h"
 #include "runtime/gl/opengl_rainbows.h"
 #include "runtime/gl/sprite_batch.h"
+#include "runtime/input/input_state.h"
 #include "runtime/input/keyboard.h"
 #include "runtime/platform/automation.h"
 #include "runtime/platform/events.h"

@@ -10,6 +10,7 @@
 #include "runtime/files/asset_resolver.h"
 #include "runtime/gfx2d/fonts.h"
 #include "runtime/gfx2d/render_state.h"
+#include "runtime/gfx2d/render_state_internal.h"
 #include "runtime/gfx2d/surfaces.h"
 #include "runtime/gl/opengl_rainbows.h"
 #include "runtime/input/input_state.h"

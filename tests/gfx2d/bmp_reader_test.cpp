@@ -6,6 +6,7 @@
 
 #include "image_test_helpers.h"
 #include "runtime/gfx2d/texture_store.h"
+#include "runtime/gl/texture_slots.h"
 
 namespace quillon::testing {
 namespace {

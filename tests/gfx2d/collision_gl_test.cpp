@@ -7,6 +7,8 @@
 #include <random>
 
 #include "image_test_helpers.h"
+#include "runtime/gfx2d/image_writer_internal.h"
+#include "runtime/gfx2d/texture_store_internal.h"
 #include "runtime/gl/opengl_rainbows.h"
 #include "runtime/quillon.h"
 

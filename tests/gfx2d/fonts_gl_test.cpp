@@ -6,9 +6,11 @@
 #include <string>
 
 #include "image_test_helpers.h"
-#include "runtime/gl/opengl_rainbows.h"
 #include "runtime/gfx2d/builtin_font.h"
 #include "runtime/gfx2d/fonts.h"
+#include "runtime/gfx2d/fonts_internal.h"
+#include "runtime/gl/opengl_rainbows.h"
+#include "runtime/gl/texture_slots.h"
 #include "runtime/quillon.h"
 
 namespace quillon::testing {

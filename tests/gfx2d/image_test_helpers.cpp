@@ -8,10 +8,11 @@
 #include <iterator>
 #include <sstream>
 
-#include "runtime/gl/opengl_rainbows.h"
 #include "runtime/gfx2d/png_writer.h"
-#include "runtime/quillon.h"
+#include "runtime/gfx2d/render_state_internal.h"
+#include "runtime/gl/opengl_rainbows.h"
 #include "runtime/gl/sprite_batch.h"
+#include "runtime/quillon.h"
 
 namespace quillon::testing {
 

@@ -11,6 +11,7 @@
 
 #include "image_test_helpers.h"
 #include "runtime/gfx2d/bmp_reader.h"
+#include "runtime/gfx2d/image_writer_internal.h"
 #include "runtime/gfx2d/png_reader.h"
 
 namespace quillon::testing {

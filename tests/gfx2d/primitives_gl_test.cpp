@@ -7,7 +7,9 @@
 #include <functional>
 
 #include "image_test_helpers.h"
+#include "runtime/gfx2d/primitives_internal.h"
 #include "runtime/gl/opengl_rainbows.h"
+#include "runtime/gl/texture_slots.h"
 #include "runtime/quillon.h"
 
 namespace quillon::testing {

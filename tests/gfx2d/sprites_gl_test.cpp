@@ -7,10 +7,11 @@
 #include <cstring>
 
 #include "image_test_helpers.h"
-#include "runtime/gl/opengl_rainbows.h"
 #include "runtime/gfx2d/sprites.h"
-#include "runtime/quillon.h"
+#include "runtime/gl/opengl_rainbows.h"
 #include "runtime/gl/sprite_batch.h"
+#include "runtime/gl/texture_slots.h"
+#include "runtime/quillon.h"
 
 namespace quillon::testing {
 namespace {

@@ -5,8 +5,10 @@
 #include <filesystem>
 
 #include "image_test_helpers.h"
-#include "runtime/gl/opengl_rainbows.h"
 #include "runtime/gfx2d/bmp_reader.h"
+#include "runtime/gfx2d/surfaces_internal.h"
+#include "runtime/gfx2d/texture_store_internal.h"
+#include "runtime/gl/opengl_rainbows.h"
 #include "runtime/quillon.h"
 
 namespace quillon::testing {

@@ -5,10 +5,11 @@
 #include <cmath>
 
 #include "image_test_helpers.h"
+#include "runtime/gfx2d/texture_store.h"
+#include "runtime/gfx2d/texture_store_internal.h"
+#include "runtime/gfx2d/texture_upload.h"
 #include "runtime/gl/gl_extensions.h"
 #include "runtime/gl/opengl_rainbows.h"
-#include "runtime/gfx2d/texture_store.h"
-#include "runtime/gfx2d/texture_upload.h"
 #include "runtime/quillon.h"
 
 namespace quillon::testing {

@@ -5,13 +5,13 @@
 #include <set>
 #include <string>
 
+#include "runtime/core/flow_hooks.h"
 #include "runtime/input/input_script.h"
 #include "runtime/platform/clock.h"
 #include "runtime/platform/window.h"
 #include "runtime/quillon.h"
 #include "support/gl_runtime.h"
 #include "support/process.h"
-#include "runtime/core/flow_hooks.h"
 
 namespace quillon {
 namespace {
