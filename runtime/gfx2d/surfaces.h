@@ -10,6 +10,9 @@
 namespace quillon {
 
 // Commands.
+// The screen rectangle with top-left (x, y) into a sprite slot, which records the size asked for
+// (its texture is cut at the driver's limit and 64 MiB); a side below 1, a size no image may
+// have, or a slot outside 0 to 65519 does nothing.
 void GrabSprite(double slot, double x, double y, double width, double height);
 void GrabBackground();
 void LoadBackground(const StringValue& file);
