@@ -7,6 +7,8 @@ namespace quillon {
 void Reset2DState(int x, int y, int width, int height);
 
 // Commands.
+// 0 opaque, below 0 alpha blending, above 0 additive, at intensity min(|mode|, 1); a non-finite
+// mode changes nothing.
 void SetAlphaMode(double mode);
 void SetViewport(double x, double y, double width, double height);
 void GetScreenSize(double& width, double& height);
