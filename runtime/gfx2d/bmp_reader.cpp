@@ -23,7 +23,7 @@ struct BmpLayout {
   int bytesPerPixel = 0;
   size_t rowSize = 0;
   const uint8_t* pixels = nullptr;   // bottom file row first
-  const uint8_t* palette = nullptr;  // 4-byte entries after the 40-byte header
+  const uint8_t* palette = nullptr;  // 4-byte entries after the information header
   size_t paletteEntries = 0;
 };
 
@@ -50,9 +50,12 @@ bool ParseLayout(const uint8_t* data, size_t size, BmpLayout& layout) {
   if (pixelBytes > size - dataOffset) return false;
   layout.pixels = data + dataOffset;
   if (bits == 8) {
-    uint64_t tableStart = kFileHeaderSize + kInfoHeaderSize;
+    // Later headers (108 and 124 bytes) are longer, and the table follows whichever there is.
+    uint64_t headerSize = ReadU32(info);
+    if (headerSize < kInfoHeaderSize) headerSize = kInfoHeaderSize;
+    uint64_t tableStart = kFileHeaderSize + headerSize;
     uint64_t available = dataOffset > tableStart ? (dataOffset - tableStart) / 4 : 0;
-    layout.palette = data + tableStart;
+    layout.palette = available > 0 ? data + tableStart : nullptr;
     layout.paletteEntries = static_cast<size_t>(available < 256 ? available : 256);
   }
   return true;

@@ -23,6 +23,35 @@ void ReadFromMemory(png_structp png, png_bytep out, png_size_t count) {
   reader->position += count;
 }
 
+// No deflate stream inflates to more than 1032 times its size (a 258-byte match in two bits).
+constexpr uint64_t kMaxInflateRatio = 1032;
+
+uint32_t ReadBigEndian32(const uint8_t* p) {
+  return static_cast<uint32_t>(p[0]) << 24 | p[1] << 16 | p[2] << 8 | p[3];
+}
+
+// Bytes of image data the file holds: the IDAT chunk lengths, cut to what is really present.
+uint64_t CompressedDataBytes(const uint8_t* data, size_t size) {
+  constexpr size_t kSignature = 8, kChunkFrame = 12;  // length, type, CRC
+  uint64_t total = 0;
+  for (size_t at = kSignature; size - at >= kChunkFrame;) {
+    uint64_t length = ReadBigEndian32(data + at);
+    uint64_t present = size - at - kChunkFrame;
+    if (std::memcmp(data + at + 4, "IDAT", 4) == 0) total += length < present ? length : present;
+    if (length > present) break;
+    at += kChunkFrame + length;
+  }
+  return total;
+}
+
+// A header may claim any size; the rows are allocated only when the data could fill them.
+bool DataCouldHold(png_structp png, png_infop info, uint64_t compressedBytes) {
+  uint64_t bitsPerPixel = uint64_t{png_get_bit_depth(png, info)} * png_get_channels(png, info);
+  uint64_t pixelBytes =
+      uint64_t{png_get_image_width(png, info)} * png_get_image_height(png, info) * bitsPerPixel / 8;
+  return pixelBytes <= compressedBytes * kMaxInflateRatio;
+}
+
 // The library's messages would go to standard error; a corrupt file only makes the load fail.
 void QuietError(png_structp png, png_const_charp) { png_longjmp(png, 1); }
 void QuietWarning(png_structp, png_const_charp) {}
@@ -63,10 +92,11 @@ void ConvertRows(const uint8_t* rows, size_t rowBytes, int channels, int32_t col
 
 // Everything that may longjmp lives here, with no objects that need destructors on its frame.
 bool DecodeWithLibrary(png_structp png, png_infop info, const char* path, int32_t colourKey,
-                       std::vector<uint8_t>& rows, std::vector<png_bytep>& rowPointers,
-                       RgbaImage& out) {
+                       uint64_t compressedBytes, std::vector<uint8_t>& rows,
+                       std::vector<png_bytep>& rowPointers, RgbaImage& out) {
   if (setjmp(png_jmpbuf(png))) return false;
   png_read_info(png, info);
+  if (!DataCouldHold(png, info, compressedBytes)) return false;
   AskForConversions(png, info);
   int channels = png_get_channels(png, info);
   if (!AcceptPngFormat(path, channels, png_get_bit_depth(png, info),
@@ -124,8 +154,8 @@ bool DecodePngImage(const uint8_t* data, size_t size, const char* path, int32_t 
   png_set_read_fn(png, &reader, ReadFromMemory);
   std::vector<uint8_t> rows;
   std::vector<png_bytep> rowPointers;
-  bool ok =
-      DecodeWithLibrary(png, info, path != nullptr ? path : "", colourKey, rows, rowPointers, out);
+  bool ok = DecodeWithLibrary(png, info, path != nullptr ? path : "", colourKey,
+                              CompressedDataBytes(data, size), rows, rowPointers, out);
   png_destroy_read_struct(&png, &info, nullptr);
   if (!ok) out = RgbaImage{};
   return ok;

@@ -58,7 +58,8 @@ void Reset2DState(int x, int y, int width, int height) {
 
 void SetAlphaMode(double mode) {
   OpenGLRainbows* device = runtimeState.graphics;
-  if (device == nullptr) return;
+  // A non-finite mode has no intensity; the mode in force stays.
+  if (device == nullptr || !std::isfinite(mode)) return;
   float& alpha = device->textures.globalAlpha;
   Flush2DBatch();
   glEnable(GL_BLEND);

@@ -5,7 +5,7 @@ namespace quillon {
 
 // Commands.
 // 0: opaque drawing; below 0: alpha blending at intensity min(-mode, 1); above 0: additive at
-// min(mode, 1). Lasts until the next ShowScreen, which sets 0.
+// min(mode, 1); a non-finite mode changes nothing. Lasts until the next ShowScreen, which sets 0.
 void SetAlphaMode(double mode);
 // Draws into the rectangle (x, y, width, height) of the client area with (0, 0) at its top-left;
 // a width or height of 0 or less means the whole area. Lasts until the next ShowScreen.

@@ -34,17 +34,27 @@ bool FindSprite(double slotNumber, Sprite& sprite) {
   return true;
 }
 
+// A non-finite position, angle or zoom (or one too large for a float) makes a non-finite
+// corner; such a command draws nothing rather than hand GL undefined vertices.
+bool FiniteQuad(const BatchVertex (&quad)[4]) {
+  for (const BatchVertex& v : quad) {
+    if (!std::isfinite(v.x) || !std::isfinite(v.y) || !std::isfinite(v.z)) return false;
+  }
+  return true;
+}
+
 // An upright quad in screen terms; GL gets y negated. oneToOne: the quad has the image's size.
 void AddScreenQuad(const Sprite& sprite, float left, float top, float right, float bottom,
                    bool oneToOne) {
   // Corners are whole pixels only while they fit a float's mantissa.
   constexpr float kExact = 8388608.0f;
   bool pixelAligned = oneToOne && std::fabs(left) < kExact && std::fabs(top) < kExact;
-  Use2DSlot(sprite.slot);
   BatchVertex quad[4] = {{0, 0, left, -bottom, 0},
                          {sprite.u, 0, right, -bottom, 0},
                          {sprite.u, sprite.v, right, -top, 0},
                          {0, sprite.v, left, -top, 0}};
+  if (!FiniteQuad(quad)) return;
+  Use2DSlot(sprite.slot);
   Add2DQuad(quad, pixelAligned);
 }
 
@@ -90,6 +100,7 @@ void DrawSpriteRotoZoom(double slot, double x, double y, double angle, double zo
   // Corners in GL terms (y up): bottom-left, bottom-right, top-right, top-left on the screen.
   BatchVertex quad[4] = {corner(-hx, -hy, 0, 0), corner(hx, -hy, sprite.u, 0),
                          corner(hx, hy, sprite.u, sprite.v), corner(-hx, hy, 0, sprite.v)};
+  if (!FiniteQuad(quad)) return;
   Use2DSlot(sprite.slot);
   Add2DQuad(quad);
 }
@@ -135,6 +146,7 @@ void DrawBillboard(double slot, double x, double y, double z, double scale) {
   };
   BatchVertex quad[4] = {corner(-1, 0, 0, 0), corner(1, 0, sprite.u, 0),
                          corner(1, 1, sprite.u, sprite.v), corner(-1, 1, 0, sprite.v)};
+  if (!FiniteQuad(quad)) return;
   Use2DSlot(sprite.slot);
   Add2DQuad(quad);
   // Drawn now: the modelview matrix belongs to the 3D renderer and may change next.

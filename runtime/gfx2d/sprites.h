@@ -4,7 +4,8 @@
 
 namespace quillon {
 
-// Commands. Sprite slots are 0 to 65519; other numbers and empty slots draw nothing.
+// Commands. Sprite slots are 0 to 65519; other numbers and empty slots draw nothing, and so do
+// non-finite positions, angles, sizes and zooms (or any too large for a float).
 void DrawSprite(double slot, double x, double y);
 void DrawSpriteRotated(double slot, double x, double y, double angle);
 void DrawSpriteRotoZoom(double slot, double x, double y, double angle, double zoom);

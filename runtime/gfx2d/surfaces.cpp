@@ -75,6 +75,33 @@ void ReuseOrCreate(uint32_t& texture, int32_t paddedWidth, int32_t paddedHeight,
   }
 }
 
+// The texture is asked for its size: a load may have left one cut to the driver's limit.
+void ReuseOrCreateSized(uint32_t& texture, int32_t w, int32_t h) {
+  GLint textureWidth = 0, textureHeight = 0;
+  if (texture != 0) {
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &textureWidth);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &textureHeight);
+  }
+  ReuseOrCreate(texture, textureWidth, textureHeight, w, h);
+}
+
+// A grabbed sprite's texture stays within the driver's side limit and 64 MiB, enough for a
+// whole 4096 x 4096 screen; a larger one holds the rectangle's lower-left part.
+void CapGrabTexture(int32_t& w, int32_t& h) {
+  constexpr int64_t kMaxGrabTexels = int64_t{1} << 24;
+  int32_t side = MaxTextureSize();
+  w = std::min(w, side);
+  h = std::min(h, side);
+  while (int64_t{w} * h > kMaxGrabTexels) {
+    if (w >= h) {
+      w /= 2;
+    } else {
+      h /= 2;
+    }
+  }
+}
+
 // One texture covering the whole area where it fits: the driver's largest texture can be a
 // gigabyte, and no grab shows more than the area itself.
 int32_t GrabTileSize(int32_t width, int32_t height) {
@@ -255,26 +282,26 @@ void GrabSprite(double slot, double x, double y, double width, double height) {
   if (device == nullptr || !SpriteSlotNumber(slot, n)) return;
   int32_t w = TruncateToInt32(width);
   int32_t h = TruncateToInt32(height);
-  if (w < 1 || h < 1) return;
-  int32_t limit = GrabTileSize(device->width, device->height);
-  w = std::min(w, limit);
-  h = std::min(h, limit);
+  // The slot records the size asked for, so it is held to what any image may be.
+  if (!ImageSizeAllowed(w, h)) return;
   int32_t pw = PaddedSize(w, 16);
   int32_t ph = PaddedSize(h, 16);
+  int32_t tw = pw, th = ph;
+  CapGrabTexture(tw, th);
   int32_t left = OnScreenCoordinate(TruncateToInt32(x));
   int32_t bottom = OnScreenCoordinate(int64_t{device->height} - TruncateToInt32(y) - int64_t{h});
 
   Flush2DBatch();
   TextureSlot& s = *FindSlot(n);
-  ReuseOrCreate(s.texture, s.paddedWidth, s.paddedHeight, pw, ph);
+  ReuseOrCreateSized(s.texture, tw, th);
   // A mipmapped copy left from a load would keep showing the old picture in 3D.
   if (s.mipTexture != 0) glDeleteTextures(1, &s.mipTexture);
   s.mipTexture = 0;
   glReadBuffer(GL_BACK);
   if (FramebufferGreenBits() >= 8) {
-    glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, left, bottom, w, h);
+    glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, left, bottom, std::min(w, tw), std::min(h, th));
   } else {
-    UploadKeyedBlock(left, bottom, pw, ph);
+    UploadKeyedBlock(left, bottom, tw, th);
   }
   s.paddedWidth = pw;
   s.paddedHeight = ph;

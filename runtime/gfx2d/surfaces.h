@@ -10,8 +10,9 @@
 namespace quillon {
 
 // Commands.
-// Copies the screen rectangle (x, y, width, height) of the frame being drawn into sprite slot
-// 0 to 65519; other slots do nothing.
+// The screen rectangle with top-left (x, y) into a sprite slot, which records the size asked for
+// (its texture is cut at the driver's limit and 64 MiB); a side below 1, a size no image may
+// have, or a slot outside 0 to 65519 does nothing.
 void GrabSprite(double slot, double x, double y, double width, double height);
 // The frame being drawn becomes the background under every later frame.
 void GrabBackground();

@@ -14,7 +14,6 @@
 #include "runtime/gfx2d/texture_upload.h"
 #include "runtime/gl/opengl_rainbows.h"
 #include "runtime/gl/sprite_batch.h"
-#include "runtime/gl/texture_slots.h"
 
 namespace quillon {
 

@@ -5,12 +5,40 @@
 #include <gtest/gtest.h>
 #include <png.h>
 
+#include <atomic>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <new>
 
 #include "image_test_helpers.h"
 #include "runtime/gfx2d/texture_store.h"
 #include "runtime/gl/texture_slots.h"
+
+// The largest single request to operator new since the last reset, so that a test can see how
+// much a decode asked for; the decoder's buffers are vectors and come from here.
+namespace {
+std::atomic<size_t> largestNew{0};
+void* CountedNew(size_t size) noexcept {
+  size_t seen = largestNew.load(std::memory_order_relaxed);
+  while (size > seen && !largestNew.compare_exchange_weak(seen, size)) {
+  }
+  return std::malloc(size != 0 ? size : 1);
+}
+}  // namespace
+
+void* operator new(size_t size) {
+  if (void* p = CountedNew(size)) return p;
+  throw std::bad_alloc();
+}
+void* operator new(size_t size, const std::nothrow_t&) noexcept { return CountedNew(size); }
+// Both sides of the pair are replaced, so free is the right release for what new returned.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete(void* p, size_t) noexcept { std::free(p); }
+void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
+#pragma GCC diagnostic pop
 
 namespace quillon::testing {
 namespace {
@@ -97,6 +125,42 @@ TEST(PngReader, TruncatedMutatedAndHugeFilesFailQuietly) {
   crc = ~crc;
   for (int i = 0; i < 4; ++i) bytes[29 + i] = static_cast<uint8_t>(crc >> (24 - 8 * i));
   EXPECT_TRUE(Decode(bytes).pixels.empty());
+}
+
+// key_rgb.png with the header's size set and its CRC made right again.
+std::vector<uint8_t> ClaimingSize(uint32_t width, uint32_t height) {
+  std::vector<uint8_t> bytes = ReadBytes(FixturePath("key_rgb.png"));
+  for (int i = 0; i < 4; ++i) {
+    bytes[16 + i] = static_cast<uint8_t>(width >> (24 - 8 * i));
+    bytes[20 + i] = static_cast<uint8_t>(height >> (24 - 8 * i));
+  }
+  uint32_t crc = 0xFFFFFFFFu;
+  for (int i = 12; i < 29; ++i) {
+    crc ^= bytes[i];
+    for (int k = 0; k < 8; ++k) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+  }
+  crc = ~crc;
+  for (int i = 0; i < 4; ++i) bytes[29 + i] = static_cast<uint8_t>(crc >> (24 - 8 * i));
+  return bytes;
+}
+
+TEST(PngReader, SizesTheDataCannotHoldAllocateNothing) {
+  // 8192 x 8192 from a few dozen bytes of data: 256 MiB of rows were zeroed before the first
+  // row failed to arrive.
+  largestNew = 0;
+  EXPECT_TRUE(Decode(ClaimingSize(8192, 8192)).pixels.empty());
+  EXPECT_LT(largestNew.load(), size_t{1} << 20);
+  // Data that really does inflate that far still loads: 1024 x 1024 of black compresses to
+  // about 4 KB, close to the limit, and its 4 MiB are counted.
+  std::string dir = MakeTempDir("png_reader");
+  WritePng(dir + "/black.png", 1024, 1024, std::vector<uint8_t>(1024 * 1024 * 4, 0));
+  std::vector<uint8_t> black = ReadBytes(dir + "/black.png");
+  std::filesystem::remove_all(dir);
+  ASSERT_LT(black.size(), 6000u);
+  largestNew = 0;
+  RgbaImage image = Decode(black);
+  EXPECT_EQ(image.width * image.height, 1024 * 1024);
+  EXPECT_GE(largestNew.load(), size_t{4} << 20);
 }
 
 std::vector<int> JsonNumbers(const std::string& path) {

@@ -1,16 +1,19 @@
 // Sprite drawing read back from the window: placement, rotation, zoom, culling, alpha modes,
 // viewports, billboards, and batched drawing against a plain immediate-mode loop.
 #include <GL/gl.h>
+#include <GL/glext.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstring>
+#include <functional>
 
 #include "image_test_helpers.h"
 #include "runtime/gfx2d/sprites.h"
 #include "runtime/gl/opengl_rainbows.h"
 #include "runtime/gl/sprite_batch.h"
 #include "runtime/gl/texture_slots.h"
+#include "runtime/platform/window.h"
 #include "runtime/quillon.h"
 
 namespace quillon::testing {
@@ -244,6 +247,68 @@ TEST_F(SpritesTest, BatchesDrawWhatImmediateDrawingDraws) {
   glLoadIdentity();
   EXPECT_GT(lit, 1000);
   EXPECT_EQ(differing, 0);
+}
+
+// Triangles handed to GL while draw runs and the batch is flushed, counted before clipping
+// (clipping quietly drops most non-finite corners).
+int TrianglesSentBy(const std::function<void()>& draw) {
+  static auto begin =
+      reinterpret_cast<PFNGLBEGINQUERYPROC>(platform::GetGLProcAddress("glBeginQuery"));
+  static auto end = reinterpret_cast<PFNGLENDQUERYPROC>(platform::GetGLProcAddress("glEndQuery"));
+  static auto result = reinterpret_cast<PFNGLGETQUERYOBJECTUIVPROC>(
+      platform::GetGLProcAddress("glGetQueryObjectuiv"));
+  static auto generate =
+      reinterpret_cast<PFNGLGENQUERIESPROC>(platform::GetGLProcAddress("glGenQueries"));
+  if (begin == nullptr || end == nullptr || result == nullptr || generate == nullptr) return -1;
+  static GLuint query = 0;
+  if (query == 0) generate(1, &query);
+  Flush2DBatch();
+  begin(GL_PRIMITIVES_GENERATED, query);
+  draw();
+  Flush2DBatch();
+  end(GL_PRIMITIVES_GENERATED);
+  GLuint count = 0;
+  result(query, GL_QUERY_RESULT, &count);
+  return static_cast<int>(count);
+}
+
+TEST_F(SpritesTest, NonFiniteArgumentsDrawAndChangeNothing) {
+  for (double mode : {NAN, INFINITY, -INFINITY}) {
+    SetAlphaMode(-0.5);
+    SetAlphaMode(mode);
+    float colour[4] = {};
+    glGetFloatv(GL_CURRENT_COLOR, colour);
+    GLint source = 0;
+    glGetIntegerv(GL_BLEND_SRC, &source);
+    EXPECT_EQ(runtimeState.graphics->textures.globalAlpha, 0.5f) << mode;
+    EXPECT_EQ(colour[3], 0.5f) << mode;
+    EXPECT_EQ(source, GL_SRC_ALPHA) << mode;
+  }
+  SetAlphaMode(0);
+  const double inf = INFINITY, huge = 1e300;  // huge is finite, but not as a float
+  const std::function<void()> draws[] = {
+      [&] { DrawSprite(kWhite, NAN, 10); },
+      [&] { DrawSprite(kWhite, 10, -inf); },
+      [&] { DrawSprite(kWhite, huge, 10); },
+      [&] { DrawSpriteRotated(kWhite, 10, 10, NAN); },
+      [&] { DrawSpriteRotated(kWhite, 10, 10, inf); },
+      [&] { DrawSpriteRotoZoom(kWhite, 10, 10, 0, NAN); },
+      [&] { DrawSpriteRotoZoom(kWhite, 10, 10, 0, -inf); },
+      [&] { DrawSpriteRotoZoom(kWhite, 10, 10, 0, 1e38); },
+      [&] { DrawSpriteRotoZoom(kWhite, inf, 10, 30, 1); },
+      [&] { DrawSpriteStretched(kWhite, 10, 10, inf, 10); },
+      [&] { DrawSpriteStretched(kWhite, -inf, 10, 5, 5); },
+      [&] { DrawSpriteStretched(kWhite, 10, 10, 5, NAN); },
+      [&] { DrawSpriteZoomed(kWhite, 10, 10, inf, 1); },
+      [&] { DrawSpriteZoomed(kWhite, 10, NAN, 1, 1); },
+      [&] { DrawBillboard(kWhite, 100, -200, 0, inf); },
+      [&] { DrawBillboard(kWhite, NAN, -200, 0, 1); },
+  };
+  for (size_t i = 0; i < std::size(draws); ++i) EXPECT_EQ(TrianglesSentBy(draws[i]), 0) << i;
+  EXPECT_EQ(Compare(ReadFrame(), std::vector<uint8_t>(640 * 480 * 4)).second, 0);
+  // The count does see finite draws, however far off screen.
+  EXPECT_EQ(TrianglesSentBy([] { DrawSpriteRotoZoom(kWhite, 1e30, 10, 30, 2); }), 2);
+  EXPECT_EQ(TrianglesSentBy([] { DrawBillboard(kWhite, 100, -200, 0, 1); }), 2);
 }
 
 }  // namespace

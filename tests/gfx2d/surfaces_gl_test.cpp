@@ -129,14 +129,53 @@ TEST_F(SurfacesTest, GrabSpriteCopiesTheRectangleAndKeysIn16BitModes) {
     EXPECT_EQ(alpha, bits == 8 ? std::vector<int>({0, 255, 255, 255, 255})
                                : std::vector<int>({0, 0, 255, 0, 255}));
   }
-  // No rectangle or no sprite slot: nothing changes; sizes stop at what the area needs.
+  // No rectangle, one larger than any image, or no sprite slot: nothing changes.
   uint32_t font = Slot(FontSlotBase).texture;
   GrabSprite(FontSlotBase, 0, 0, 8, 8);
   GrabSprite(8, 0, 0, 0, 10);
   GrabSprite(8, 0, 0, 10, -1);
+  GrabSprite(8, NAN, 0, 1e9, 3);
+  GrabSprite(8, 0, 0, 9000, 9000);
   EXPECT_EQ(Slot(FontSlotBase).texture + Slot(8).width, font + 5);
-  GrabSprite(9, NAN, 0, 1e9, 3);
-  EXPECT_EQ(Slot(9).width * 10000 + Slot(9).paddedWidth, 1024 * 10000 + 1024);
+}
+
+TEST_F(SurfacesTest, GrabSpriteRecordsTheSizeAskedFor) {
+  // Width and padded width recorded, then the texture's own size.
+  auto sizes = [](int slot) {
+    GLint tw = 0, th = 0;
+    glBindTexture(GL_TEXTURE_2D, Slot(slot).texture);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &tw);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &th);
+    return std::vector<int>({Slot(slot).width, Slot(slot).paddedWidth, tw, th});
+  };
+  ShowPicture(8);
+  // Wider than the screen: the sizes asked for and a texture to match, so the on-screen part
+  // draws back 1:1.
+  GrabSprite(41, 0, 0, 1100, 10);
+  double w = 0, h = 0;
+  GetSpriteSize(41, w, h);
+  EXPECT_EQ(w * 1000 + h, 1100010);
+  EXPECT_EQ(Slot(41).paddedHeight, 32);
+  EXPECT_EQ(sizes(41), std::vector<int>({1100, 2048, 2048, 32}));
+  ClearTo(0, 0, 0);
+  DrawSprite(41, 0, 300);
+  std::vector<uint8_t> frame = ReadFrame(), picture = Picture(8);
+  EXPECT_TRUE(std::equal(&frame[300 * kWidth * 4], &frame[310 * kWidth * 4], picture.begin()));
+  // Past the driver's limit the texture is cut, the record is not; once the limit is lifted,
+  // the cut texture is not taken for one of the recorded size.
+  SetTextureSizeLimitForTesting(1024);
+  GrabSprite(42, 0, 0, 1100, 10);
+  EXPECT_EQ(sizes(42), std::vector<int>({1100, 2048, 1024, 32}));
+  SetTextureSizeLimitForTesting(0);
+  GrabSprite(42, 0, 0, 1100, 10);
+  EXPECT_EQ(sizes(42), std::vector<int>({1100, 2048, 2048, 32}));
+  // A large grab keeps its record; its texture stays within 64 MiB.
+  GrabSprite(43, 0, 0, 8193, 4000);
+  std::vector<int> large = sizes(43);
+  EXPECT_EQ(large[0] * 100000 + large[1], 8193 * 100000 + 16384);
+  EXPECT_LE(int64_t{large[2]} * large[3], 1 << 24);
+  EXPECT_GE(large[2], 2048);
+  for (int slot : {41, 42, 43}) FreeSlot(slot);
 }
 
 TEST_F(SurfacesTest, FadeEndsWithTheNewBackground) {
