@@ -18,33 +18,21 @@
 
 namespace {
 
-std::string directory;
-std::string recordFile;
-
-void RemoveRecordFile() {
-  std::remove(recordFile.c_str());
-  ::rmdir(directory.c_str());
-}
-
-// One file in a private temporary directory, removed when the run ends. Writing back syncs the
+// A private temporary directory per input, removed with the input's file when the input is
+// done (libFuzzer may end the process without running exit handlers). Writing back syncs the
 // file, so memory-backed /dev/shm is the default: on a disk each input would wait for it.
-const std::string& RecordFile() {
-  if (recordFile.empty()) {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string base = tmp != nullptr && *tmp != '\0'    ? tmp
-                       : ::access("/dev/shm", W_OK) == 0 ? "/dev/shm"
-                                                         : "/tmp";
-    std::string pattern = base + "/line_records_fuzz.XXXXXX";
-    if (::mkdtemp(pattern.data()) == nullptr) std::abort();
-    directory = pattern;
-    recordFile = directory + "/records.txt";
-    std::atexit(RemoveRecordFile);
-  }
-  return recordFile;
+std::string MakeDirectory() {
+  const char* tmp = std::getenv("TMPDIR");
+  std::string base = tmp != nullptr && *tmp != '\0'    ? tmp
+                     : ::access("/dev/shm", W_OK) == 0 ? "/dev/shm"
+                                                       : "/tmp";
+  std::string pattern = base + "/line_records_fuzz.XXXXXX";
+  if (::mkdtemp(pattern.data()) == nullptr) std::abort();
+  return pattern;
 }
 
-bool WriteFile(const uint8_t* data, size_t size) {
-  FILE* file = std::fopen(RecordFile().c_str(), "wb");
+bool WriteFile(const std::string& path, const uint8_t* data, size_t size) {
+  FILE* file = std::fopen(path.c_str(), "wb");
   if (file == nullptr) return false;
   bool ok = std::fwrite(data, 1, size, file) == size;
   return std::fclose(file) == 0 && ok;
@@ -66,12 +54,7 @@ std::vector<std::string> ReadAllRecords(const quillon::StringValue& file) {
   return texts;
 }
 
-}  // namespace
-
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  quillon::FlushLineRecords();
-  if (!WriteFile(data, size)) return 0;
-  const quillon::StringValue file(RecordFile().c_str());
+void CheckRecordFile(const quillon::StringValue& file) {
   std::vector<std::string> loaded = ReadAllRecords(file);
   // Rewriting record 0 unchanged marks the file for the write-back. The cached bytes may differ
   // afterwards (a 1022-byte record comes back with its CR), never what a read returns.
@@ -79,5 +62,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   quillon::FlushLineRecords();
   if (ReadAllRecords(file) != loaded) __builtin_trap();
   quillon::FlushLineRecords();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  quillon::FlushLineRecords();
+  std::string directory = MakeDirectory();
+  std::string path = directory + "/records.txt";
+  if (WriteFile(path, data, size)) CheckRecordFile(quillon::StringValue(path.c_str()));
+  std::remove(path.c_str());
+  ::rmdir(directory.c_str());
   return 0;
 }
