@@ -2,8 +2,6 @@
 // decompression. Seeds and the broken inputs found so far are in corpus/archive_fuzz/; the
 // files tests replay them on every build.
 //
-// For coverage of the library itself, configure with clang and
-// -DQUILLON_SANITIZE=fuzzer-no-link,address,undefined; then run
 //   archive_fuzz -max_len=4096 fuzz/corpus/archive_fuzz
 #include <cstddef>
 #include <cstdint>
