@@ -15,6 +15,7 @@
 #include "runtime/gfx2d/rgba_image.h"
 #include "runtime/gfx2d/texture_store.h"
 #include "runtime/gfx2d/texture_store_internal.h"
+#include "runtime/gl/frame_read.h"
 #include "runtime/gl/opengl_rainbows.h"
 #include "runtime/gl/sprite_batch.h"
 
@@ -120,11 +121,8 @@ double SaveScreen(const StringValue& file) {
   if (device == nullptr || !ImageSizeAllowed(device->width, device->height)) return 0;
   int32_t w = device->width;
   int32_t h = device->height;
-  Flush2DBatch();
   std::vector<uint8_t> pixels(static_cast<size_t>(w) * h * 3, 0);
-  glReadBuffer(GL_BACK);
-  SetPackState();
-  glReadPixels(0, 0, w, h, GL_BGR, GL_UNSIGNED_BYTE, pixels.data());
+  ReadFramePixels(0, 0, w, h, GL_BGR, pixels.data());
   return SaveImage(file.CStr(), pixels.data(), w, h, w) ? 1 : 0;
 }
 

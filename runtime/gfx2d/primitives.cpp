@@ -11,6 +11,7 @@
 #include "runtime/gfx2d/primitives_internal.h"
 #include "runtime/gfx2d/texture_store.h"
 #include "runtime/gfx2d/texture_store_internal.h"
+#include "runtime/gl/frame_read.h"
 #include "runtime/gl/gl_extensions.h"
 #include "runtime/gl/opengl_rainbows.h"
 #include "runtime/gl/sprite_batch.h"
@@ -153,12 +154,8 @@ double GetPixel(double x, double y) {
   if (device == nullptr || px < 0 || py < 0 || px >= device->width || py >= device->height) {
     return 0;
   }
-  Flush2DBatch();
   uint8_t rgb[3] = {0, 0, 0};
-  glReadBuffer(GL_BACK);
-  glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glPixelStorei(GL_PACK_ROW_LENGTH, 0);
-  glReadPixels(px, device->height - py - 1, 1, 1, GL_RGB, GL_UNSIGNED_BYTE, rgb);
+  ReadFramePixels(px, device->height - py - 1, 1, 1, GL_RGB, rgb);
   return rgb[0] + 256.0 * rgb[1] + 65536.0 * rgb[2];
 }
 

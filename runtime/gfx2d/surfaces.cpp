@@ -14,6 +14,7 @@
 #include "runtime/gfx2d/surfaces_internal.h"
 #include "runtime/gfx2d/texture_store_internal.h"
 #include "runtime/gfx2d/texture_upload.h"
+#include "runtime/gl/frame_read.h"
 #include "runtime/gl/gl_extensions.h"
 #include "runtime/gl/opengl_rainbows.h"
 #include "runtime/gl/sprite_batch.h"
@@ -169,9 +170,7 @@ int32_t FramebufferGreenBits() {
 // leaves it, marks the transparent pixels instead.
 void UploadKeyedBlock(int32_t x, int32_t y, int32_t pw, int32_t ph) {
   std::vector<uint8_t> pixels(static_cast<size_t>(pw) * static_cast<size_t>(ph) * 4, 0);
-  glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glPixelStorei(GL_PACK_ROW_LENGTH, 0);
-  glReadPixels(x, y, pw, ph, GL_BGRA, GL_UNSIGNED_BYTE, pixels.data());
+  ReadFramePixels(x, y, pw, ph, GL_BGRA, pixels.data());
   for (size_t i = 0; i < pixels.size(); i += 4) {
     uint8_t* p = &pixels[i];  // blue, green, red, alpha
     if (p[2] == 255 && p[1] == 0 && p[0] >= 127 && p[0] <= 132) p[3] = 0;

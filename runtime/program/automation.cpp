@@ -9,6 +9,7 @@
 
 #include "runtime/core/runtime_state.h"
 #include "runtime/gfx2d/png_writer.h"
+#include "runtime/gl/frame_read.h"
 #include "runtime/gl/opengl_rainbows.h"
 #include "runtime/platform/automation.h"
 
@@ -31,9 +32,7 @@ void ReadBackBuffer(OpenGLRainbows& device, CapturedFrame& frame) {
   frame.height = device.height;
   size_t rowBytes = static_cast<size_t>(frame.width) * 4;
   frame.pixels.resize(rowBytes * frame.height);  // allocates only when the size changes
-  glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glReadBuffer(GL_BACK);
-  glReadPixels(0, 0, frame.width, frame.height, GL_RGBA, GL_UNSIGNED_BYTE, frame.pixels.data());
+  ReadFramePixels(0, 0, frame.width, frame.height, GL_RGBA, frame.pixels.data());
   // GL rows run bottom-up; files run top-down.
   for (int y = 0; y < frame.height / 2; ++y) {
     uint8_t* a = frame.pixels.data() + rowBytes * y;
