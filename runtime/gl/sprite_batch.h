@@ -1,9 +1,10 @@
 // Textured quads collected across draw commands and sent to GL in one call per texture.
 //
 // A pending quad is drawn with whatever GL state is current when the batch is flushed, so
-// every change of GL state and every read of the frame must flush first. The 2D commands do it
-// themselves; code that draws or changes GL state on its own (presenting a frame, the 3D
-// renderer, programs drawing with GL) calls Flush2DBatch before it does.
+// every change of GL state and every read of the frame must flush first. The GL layer's own
+// entries do it (BindSlotTexture, ReadFramePixels); other code that draws or changes GL state
+// itself (the 2D commands, presenting a frame, the 3D renderer, programs drawing with GL) calls
+// Flush2DBatch before it does.
 #pragma once
 
 #include <cstdint>
