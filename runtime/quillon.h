@@ -25,6 +25,7 @@
 #include "runtime/program/program_end.h"
 #include "runtime/program/screen.h"
 #include "runtime/program/startup.h"
+#include "runtime/sound/sound_effects.h"
 #include "runtime/values/dim_array.h"
 #include "runtime/values/math.h"
 #include "runtime/values/random.h"

@@ -16,6 +16,7 @@
 #include "runtime/program/automation.h"
 #include "runtime/program/heartbeat.h"
 #include "runtime/program/window.h"
+#include "runtime/sound/sound_device.h"
 
 namespace quillon {
 
@@ -73,6 +74,7 @@ void RunEndSequence() {
   FinishAutomation();
   DestroyGraphics();
   DestroyInput();
+  CloseSoundDevice();
   FlushIniAndRecords();
   CloseAllFileChannels();
   DestroyAssetResolvers();

@@ -20,6 +20,7 @@
 #include "runtime/program/heartbeat.h"
 #include "runtime/program/program_end.h"
 #include "runtime/program/window.h"
+#include "runtime/sound/sound_device.h"
 #include "runtime/values/random.h"
 
 namespace quillon {
@@ -58,6 +59,7 @@ double StartRuntime(const char* title) {
   rs.projectTitle = title;
 
   rs.input = new InputState();
+  CreateSoundTable();
   SeedRandomAtStartup(NowMilliseconds());
 
   if (rs.fullscreen == 1) {
@@ -66,6 +68,7 @@ double StartRuntime(const char* title) {
     EnterWindowed(*rs.graphics);
   }
   OpenInput(*rs.input, rs.window, rs.exclusiveMouse != 0);
+  OpenSoundDevice(rs.window);
   rs.currentFont = 0;
 
   std::string programPath = platform::ProgramPath();

@@ -19,6 +19,7 @@
 #include "runtime/platform/system.h"
 #include "runtime/platform/window.h"
 #include "runtime/program/screen.h"
+#include "runtime/sound/sound_device.h"
 #include "runtime/values/truncate.h"
 
 namespace quillon {
@@ -237,6 +238,7 @@ void SetScreen(double width, double height, double fullscreen) {
     EnterWindowed(*device);
   }
   if (runtimeState.input != nullptr) runtimeState.input->window = runtimeState.window;
+  SetSoundWindow(runtimeState.window);
   for (int i = 0; i < 5; ++i) ShowScreen();
 }
 

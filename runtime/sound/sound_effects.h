@@ -1,0 +1,24 @@
+// Sound effects: 128 numbered sound slots, each with up to four copies that can overlap.
+#pragma once
+
+#include "runtime/values/string_value.h"
+
+namespace quillon {
+
+// Commands. Slots are 0 to 127 (larger numbers count as 127); a negative or non-finite slot or
+// channel does nothing and gives the failure result. Without a sound device every command fails
+// quietly: LoadSound gives 0, PlaySound -1.
+//
+// Loads a WAV (any encoding), OGG, FLAC or MP3 file into the slot with copies (1 to 4) that can
+// play at once; 1 on success, 0 (slot empty) when the file is missing or cannot be decoded.
+double LoadSound(const StringValue& file, double slot, double copies);
+// Starts the slot's next copy from its beginning: pan -1 (left) to 1 (right), volume 0 to 1
+// (each -0.01 is -1 dB, 0 silent). Returns the channel 256 x slot + copy, or -1 when the slot is
+// empty or its only copy is still playing. With several copies busy the next one restarts.
+double PlaySound(double slot, double pan, double volume);
+// 1 while that copy of the slot is playing, else 0 (also for -1 and unknown channels).
+double IsSoundPlaying(double channel);
+// Stops every copy of every slot.
+void StopAllSounds();
+
+}  // namespace quillon
