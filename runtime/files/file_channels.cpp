@@ -135,6 +135,9 @@ double OpenFile(double channel, const StringValue& name, double forReading) {
   int index = ChannelIndex(channel);
   CloseChannel(index);
   FILE* file = forReading != 0 ? OpenForReading(name.CStr()) : OpenForWriting(name.CStr());
+  // Unbuffered: a write the file system refuses (disk full, size limit) fails in its own command,
+  // and other channels and the file commands see the bytes at once.
+  if (file != nullptr && forReading == 0) std::setvbuf(file, nullptr, _IONBF, 0);
   fileChannels.handles[index] = file;
   return file != nullptr ? 1.0 : 0.0;
 }

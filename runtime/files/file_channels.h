@@ -17,7 +17,8 @@ struct FileChannels {
 
 extern FileChannels fileChannels;
 
-// Channel numbers outside 0-7 end the program with error 7; short reads and writes with error 3.
+// Channel numbers outside 0-7 end the program with error 7; short reads and writes with error 3
+// (also a write the file system refuses). Written bytes reach the file before a write returns.
 double OpenFile(double channel, const StringValue& name, double forReading);
 void CloseFile(double channel);
 double EndOfFile(double channel);
