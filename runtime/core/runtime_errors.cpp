@@ -12,16 +12,20 @@ namespace quillon {
 
 namespace {
 
-std::string ErrorLogPath() { return platform::TemporaryDirectory() + "ErrorLog.txt"; }
+std::string ErrorLogPath() {
+  // In a directory of the user's own: the temporary directory is shared by every user and game.
+  std::string directory = platform::UserTemporaryDirectory();
+  return directory.empty() ? std::string() : directory + "ErrorLog.txt";
+}
 
 }  // namespace
 
 void ErrorLog(const char* text) {
-  FILE* f = std::fopen(ErrorLogPath().c_str(), "ab");
-  if (f == nullptr) return;
-  std::fputs(text ? text : "", f);
-  std::fputs("\r\n", f);
-  std::fclose(f);
+  std::string path = ErrorLogPath();
+  if (path.empty()) return;
+  std::string line = text ? text : "";
+  line += "\r\n";
+  platform::AppendToFile(path, line);  // a line that cannot be written is dropped
 }
 
 void ResetErrorLog() { std::remove(ErrorLogPath().c_str()); }

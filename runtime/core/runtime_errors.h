@@ -5,8 +5,8 @@
 
 namespace quillon {
 
-// Appends text and CR LF to "ErrorLog.txt" in the temporary directory; a line that cannot be
-// written is dropped silently.
+// Appends text and CR LF to "ErrorLog.txt" in the user's own directory quillon-UID (mode 0700)
+// of the temporary directory; a line that cannot be written is dropped silently.
 void ErrorLog(const char* text);
 // Deletes the error log (start-up does this, so the log holds one run).
 void ResetErrorLog();

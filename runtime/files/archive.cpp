@@ -12,7 +12,8 @@ namespace {
 // One byte of LZO1X data never yields 256 or more; anything claiming more is a lie.
 constexpr uint64_t kLargestExpansion = 256;
 constexpr uint64_t kExpansionSlack = 1024;
-constexpr int kEntryFieldsSize = 8;  // offset and size after the name
+constexpr int kEntryFieldsSize = 8;           // offset and size after the name
+constexpr size_t kLongestKeptExtension = 16;  // with its dot
 
 bool ReadAt(FILE* file, int64_t position, void* out, size_t count) {
   if (::fseeko(file, static_cast<off_t>(position), SEEK_SET) != 0) return false;
@@ -48,13 +49,6 @@ bool SameNameIgnoringCase(const std::string& a, const char* b, size_t bLength) {
     if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
   }
   return true;
-}
-
-// Offsets counted from the end are negative; the letter must still be one of A-Z.
-char LetterFor(int32_t value) {
-  int32_t r = value % 26;
-  if (r < 0) r += 26;
-  return static_cast<char>('A' + r);
 }
 
 bool LzoReady() {
@@ -164,11 +158,12 @@ bool IsSafeEntryName(const std::string& name) {
   return name.find("..") == std::string::npos;
 }
 
-std::string ArchiveTempName(const ArchiveEntry& entry) {
-  std::string name = "~sbx";
-  name += LetterFor(entry.offset);
-  name += LetterFor(entry.size);
-  name += entry.name;
+std::string ArchiveTempName(const ArchiveEntry& entry, int resolver, uint32_t serial) {
+  std::string name = std::to_string(resolver) + "-" + std::to_string(serial);
+  size_t dot = entry.name.rfind('.');
+  if (dot != std::string::npos && entry.name.size() - dot <= kLongestKeptExtension) {
+    name += entry.name.substr(dot);
+  }
   return name;
 }
 

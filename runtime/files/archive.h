@@ -49,7 +49,9 @@ bool DecompressStoredEntry(const std::vector<unsigned char>& stored,
 
 // A name that cannot leave the directory it is put in.
 bool IsSafeEntryName(const std::string& name);
-// "~sbx", a letter from the offset, a letter from the size, the entry name.
-std::string ArchiveTempName(const ArchiveEntry& entry);
+// The name an extracted entry gets in the process's private directory: the resolver number, a
+// serial number, and the entry's extension when it is short (some loaders go by it). Always far
+// below the file-name limit, whatever the entry's name.
+std::string ArchiveTempName(const ArchiveEntry& entry, int resolver = 0, uint32_t serial = 0);
 
 }  // namespace quillon

@@ -1,6 +1,7 @@
 #include "runtime/files/asset_resolver.h"
 
 #include <fcntl.h>
+#include <stdlib.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -17,6 +18,32 @@ namespace {
 
 constexpr int kResolverCount = 2;
 
+// Extracted entries live in one directory of this process alone, made at the first extraction
+// and removed with the resolvers: in the shared temporary directory other users could block,
+// swap or redirect predictable names, and other running games would reuse and delete them.
+struct PrivateDirectory {
+  std::string path;  // ends with '/'; empty while there is none
+  pid_t owner = 0;   // a forked child makes its own rather than sharing its parent's
+  uint32_t extracted = 0;
+};
+PrivateDirectory privateDirectory;
+
+const std::string& PrivateDirectoryPath() {
+  PrivateDirectory& d = privateDirectory;
+  if (!d.path.empty() && d.owner == ::getpid()) return d.path;
+  std::string pattern = platform::TemporaryDirectory() + "quillon-assets-XXXXXX";
+  d.path = ::mkdtemp(pattern.data()) != nullptr ? pattern + "/" : std::string();
+  d.owner = ::getpid();
+  return d.path;
+}
+
+// Only when empty: a file still in it belongs to a resolver that has not let go of it.
+void RemovePrivateDirectory() {
+  PrivateDirectory& d = privateDirectory;
+  if (!d.path.empty() && d.owner == ::getpid()) ::rmdir(d.path.c_str());
+  d.path.clear();
+}
+
 void DeleteLastTempFile(AssetResolver& resolver) {
   if (resolver.lastTempFile.empty()) return;
   ::unlink(resolver.lastTempFile.c_str());
@@ -30,9 +57,9 @@ bool CanOpenForReading(const char* path) {
   return true;
 }
 
-// The temporary directory is shared with other users: never follow a link planted at our name.
+// A new file only: never one that is already there, nor a link.
 bool WriteTemporaryFile(const std::string& path, const std::vector<unsigned char>& contents) {
-  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
   if (fd < 0) return false;
   const unsigned char* p = contents.data();
   size_t left = contents.size();
@@ -73,12 +100,14 @@ bool ExtractFromArchive(AssetResolver& resolver, const char* name, ArchiveEntry&
   return found && DecompressStoredEntry(stored, contents);
 }
 
-int ResolveFromArchive(AssetResolver& resolver, const char* name, StringValue& path) {
+int ResolveFromArchive(int index, AssetResolver& resolver, const char* name, StringValue& path) {
   if (resolver.archiveUsable == 0 || resolver.archivePath.empty()) return 0;
   ArchiveEntry entry;
   std::vector<unsigned char> contents;
   if (!ExtractFromArchive(resolver, name, entry, contents)) return 0;
-  std::string temporary = platform::TemporaryDirectory() + ArchiveTempName(entry);
+  const std::string& directory = PrivateDirectoryPath();
+  if (directory.empty()) return 0;
+  std::string temporary = directory + ArchiveTempName(entry, index, ++privateDirectory.extracted);
   if (!WriteTemporaryFile(temporary, contents)) return 0;
   resolver.lastTempFile = temporary;
   path = temporary.c_str();
@@ -109,6 +138,7 @@ void DestroyAssetResolvers() {
     delete resolver;
     runtimeState.assetArchives[i] = nullptr;
   }
+  RemovePrivateDirectory();
 }
 
 int ResolveAssetFile(int resolver, const char* name, StringValue& path) {
@@ -122,7 +152,7 @@ int ResolveAssetFile(int resolver, const char* name, StringValue& path) {
     path = wanted.c_str();
     return 1;
   }
-  return owner != nullptr ? ResolveFromArchive(*owner, wanted.c_str(), path) : 0;
+  return owner != nullptr ? ResolveFromArchive(resolver, *owner, wanted.c_str(), path) : 0;
 }
 
 }  // namespace quillon

@@ -22,13 +22,15 @@ struct AssetResolver {
 
 // Start-up: both resolvers look for the archive appended to the program file itself.
 void CreateAssetResolvers(const std::string& programFile);
-// Program end: each resolver deletes its temporary file and is freed.
+// Program end: each resolver deletes its temporary file and is freed; the process's directory of
+// extracted files goes with them.
 void DestroyAssetResolvers();
 // The resolver of that number, or null before start-up.
 AssetResolver* AssetResolverAt(int resolver);
 
 // 1 and the path to open, or 0 and an empty path. Without resolvers (before start-up) only files
-// on disk are found.
+// on disk are found. An archive entry is extracted to a new file in a directory of this process
+// alone, below the temporary directory.
 int ResolveAssetFile(int resolver, const char* name, StringValue& path);
 
 }  // namespace quillon

@@ -100,10 +100,9 @@ void FillLineReader(LineReader& reader, size_t wanted) {
 
 }  // namespace
 
-bool ReadLinePiece(LineReader& reader, char* buffer, size_t pieceSize, bool* lineEnded) {
+bool ReadLinePiece(LineReader& reader, char* buffer, size_t pieceSize) {
   pieceSize = std::min(pieceSize, kLineReaderBlock);
   std::memset(buffer, 0, pieceSize + 1);
-  if (lineEnded != nullptr) *lineEnded = false;
   FillLineReader(reader, pieceSize);
   size_t available = std::min(reader.end - reader.start, pieceSize);
   if (available == 0) return false;
@@ -113,28 +112,43 @@ bool ReadLinePiece(LineReader& reader, char* buffer, size_t pieceSize, bool* lin
   std::memcpy(buffer, begin, used);
   reader.start += used;
   if (lf != nullptr) {
-    if (lineEnded != nullptr) *lineEnded = true;
     buffer[used - 1] = '\0';
     if (used >= 2 && buffer[used - 2] == '\r') buffer[used - 2] = '\0';
   }
   return true;
 }
 
-void SkipLineEnd(LineReader& reader) {
-  FillLineReader(reader, 2);
-  const char* next = reader.data + reader.start;
-  size_t available = reader.end - reader.start;
-  if (available >= 1 && next[0] == '\n') {
-    reader.start += 1;
-  } else if (available >= 2 && next[0] == '\r' && next[1] == '\n') {
-    reader.start += 2;
+bool ReadWholeLine(LineReader& reader, char* buffer, size_t keep) {
+  size_t length = 0;  // bytes of the line so far, without its LF
+  bool endsInCr = false;
+  bool ended = false;
+  while (!ended) {
+    FillLineReader(reader, 1);
+    size_t available = reader.end - reader.start;
+    if (available == 0) break;
+    const char* begin = reader.data + reader.start;
+    const char* lf = static_cast<const char*>(std::memchr(begin, '\n', available));
+    size_t taken = lf != nullptr ? static_cast<size_t>(lf - begin) : available;
+    if (length < keep) std::memcpy(buffer + length, begin, std::min(taken, keep - length));
+    if (taken > 0) endsInCr = begin[taken - 1] == '\r';
+    length += taken;
+    ended = lf != nullptr;
+    reader.start += ended ? taken + 1 : taken;
   }
+  if (length == 0 && !ended) return false;
+  // The CR of a CR LF belongs to the line end; a lone CR at the end of the file is text.
+  size_t text = ended && endsInCr ? length - 1 : length;
+  buffer[std::min(text, keep)] = '\0';
+  return true;
 }
 
 double OpenFile(double channel, const StringValue& name, double forReading) {
   int index = ChannelIndex(channel);
   CloseChannel(index);
   FILE* file = forReading != 0 ? OpenForReading(name.CStr()) : OpenForWriting(name.CStr());
+  // Unbuffered: a write the file system refuses (disk full, size limit) fails in its own command,
+  // and other channels and the file commands see the bytes at once.
+  if (file != nullptr && forReading == 0) std::setvbuf(file, nullptr, _IONBF, 0);
   fileChannels.handles[index] = file;
   return file != nullptr ? 1.0 : 0.0;
 }

@@ -17,7 +17,8 @@ struct FileChannels {
 
 extern FileChannels fileChannels;
 
-// Channel numbers outside 0-7 end the program with error 7; short reads and writes with error 3.
+// Channel numbers outside 0-7 end the program with error 7; short reads and writes with error 3
+// (also a write the file system refuses). Written bytes reach the file before a write returns.
 double OpenFile(double channel, const StringValue& name, double forReading);
 void CloseFile(double channel);
 double EndOfFile(double channel);
@@ -56,9 +57,11 @@ struct LineReader {
   size_t end = 0;
   bool atEnd = false;
 };
-// pieceSize is at most kLineReaderBlock; lineEnded tells whether the piece ended at a LF.
-bool ReadLinePiece(LineReader& reader, char* buffer, size_t pieceSize, bool* lineEnded = nullptr);
-// Consumes an LF or CR LF that comes next; for a piece that filled up just before its line end.
-void SkipLineEnd(LineReader& reader);
+// pieceSize is at most kLineReaderBlock.
+bool ReadLinePiece(LineReader& reader, char* buffer, size_t pieceSize);
+// Reads a whole line, however long: its first keep bytes into buffer (keep + 1 bytes), the rest
+// up to the line end skipped; LF or CR LF removed, the text cut at its first NUL. False when not
+// a single byte could be read.
+bool ReadWholeLine(LineReader& reader, char* buffer, size_t keep);
 
 }  // namespace quillon

@@ -1,11 +1,13 @@
 #include "runtime/files/file_utilities.h"
 
 #include <fcntl.h>
+#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdio>
 
 namespace quillon {
 
@@ -42,6 +44,34 @@ bool CopyBlocks(FILE* in, FILE* out, uint64_t size) {
     size -= n;
   }
   return true;
+}
+
+// The umask without changing it: the umask(2) round trip would let another thread create a
+// file meanwhile with no mask at all.
+mode_t CurrentUmask() {
+  mode_t mask = 022;
+  if (FILE* status = std::fopen("/proc/self/status", "re")) {
+    char line[256];
+    unsigned int value = 0;
+    while (std::fgets(line, sizeof line, status) != nullptr) {
+      if (std::sscanf(line, "Umask: %o", &value) == 1) {
+        mask = static_cast<mode_t>(value);
+        break;
+      }
+    }
+    std::fclose(status);
+  }
+  return mask;
+}
+
+// A unique new file beside path (same directory, so the rename stays on one file system); a
+// short name, so a long file name still leaves room for it. Empty when none could be made.
+std::string CreateSaveFile(const std::string& path, int& fd) {
+  size_t slash = path.rfind('/');
+  std::string name =
+      (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) + ".~save-XXXXXX";
+  fd = ::mkostemp(name.data(), O_CLOEXEC);
+  return fd < 0 ? std::string() : name;
 }
 
 bool WriteAll(int fd, const std::string& contents) {
@@ -113,12 +143,14 @@ void CopyFile(const StringValue& source, const StringValue& destination) {
 
 bool ReplaceFileContents(const std::string& path, const std::string& contents) {
   if (path.empty()) return false;
-  std::string temporary = path + ".~save";
-  ::unlink(temporary.c_str());  // left over from a run that died mid-save
-  int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  if (fd < 0) return false;
+  // A name of its own: another program saving the same file at the same time has its own too.
+  int fd = -1;
+  std::string temporary = CreateSaveFile(path, fd);
+  if (temporary.empty()) return false;
+  // mkstemp makes the file private; the saved file keeps the old mode, or gets the usual one.
   struct stat old;
-  if (::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode)) ::fchmod(fd, old.st_mode & 07777);
+  bool replacing = ::stat(path.c_str(), &old) == 0 && S_ISREG(old.st_mode);
+  ::fchmod(fd, replacing ? old.st_mode & 07777 : 0666 & ~CurrentUmask());
   bool written = WriteAll(fd, contents) && ::fsync(fd) == 0;
   if (::close(fd) != 0) written = false;
   if (!written || ::rename(temporary.c_str(), path.c_str()) != 0) {

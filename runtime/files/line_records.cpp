@@ -38,11 +38,9 @@ bool ValidRecord(double record, int32_t& index) {
 void LoadRecords(FILE* file, LineRecordCache& cache) {
   LineReader reader;
   reader.file = file;
+  // One line is one record, however long: what exceeds a record is lost, not a record of its own.
   for (int n = 0; n < kRecordCount; ++n) {
-    bool lineEnded = false;
-    if (!ReadLinePiece(reader, cache.records[n], kLongestText, &lineEnded)) break;
-    // A line of exactly 1023 bytes fills its record; its line end is not another line.
-    if (!lineEnded) SkipLineEnd(reader);
+    if (!ReadWholeLine(reader, cache.records[n], kLongestText)) break;
     cache.highestRecord = n;
   }
 }

@@ -7,6 +7,12 @@ namespace quillon::platform {
 
 // The user's temporary directory, always ending with '/': $TMPDIR or /tmp/.
 std::string TemporaryDirectory();
+// "quillon-<uid>/" in the temporary directory, made with mode 0700 when missing. Empty when it
+// cannot be made, or is a link, another user's, or open to others: every user shares /tmp.
+std::string UserTemporaryDirectory();
+// Appends bytes to the file at path, made with mode 0600 when missing; a link at path is never
+// followed. False when not every byte was written.
+bool AppendToFile(const std::string& path, const std::string& bytes);
 // Full path of the running program file.
 std::string ProgramPath();
 bool ChangeDirectory(const std::string& path);

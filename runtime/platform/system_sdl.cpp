@@ -1,6 +1,9 @@
 #include <SDL.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -17,6 +20,35 @@ std::string TemporaryDirectory() {
   std::string path = (dir != nullptr && dir[0] != '\0') ? dir : "/tmp";
   if (path.back() != '/') path += '/';
   return path;
+}
+
+std::string UserTemporaryDirectory() {
+  std::string path = TemporaryDirectory() + "quillon-" + std::to_string(::geteuid());
+  if (::mkdir(path.c_str(), 0700) == 0) {
+    ::chmod(path.c_str(), 0700);  // whatever the umask took away
+  } else if (errno != EEXIST) {
+    return std::string();
+  }
+  struct stat info;
+  if (::lstat(path.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::geteuid() ||
+      (info.st_mode & 07777) != 0700) {
+    return std::string();
+  }
+  return path + "/";
+}
+
+bool AppendToFile(const std::string& path, const std::string& bytes) {
+  int fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd < 0) return false;
+  const char* p = bytes.data();
+  size_t left = bytes.size();
+  while (left > 0) {
+    ssize_t n = ::write(fd, p, left);
+    if (n <= 0) break;
+    p += n;
+    left -= static_cast<size_t>(n);
+  }
+  return ::close(fd) == 0 && left == 0;
 }
 
 std::string ProgramPath() {

@@ -40,7 +40,7 @@ double Position(const char* haystack, const char* needle) {
   return found ? static_cast<double>(found - h) : -1.0;
 }
 
-uint64_t CountMatches(const char* text, const char* find, uint32_t findLength) {
+uint64_t CountMatches(const char* text, const char* find, size_t findLength) {
   uint64_t matches = 0;
   for (const char* p = std::strstr(text, find); p; p = std::strstr(p + findLength, find)) {
     ++matches;
@@ -102,22 +102,26 @@ double FindText(const char* haystack, const StringValue& needle) {
 
 StringValue ReplaceText(const StringValue& text, const StringValue& find,
                         const StringValue& replacement) {
-  if (find.length == 0 || text.length == 0) return text;
+  // The find text is searched as FindText searches it: up to its first NUL, which a text can
+  // hold after SetCharAt.
+  const char* needle = find.CStr();
+  const size_t findLength = std::strlen(needle);
+  if (findLength == 0 || text.length == 0) return text;
   const char* source = text.CStr();
-  uint64_t matches = CountMatches(source, find.CStr(), find.length);
+  uint64_t matches = CountMatches(source, needle, findLength);
   if (matches == 0) return text;
-  uint64_t total = text.length - matches * find.length + matches * replacement.length;
+  uint64_t total = text.length - matches * findLength + matches * replacement.length;
   if (total > kMaxTextLength) EndProgramOnError(7);  // no text can hold the result
   StringValue out;
   if (total == 0) return out;
   char* write = out.WritableBuffer(static_cast<uint32_t>(total));
   const char* read = source;
-  for (const char* p = std::strstr(read, find.CStr()); p; p = std::strstr(read, find.CStr())) {
+  for (const char* p = std::strstr(read, needle); p; p = std::strstr(read, needle)) {
     std::memcpy(write, read, p - read);
     write += p - read;
     std::memcpy(write, replacement.CStr(), replacement.length);
     write += replacement.length;
-    read = p + find.length;
+    read = p + findLength;
   }
   std::memcpy(write, read, source + text.length - read);
   out.length = static_cast<uint32_t>(total);
@@ -201,7 +205,8 @@ double SplitText(const StringValue& text, DimArray<StringValue>& list,
 }
 
 void TrimTrailingControl(StringValue& text) {
-  while (text.length > 0 && static_cast<signed char>(text.text[text.length - 1]) <= 31) {
+  // Bytes from 0x80 up are letters of the code page, not controls.
+  while (text.length > 0 && static_cast<unsigned char>(text.text[text.length - 1]) <= 31) {
     text.text[--text.length] = '\0';
   }
 }

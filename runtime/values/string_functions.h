@@ -28,8 +28,8 @@ double FindText(const StringValue& haystack, const StringValue& needle);
 double FindText(const StringValue& haystack, const char* needle);
 double FindText(const char* haystack, const StringValue& needle);
 
-// Every occurrence, left to right; replaced text is never searched again. An empty find text
-// leaves the text as it is.
+// Every occurrence, left to right; replaced text is never searched again. The find text counts up
+// to its first NUL; an empty one leaves the text as it is.
 StringValue ReplaceText(const StringValue& text, const StringValue& find,
                         const StringValue& replacement);
 
@@ -47,7 +47,7 @@ StringValue HexFromBytes(const void* bytes, int64_t count);
 double SplitText(const StringValue& text, DimArray<StringValue>& list,
                  const StringValue& delimiters);
 
-// Removes trailing bytes that read as at most 31 when signed (control bytes and 0x80-0xFF).
+// Removes trailing control bytes (0-31); bytes 0x80-0xFF are characters and stay.
 void TrimTrailingControl(StringValue& text);
 
 }  // namespace quillon

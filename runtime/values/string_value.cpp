@@ -6,7 +6,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <locale.h>
-#include <new>
+#include <string>
+
+#include "runtime/core/runtime_errors.h"
 
 namespace quillon {
 
@@ -16,13 +18,14 @@ namespace {
 
 constexpr uint32_t kGrowthStep = 512;
 constexpr uint32_t kNumberReserve = 64;
+constexpr double kNoMemory = 7;
 
 bool IsShared(const char* p) { return p == SharedEmptyText || p == nullptr; }
 
 uint32_t RawLength(const char* raw) {
   if (raw == nullptr) return 0;
   size_t n = std::strlen(raw);
-  if (n >= UINT32_MAX - kGrowthStep) throw std::bad_alloc();
+  if (n >= UINT32_MAX - kGrowthStep) EndProgramOnError(kNoMemory);
   return static_cast<uint32_t>(n);
 }
 
@@ -30,6 +33,34 @@ uint32_t RawLength(const char* raw) {
 locale_t CLocale() {
   static locale_t c = newlocale(LC_ALL_MASK, "C", static_cast<locale_t>(0));
   return c;
+}
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+const char* SkipDigits(const char* p) {
+  while (IsDigit(*p)) ++p;
+  return p;
+}
+
+// Length of the decimal number at p: sign, digits, point, digits, exponent. Hexadecimal, "inf"
+// and "nan" are not numbers of the language, so they give 0.
+size_t DecimalPrefix(const char* p) {
+  const char* q = (*p == '+' || *p == '-') ? p + 1 : p;
+  const char* end = SkipDigits(q);
+  bool anyDigit = end > q;
+  if (*end == '.') {
+    const char* fractionEnd = SkipDigits(end + 1);
+    anyDigit = anyDigit || fractionEnd > end + 1;
+    end = fractionEnd;
+  }
+  if (!anyDigit) return 0;
+  if (*end == 'e' || *end == 'E') {
+    const char* e = end + 1;
+    if (*e == '+' || *e == '-') ++e;
+    if (IsDigit(*e)) end = SkipDigits(e);
+  }
+  return static_cast<size_t>(end - p);
 }
 
 }  // namespace
@@ -41,6 +72,7 @@ uint32_t FormatInt(int32_t value, char* out) {
 }
 
 uint32_t FormatNumberText(double value, char* out) {
+  if (value == 0) value = 0.0;  // negative zero prints as "0" too
   // Ten significant digits, fixed below 1e10, trailing zeros and a bare point dropped; to_chars
   // is locale-independent and already trims in its general form.
   auto r = std::to_chars(out, out + 63, value, std::chars_format::general, 10);
@@ -60,7 +92,21 @@ StringValue NumberToText(double value) { return StringValue(value); }
 
 double TextToNumber(const char* text) {
   if (text == nullptr) return 0.0;
-  return strtod_l(text, nullptr, CLocale());
+  while (IsSpace(*text)) ++text;
+  size_t length = DecimalPrefix(text);
+  if (length == 0) return 0.0;
+  // Only the decimal prefix reaches strtod, which would also read hexadecimal, inf and nan.
+  char shortCopy[64];
+  std::string longCopy;
+  const char* number = shortCopy;
+  if (length < sizeof shortCopy) {
+    std::memcpy(shortCopy, text, length);
+    shortCopy[length] = '\0';
+  } else {
+    longCopy.assign(text, length);
+    number = longCopy.c_str();
+  }
+  return strtod_l(number, nullptr, CLocale());
 }
 
 // --- construction and storage ---------------------------------------------------------------
@@ -91,11 +137,12 @@ void StringValue::Destroy() noexcept {
 
 void StringValue::Reserve(uint32_t n) {
   if (capacity > n) return;
-  if (n > UINT32_MAX - kGrowthStep) throw std::bad_alloc();
+  // A text that cannot be held or allocated ends the program, as array storage does.
+  if (n > UINT32_MAX - kGrowthStep) EndProgramOnError(kNoMemory);
   uint32_t newCapacity = (n & ~(kGrowthStep - 1)) + kGrowthStep;
   // Zero-filled, so the last byte is a terminator that character writes never touch.
   char* buffer = static_cast<char*>(std::calloc(newCapacity, 1));
-  if (buffer == nullptr) throw std::bad_alloc();
+  if (buffer == nullptr) EndProgramOnError(kNoMemory);
   if (!IsShared(text)) {
     std::memcpy(buffer, text, capacity);
     std::free(text);
@@ -127,7 +174,7 @@ void StringValue::AssignBytes(const char* source, uint32_t count) {
 
 void StringValue::AppendBytes(const char* source, uint32_t count) {
   if (count == 0) return;
-  if (length > UINT32_MAX - kGrowthStep - count) throw std::bad_alloc();
+  if (length > UINT32_MAX - kGrowthStep - count) EndProgramOnError(kNoMemory);
   // Appending a string to itself: remember where the source sits before the buffer moves.
   bool inside = capacity > 0 && source >= text && source < text + capacity;
   size_t offset = inside ? static_cast<size_t>(source - text) : 0;

@@ -37,7 +37,8 @@ class StringValue {
   StringValue& operator+=(float value);
   StringValue& operator+=(double value);
 
-  // Makes room for n characters plus the terminator; keeps the contents.
+  // Makes room for n characters plus the terminator; keeps the contents. Storage that cannot be
+  // allocated ends the program with runtime error 7.
   void Reserve(uint32_t n);
   // Room for a platform call to write into; RecountLength afterwards.
   char* WritableBuffer(uint32_t n);
@@ -64,6 +65,7 @@ class StringValue {
 // Number and text rules shared by every command.
 StringValue IntToText(int32_t value);
 StringValue NumberToText(double value);
+// The decimal number at the start of text (after white space), else 0; never hex, inf or nan.
 double TextToNumber(const char* text);
 
 // Writes the text of IntToText / NumberToText into out (at least 64 bytes); returns its length.

@@ -1,5 +1,6 @@
 // The one way out: exit statuses, the error log and the debug end report.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -38,7 +39,9 @@ class ProgramEndTest : public ::testing::Test {
     runtimeState.currentLine = 0;
     runtimeState.currentModule = 0;
   }
-  std::string Log() { return ReadFile(dir + "/ErrorLog.txt"); }
+  std::string Log() {
+    return ReadFile(dir + "/quillon-" + std::to_string(geteuid()) + "/ErrorLog.txt");
+  }
   std::string dir;
 };
 

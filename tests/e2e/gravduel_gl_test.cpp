@@ -1,5 +1,6 @@
 // The real gravduel program, run headless.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -44,7 +45,8 @@ TEST(Gravduel, FrameLimitEndsTheRunWithScreenshotsAndFrameLog) {
   for (char c : log) lines += c == '\n';
   EXPECT_EQ(lines, 1u + 21u) << log;
 
-  std::string errors = ReadWholeFile(dir + "/ErrorLog.txt");
+  std::string errors =
+      ReadWholeFile(dir + "/quillon-" + std::to_string(geteuid()) + "/ErrorLog.txt");
   EXPECT_EQ(errors.substr(0, errors.find("\r\n")), "OpenGL Software Emulation");
 }
 

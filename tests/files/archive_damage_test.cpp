@@ -165,7 +165,7 @@ TEST_F(DamagedArchiveTest, FuzzCorpusInputsResolveOnlyIntoTheTemporaryDirectory)
     names.push_back("a.txt");
     for (const std::string& name : names) {
       if (ResolveIn(bytes, name.c_str()) == 1) {
-        EXPECT_EQ(FilesBelow(tmp).size(), 1u) << file.path();
+        EXPECT_EQ(testing_files::RegularFilesBelow(tmp).size(), 1u) << file.path();
       }
     }
     DestroyAssetResolvers();

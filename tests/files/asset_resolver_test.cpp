@@ -18,10 +18,11 @@ namespace {
 using testing_files::ArchiveFile;
 using testing_files::BuildArchive;
 using testing_files::Exists;
-using testing_files::ExpectedTempName;
 using testing_files::FilesBelow;
 using testing_files::FileTest;
+using testing_files::IsPrivateTempFile;
 using testing_files::ReadBytesOf;
+using testing_files::RegularFilesBelow;
 using testing_files::RunCommand;
 using testing_files::WriteBytesTo;
 
@@ -75,10 +76,9 @@ TEST_F(AssetResolverTest, NameOnDiskWinsOverArchiveEntry) {
 }
 
 TEST_F(AssetResolverTest, ArchiveMatchUsesTheLastPartInAnyCase) {
-  ArchiveFile archive =
-      MakeProgram({{"other.wav", "noise"}, {"ship.bmp", "ship pixels"}, {"SHIP.BMP", "second"}});
+  MakeProgram({{"other.wav", "noise"}, {"ship.bmp", "ship pixels"}, {"SHIP.BMP", "second"}});
   EXPECT_EQ(Resolved("gfx/Ship.BMP"), "ship pixels");  // the first of equal names
-  EXPECT_EQ(lastPath, tmp + ExpectedTempName(archive.entries[1]));
+  EXPECT_TRUE(IsPrivateTempFile(lastPath, tmp, ".bmp"));
   EXPECT_EQ(Resolved("gfx\\sub\\SHIP.bmp"), "ship pixels");
   EXPECT_EQ(Resolved("OTHER.WAV"), "noise");
   EXPECT_EQ(Resolved("ship"), "<none>");
@@ -86,10 +86,9 @@ TEST_F(AssetResolverTest, ArchiveMatchUsesTheLastPartInAnyCase) {
 }
 
 TEST_F(AssetResolverTest, PositionsCountedFromTheStartWorkToo) {
-  ArchiveFile archive = MakeProgram({{"a.txt", "first"}, {"b.txt", std::string(5000, 'b')}},
-                                    /*fromEnd=*/false);
+  MakeProgram({{"a.txt", "first"}, {"b.txt", std::string(5000, 'b')}}, /*fromEnd=*/false);
   EXPECT_EQ(Resolved("b.txt"), std::string(5000, 'b'));
-  EXPECT_EQ(lastPath, tmp + ExpectedTempName(archive.entries[1]));
+  EXPECT_TRUE(IsPrivateTempFile(lastPath, tmp, ".txt"));
 }
 
 TEST_F(AssetResolverTest, EachCallDeletesItsResolversPreviousTemporaryFile) {
@@ -101,10 +100,10 @@ TEST_F(AssetResolverTest, EachCallDeletesItsResolversPreviousTemporaryFile) {
   EXPECT_EQ(Resolved("b.txt"), "B");
   EXPECT_FALSE(Exists(first));
   EXPECT_EQ(Resolved("missing.txt"), "<none>");  // a miss deletes too
-  EXPECT_EQ(FilesBelow(tmp), std::set<std::string>{music.substr(tmp.size())});
+  EXPECT_EQ(RegularFilesBelow(tmp), std::set<std::string>{music.substr(tmp.size())});
 
   DestroyAssetResolvers();
-  EXPECT_TRUE(FilesBelow(tmp).empty());
+  EXPECT_TRUE(FilesBelow(tmp).empty());  // the files and their directory
   EXPECT_EQ(AssetResolverAt(kLoaderResolver), nullptr);
   EXPECT_EQ(Resolved("a.txt"), "<none>");  // after program end: disk only
 }
@@ -116,11 +115,39 @@ TEST_F(AssetResolverTest, ProgramEndDeletesTheTemporaryFiles) {
         StringValue path;
         ResolveAssetFile(kLoaderResolver, "a.txt", path);
         ResolveAssetFile(kMediaResolver, "b.txt", path);
-        if (FilesBelow(tmp).size() != 2) std::exit(9);
+        if (RegularFilesBelow(tmp).size() != 2) std::exit(9);
         EndProgram();
       },
       ::testing::ExitedWithCode(0), "");
   EXPECT_TRUE(FilesBelow(tmp).empty());
+}
+
+TEST_F(AssetResolverTest, TheResolversNeverShareATemporaryFile) {
+  MakeProgram({{"song.ogg", "music"}, {"a.txt", "A"}});
+  EXPECT_EQ(Resolved("song.ogg", kMediaResolver), "music");
+  std::string music = lastPath;
+  EXPECT_EQ(Resolved("song.ogg"), "music");
+  EXPECT_NE(lastPath, music);
+  EXPECT_EQ(Resolved("a.txt"), "A");  // deletes the loader's copy only
+  EXPECT_EQ(ReadBytesOf(music), "music");
+}
+
+TEST_F(AssetResolverTest, AnotherRunningProgramKeepsItsOwnFiles) {
+  MakeProgram({{"a.txt", "mine"}});
+  EXPECT_EQ(Resolved("a.txt"), "mine");
+  std::string mine = lastPath;
+  EXPECT_TRUE(IsPrivateTempFile(mine, tmp, ".txt"));
+  // The child plays a second copy of the game, with the same archive and temporary directory.
+  EXPECT_EXIT(
+      {
+        CreateAssetResolvers(Path("game"));
+        StringValue path;
+        if (ResolveAssetFile(kLoaderResolver, "a.txt", path) != 1) std::exit(9);
+        EndProgram();
+      },
+      ::testing::ExitedWithCode(0), "");
+  EXPECT_EQ(ReadBytesOf(mine), "mine");
+  EXPECT_EQ(RegularFilesBelow(tmp).size(), 1u);
 }
 
 TEST_F(AssetResolverTest, ProgramWithoutArchiveClearsArchiveUsableAtItsFirstMiss) {
@@ -188,6 +215,18 @@ TEST_F(PackerTest, ArchiveWrittenAloneCanBeJoinedToAProgramLater) {
   ASSERT_EQ(RunCommand(kQpack + " '" + Path("assets.pak") + "'" + Inputs() + " > /dev/null"), 0);
   WriteBytesTo(Path("game"), ReadBytesOf(kQpack) + ReadBytesOf(Path("assets.pak")));
   ExpectEveryEntry(Path("game"));
+}
+
+TEST_F(PackerTest, EveryNameThePackerTakesResolves) {
+  const std::string longest = std::string(251, 'n') + ".bmp";  // 255 bytes, the most it stores
+  files = {{longest, "long name"}, {"x." + std::string(200, 'e'), "long extension"}};
+  for (const auto& [name, bytes] : files) WriteBytesTo(Path("assets/" + name), bytes);
+  ASSERT_EQ(RunCommand(kQpack + " '" + Path("game") + "'" + Inputs() + " > /dev/null"), 0);
+  ExpectEveryEntry(Path("game"));
+  EXPECT_TRUE(IsPrivateTempFile(lastPath, tmp, ""));
+  CreateAssetResolvers(Path("game"));
+  EXPECT_EQ(Resolved(longest.c_str()), "long name");
+  EXPECT_TRUE(IsPrivateTempFile(lastPath, tmp, ".bmp"));
 }
 
 TEST_F(PackerTest, RefusedRunsLeaveTheOutputAsItWas) {

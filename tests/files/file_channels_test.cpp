@@ -2,11 +2,17 @@
 #include "runtime/files/file_channels.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <string>
 
 #include "file_test_helpers.h"
+#include "runtime/core/program_flow.h"
+#include "runtime/core/runtime_errors.h"
+#include "runtime/files/file_utilities.h"
 
 namespace quillon {
 namespace {
@@ -140,6 +146,48 @@ TEST_F(FileChannelTest, ShortReadsAndWritesEndWithError3) {
       ExitedWithCode(3), "runtime error 3");
   EXPECT_EXIT(ReadBytes(0, text, 1e15), ExitedWithCode(3), "runtime error 3");
 }
+
+TEST_F(FileChannelTest, WriteTheFileSystemRefusesIsError3) {
+  EXPECT_EXIT(
+      {
+        signal(SIGXFSZ, SIG_IGN);  // a write past the cap then fails with EFBIG
+        struct rlimit cap;
+        cap.rlim_cur = cap.rlim_max = 1024;
+        setrlimit(RLIMIT_FSIZE, &cap);
+        OpenFile(0, Path("capped").c_str(), 0);
+        WriteBytes(0, StringValue(std::string(3000, 'x').c_str()));
+        EndProgram();
+      },
+      ExitedWithCode(3), "runtime error 3");
+}
+
+TEST_F(FileChannelTest, WrittenBytesAreInTheFileAtOnce) {
+  ASSERT_EQ(OpenFile(1, Path("live").c_str(), 0), 1.0);
+  ASSERT_EQ(OpenFile(2, Path("live").c_str(), 1), 1.0);
+  EXPECT_EQ(EndOfFile(2), 1.0);
+  WriteLong(1, 7);
+  EXPECT_EQ(FileSize(Path("live").c_str()), 4);
+  ASSERT_EQ(EndOfFile(2), 0.0);  // else the read below would end the test program
+  EXPECT_EQ(ReadLong(2), 7);
+  WriteLine(1, "more");
+  CopyFile(Path("live").c_str(), Path("copy").c_str());
+  EXPECT_EQ(ReadBytesOf(Path("copy")), std::string("\x07\0\0\0more\r\n", 10));
+}
+
+#if !defined(__SANITIZE_ADDRESS__)
+TEST_F(FileChannelTest, ReadBytesBeyondWhatMemoryHoldsIsError7) {
+  WriteBytesTo(Path("sparse"), "");
+  ASSERT_EQ(truncate(Path("sparse").c_str(), off_t{1} << 30), 0);  // 1 GiB, no blocks on disk
+  ASSERT_EQ(OpenFile(0, Path("sparse").c_str(), 1), 1.0);
+  EXPECT_EXIT(
+      {
+        testing_files::LimitAddressSpace();
+        StringValue text;
+        ReadBytes(0, text, 1 << 30);
+      },
+      ExitedWithCode(7), "runtime error 7");
+}
+#endif
 
 TEST_F(FileChannelTest, OpeningTruncatesReopeningClosesAndFailuresLeaveTheChannelEmpty) {
   WriteBytesTo(Path("old"), "previous contents");

@@ -2,7 +2,9 @@
 
 #include <lzo/lzo1x.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -34,6 +36,14 @@ std::set<std::string> FilesBelow(const std::string& root) {
   std::set<std::string> found;
   for (const auto& e : fs::recursive_directory_iterator(root)) {
     found.insert(fs::relative(e.path(), root).string());
+  }
+  return found;
+}
+
+std::set<std::string> RegularFilesBelow(const std::string& root) {
+  std::set<std::string> found;
+  for (const auto& e : fs::recursive_directory_iterator(root)) {
+    if (e.is_regular_file()) found.insert(fs::relative(e.path(), root).string());
   }
   return found;
 }
@@ -121,9 +131,24 @@ ArchiveFile BuildArchive(const std::string& prefix, std::vector<ArchiveFileEntry
   return archive;
 }
 
-std::string ExpectedTempName(const ArchiveFileEntry& entry) {
-  auto letter = [](int32_t v) { return static_cast<char>('A' + ((v % 26) + 26) % 26); };
-  return std::string("~sbx") + letter(entry.storedOffset) + letter(entry.storedSize) + entry.name;
+::testing::AssertionResult IsPrivateTempFile(const std::string& path, const std::string& tmp,
+                                             const std::string& extension) {
+  fs::path file(path);
+  fs::path directory = file.parent_path();
+  struct stat info;
+  if (directory.parent_path().string() + "/" != tmp) {
+    return ::testing::AssertionFailure() << path << " is not in a directory right below " << tmp;
+  }
+  if (lstat(directory.c_str(), &info) != 0 || !S_ISDIR(info.st_mode) ||
+      (info.st_mode & 07777) != 0700 || info.st_uid != geteuid()) {
+    return ::testing::AssertionFailure() << directory << " is not a directory of this user only";
+  }
+  std::string name = file.filename().string();
+  if (name.size() < extension.size() ||
+      name.compare(name.size() - extension.size(), extension.size(), extension) != 0) {
+    return ::testing::AssertionFailure() << name << " does not end in " << extension;
+  }
+  return ::testing::AssertionSuccess();
 }
 
 void LimitAddressSpace() {

@@ -16,6 +16,8 @@ void WriteBytesTo(const std::string& path, const std::string& bytes);
 bool Exists(const std::string& path);
 // Every path below root, relative to it.
 std::set<std::string> FilesBelow(const std::string& root);
+// Only the regular files below root, relative to it.
+std::set<std::string> RegularFilesBelow(const std::string& root);
 // Random bytes that repeat for a given seed.
 std::string RandomBytes(size_t count, uint32_t seed);
 
@@ -51,8 +53,10 @@ ArchiveFile BuildArchive(const std::string& prefix, std::vector<ArchiveFileEntry
                          bool fromEnd);
 void PutLittleEndian32(std::string& bytes, size_t at, uint32_t value);
 
-// The name the resolver gives an extracted entry, from the stored offset and size.
-std::string ExpectedTempName(const ArchiveFileEntry& entry);
+// An extracted entry: a file ending in extension, in a directory of its own right below tmp
+// that only this user may enter.
+::testing::AssertionResult IsPrivateTempFile(const std::string& path, const std::string& tmp,
+                                             const std::string& extension);
 
 // Caps this process's address space a little above what it uses now, so that a huge allocation
 // fails instead of succeeding lazily. Does nothing under the address sanitizer, which reserves

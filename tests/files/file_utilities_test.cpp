@@ -5,6 +5,7 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <string>
@@ -90,6 +91,35 @@ TEST_F(FileUtilityTest, ReplaceKeepsTheModeOrLeavesTheOldFileWhole) {
       ::testing::ExitedWithCode(0), "");
   EXPECT_EQ(ReadBytesOf(Path("doc.ini")), "new contents");
   EXPECT_EQ(FilesBelow(root), (std::set<std::string>{"doc.ini", "tmp"}));
+}
+
+TEST_F(FileUtilityTest, ReplaceLeavesTheTemporaryFileOfAnotherSaverAlone) {
+  WriteBytesTo(Path("doc.ini"), "old");
+  // What a second program saving the same file may have half written at this moment.
+  WriteBytesTo(Path("doc.ini.~save"), "the other program's half");
+  ASSERT_TRUE(ReplaceFileContents(Path("doc.ini"), "mine"));
+  EXPECT_EQ(ReadBytesOf(Path("doc.ini")), "mine");
+  EXPECT_EQ(ReadBytesOf(Path("doc.ini.~save")), "the other program's half");
+  EXPECT_EQ(FilesBelow(root), (std::set<std::string>{"doc.ini", "doc.ini.~save", "tmp"}));
+}
+
+TEST_F(FileUtilityTest, ReplaceCreatesNewFilesWithTheUsualModeUnderTheUmask) {
+  mode_t previous = umask(027);
+  ASSERT_TRUE(ReplaceFileContents(Path("new.ini"), "x"));
+  // A bare name is saved in the current directory.
+  char here[4096];
+  ASSERT_NE(getcwd(here, sizeof here), nullptr);
+  ASSERT_EQ(chdir(root.c_str()), 0);
+  bool relative = ReplaceFileContents("relative.ini", "y");
+  ASSERT_EQ(chdir(here), 0);
+  umask(previous);
+  EXPECT_TRUE(relative);
+  for (const char* name : {"new.ini", "relative.ini"}) {
+    struct stat info;
+    ASSERT_EQ(stat(Path(name).c_str(), &info), 0) << name;
+    EXPECT_EQ(info.st_mode & 07777, 0640u) << name;
+  }
+  EXPECT_EQ(FilesBelow(root), (std::set<std::string>{"new.ini", "relative.ini", "tmp"}));
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // Keys and the mouse through real X events (xdotool) and through a script.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <set>
@@ -164,7 +165,8 @@ TEST_F(KeyboardDeathTest, ScriptedEscapeEndsWithTheDebugReport) {
         std::exit(7);
       },
       ::testing::ExitedWithCode(0), "");
-  std::string log = testing::ReadWholeFile(dir + "/ErrorLog.txt");
+  std::string log =
+      testing::ReadWholeFile(dir + "/quillon-" + std::to_string(geteuid()) + "/ErrorLog.txt");
   const std::string report = "-End On Line\r\n0\r\n-1\r\n0\r\n0\r\n";
   ASSERT_GE(log.size(), report.size());
   EXPECT_EQ(log.substr(log.size() - report.size()), report);

@@ -1,6 +1,7 @@
 // The real window under Xvfb: size, caption, display modes, pause on focus loss.
 #include <GL/gl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <cstdlib>
@@ -41,7 +42,8 @@ namespace {
 std::string logDir;
 
 std::string ErrorLogText() {
-  std::ifstream in(logDir + "/ErrorLog.txt", std::ios::binary);
+  std::ifstream in(logDir + "/quillon-" + std::to_string(geteuid()) + "/ErrorLog.txt",
+                   std::ios::binary);
   std::stringstream s;
   s << in.rdbuf();
   return s.str();

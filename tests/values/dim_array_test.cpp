@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <fstream>
@@ -228,12 +229,15 @@ TEST(DimArrayDeathTest, DebugModeWritesTheEndReport) {
         a.At(3);
       },
       ::testing::ExitedWithCode(9), "runtime error 9");
-  std::string path = std::string(dir) + "/ErrorLog.txt";
+  // The log sits in the user's own directory below the temporary one.
+  std::string userDir = std::string(dir) + "/quillon-" + std::to_string(geteuid());
+  std::string path = userDir + "/ErrorLog.txt";
   std::ifstream log(path, std::ios::binary);
   std::stringstream text;
   text << log.rdbuf();
   EXPECT_EQ(text.str(), "-End On Line\r\n9\r\n-1\r\n0\r\n0\r\n");
   std::remove(path.c_str());
+  rmdir(userDir.c_str());
   rmdir(dir);
   if (oldTmp)
     setenv("TMPDIR", saved.c_str(), 1);

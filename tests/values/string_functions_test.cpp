@@ -81,6 +81,15 @@ TEST(ReplaceText, NeverSearchesReplacedText) {
   EXPECT_EQ(Text(ReplaceText("", "a", "b")), "");
 }
 
+TEST(ReplaceText, FindTextHoldingNulSearchesUpToItsNul) {
+  StringValue find("ab");
+  find.SetCharAt(1, '\0');  // length stays 2, the text reads as "a"
+  EXPECT_EQ(Text(ReplaceText("xaxa", find, "yy")), "xyyxyy");
+  EXPECT_EQ(Text(ReplaceText("xab", find, "")), "xb");
+  find.SetCharAt(0, '\0');  // now as empty as a needle can be
+  EXPECT_EQ(Text(ReplaceText("xaxa", find, "q")), "xaxa");
+}
+
 TEST(FormatNumber, PrintsFixedPointSizedToTheOutput) {
   EXPECT_EQ(Text(FormatNumber(8, 3, 3.14159)), "   3.142");
   EXPECT_EQ(Text(FormatNumber(8.9, 3.9, 3.14159)), "   3.142");
@@ -135,18 +144,21 @@ TEST(SplitText, MayTakeItsTextFromTheListItSplitsInto) {
   EXPECT_EQ(Text(parts.At(1)), "y");
 }
 
-TEST(TrimTrailingControl, StopsAtTheFirstByteAbove31) {
-  for (int byte = 0x80; byte <= 0xFF; ++byte) {
+TEST(TrimTrailingControl, RemovesOnlyBytesUpTo31) {
+  for (int byte = 0x80; byte <= 0xFF; ++byte) {  // letters of the code page, not controls
     StringValue line("ab");
     line += std::string(1, static_cast<char>(byte)).c_str();
     TrimTrailingControl(line);
-    EXPECT_EQ(Text(line), "ab") << byte;
-    EXPECT_EQ(line.text[2], '\0');
+    EXPECT_EQ(line.length, 3u) << byte;
   }
   StringValue line("a \x7F\x1F\r\n\x01");
   TrimTrailingControl(line);
   EXPECT_EQ(Text(line), "a \x7F");
-  StringValue all("\r\n\x90");
+  EXPECT_EQ(line.text[3], '\0');
+  StringValue umlaut("M\xFC\r\n");
+  TrimTrailingControl(umlaut);
+  EXPECT_EQ(Text(umlaut), "M\xFC");
+  StringValue all("\r\n\x1F");
   TrimTrailingControl(all);
   EXPECT_EQ(all.length, 0u);
   StringValue empty;

@@ -1,8 +1,10 @@
 #include "runtime/values/string_value.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
 #include <clocale>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -121,6 +123,8 @@ TEST(StringValueConversion, NumbersToText) {
   EXPECT_STREQ(NumberToText(1.0 / 3.0).CStr(), "0.3333333333");
   EXPECT_STREQ(NumberToText(100).CStr(), "100");
   EXPECT_STREQ(NumberToText(0).CStr(), "0");
+  EXPECT_STREQ(NumberToText(-0.0).CStr(), "0");  // zero has no sign
+  EXPECT_STREQ((StringValue("x") + -0.0).CStr(), "x0");
   EXPECT_STREQ(NumberToText(0.1).CStr(), "0.1");
   EXPECT_STREQ(NumberToText(1234567890).CStr(), "1234567890");
   EXPECT_STREQ(NumberToText(-9876543210.0).CStr(), "-9876543210");
@@ -152,6 +156,41 @@ TEST(StringValueConversion, TextToNumberTakesLongestPrefix) {
   EXPECT_EQ(TextToNumber(""), 0.0);
   EXPECT_EQ(TextToNumber("-1e3z"), -1000.0);
   EXPECT_EQ(StringValue("  -.5").ToNumber(), -0.5);
+  EXPECT_EQ(TextToNumber("+7."), 7.0);
+  EXPECT_EQ(TextToNumber("\t\n2e"), 2.0);
+  EXPECT_EQ(TextToNumber("1e+2x"), 100.0);
+  EXPECT_EQ(TextToNumber("."), 0.0);
+  EXPECT_EQ(TextToNumber("1e999"), HUGE_VAL);  // out of range, as the C conversion gives
+}
+
+TEST(StringValueConversion, OnlyDecimalNumbersAreRead) {
+  EXPECT_EQ(TextToNumber("0x10"), 0.0);
+  EXPECT_EQ(TextToNumber("-0X1p4"), 0.0);
+  EXPECT_EQ(TextToNumber("info"), 0.0);
+  EXPECT_EQ(TextToNumber("-inf"), 0.0);
+  EXPECT_EQ(TextToNumber("nancy"), 0.0);
+  EXPECT_EQ(TextToNumber(" NAN(1)"), 0.0);
+  EXPECT_EQ(StringValue("infinity") == 0, 1.0);
+}
+
+TEST(StringValueDeathTest, TextThatCannotBeAllocatedIsError7) {
+  EXPECT_EXIT(
+      {
+        StringValue s;
+        s.Reserve(UINT32_MAX);  // no room left for the terminator
+      },
+      ::testing::ExitedWithCode(7), "runtime error 7");
+#if !defined(__SANITIZE_ADDRESS__)
+  EXPECT_EXIT(
+      {
+        struct rlimit cap;
+        cap.rlim_cur = cap.rlim_max = rlim_t(2) << 30;  // far below what the reserve asks
+        setrlimit(RLIMIT_AS, &cap);
+        StringValue s("x");
+        s.Reserve(3000000000u);
+      },
+      ::testing::ExitedWithCode(7), "runtime error 7");
+#endif
 }
 
 // A locale whose decimal separator is a comma, built here when the system has none installed.
