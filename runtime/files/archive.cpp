@@ -1,4 +1,5 @@
 #include "runtime/files/archive.h"
+#include "runtime/core/bytes.h"
 
 #include <lzo/lzo1x.h>
 #include <sys/types.h>
@@ -20,15 +21,6 @@ bool ReadAt(FILE* file, int64_t position, void* out, size_t count) {
   return std::fread(out, 1, count, file) == count;
 }
 
-uint32_t LittleEndian32(const unsigned char* bytes) {
-  return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
-         static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
-}
-
-int32_t SignedLittleEndian32(const unsigned char* bytes) {
-  return static_cast<int32_t>(LittleEndian32(bytes));
-}
-
 // Where directory and entry data may lie: before the trailer.
 int64_t DataLimit(const ArchiveLayout& layout) { return layout.fileSize - kArchiveTrailerSize; }
 
@@ -40,8 +32,6 @@ bool EntryDataInside(const ArchiveLayout& layout, const ArchiveEntry& entry) {
   if (entry.size < 4 || entry.dataStart < 0) return false;
   return entry.dataStart + entry.size <= DataLimit(layout);
 }
-
-char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool SameNameIgnoringCase(const std::string& a, const char* b, size_t bLength) {
   if (a.size() != bLength) return false;
@@ -69,7 +59,7 @@ ArchiveTrailer ReadArchiveTrailer(FILE* archive, ArchiveLayout& layout) {
     return ArchiveTrailer::kMissing;
   }
   layout.fileSize = size;
-  layout.directoryPosition = SignedLittleEndian32(trailer + 3);
+  layout.directoryPosition = ReadLeI32(trailer + 3);
   layout.directoryStart = CountedLikeDirectory(layout, layout.directoryPosition);
   // At least the terminating zero must fit before the trailer.
   if (layout.directoryStart < 0 || layout.directoryStart >= DataLimit(layout)) {
@@ -93,8 +83,8 @@ bool WalkArchiveDirectory(FILE* archive, const ArchiveLayout& layout,
 
     ArchiveEntry entry;
     entry.name.assign(reinterpret_cast<const char*>(record), nameLength);
-    entry.offset = SignedLittleEndian32(record + nameLength);
-    entry.size = SignedLittleEndian32(record + nameLength + 4);
+    entry.offset = ReadLeI32(record + nameLength);
+    entry.size = ReadLeI32(record + nameLength + 4);
     entry.dataStart = CountedLikeDirectory(layout, entry.offset);
     if (!IsSafeEntryName(entry.name) || !EntryDataInside(layout, entry)) continue;
     if (visit(entry)) return true;
@@ -134,7 +124,7 @@ bool DecompressStoredEntry(const std::vector<unsigned char>& stored,
                            std::vector<unsigned char>& contents) {
   contents.clear();
   if (stored.size() < 4 || !LzoReady()) return false;
-  uint64_t length = LittleEndian32(stored.data());
+  uint64_t length = ReadLe32(stored.data());
   uint64_t packed = stored.size() - 4;
   if (length > kLargestArchiveEntry || length > packed * kLargestExpansion + kExpansionSlack) {
     return false;

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "runtime/core/bytes.h"
 #include "runtime/core/runtime_errors.h"
 #include "runtime/files/file_utilities.h"
 #include "runtime/values/truncate.h"
@@ -49,15 +50,9 @@ void WriteExactly(double channel, const void* data, size_t count) {
   if (count > 0 && std::fwrite(data, 1, count, file) != count) EndProgramOnError(kShortTransfer);
 }
 
-uint32_t LittleEndian(const unsigned char* bytes, int count) {
-  uint32_t value = 0;
-  for (int i = count - 1; i >= 0; --i) value = (value << 8) | bytes[i];
-  return value;
-}
-
 void WriteLittleEndian(double channel, uint32_t value, int count) {
-  unsigned char bytes[4];
-  for (int i = 0; i < count; ++i) bytes[i] = static_cast<unsigned char>(value >> (8 * i));
+  uint8_t bytes[4];
+  PutLittleEndian(bytes, value, count);
   WriteExactly(channel, bytes, static_cast<size_t>(count));
 }
 
@@ -179,13 +174,13 @@ double ReadByte(double channel) {
 double ReadWord(double channel) {
   unsigned char b[2];
   ReadExactly(channel, b, 2);
-  return LittleEndian(b, 2);
+  return ReadLittleEndian(b, 2);
 }
 
 double ReadLong(double channel) {
   unsigned char b[4];
   ReadExactly(channel, b, 4);
-  return LittleEndian(b, 4);
+  return ReadLittleEndian(b, 4);
 }
 
 double ReadDouble(double channel) {

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <utility>
 
+#include "runtime/core/bytes.h"
 #include "runtime/files/asset_resolver.h"
 #include "runtime/files/file_channels.h"
 #include "runtime/files/file_utilities.h"
@@ -46,8 +47,6 @@ const char* NameEnd(const char* p) {
   while (!EndsName(*p)) ++p;
   return p;
 }
-
-char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool SameName(const StringValue& a, const StringValue& b) {
   if (a.length != b.length) return false;

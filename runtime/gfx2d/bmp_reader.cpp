@@ -1,4 +1,5 @@
 #include "runtime/gfx2d/bmp_reader.h"
+#include "runtime/core/bytes.h"
 
 #include <cstdlib>
 
@@ -11,11 +12,6 @@ constexpr size_t kInfoHeaderSize = 40;
 // The fields read from the information header end with the bit count at offset 14.
 constexpr size_t kInfoFieldsEnd = 16;
 
-uint32_t ReadU32(const uint8_t* p) {
-  return p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
-}
-int32_t ReadI32(const uint8_t* p) { return static_cast<int32_t>(ReadU32(p)); }
-uint16_t ReadU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
 
 struct BmpLayout {
   int32_t width = 0;
@@ -30,12 +26,12 @@ struct BmpLayout {
 // Checks every size the file claims against what the file holds; nothing is allocated here.
 bool ParseLayout(const uint8_t* data, size_t size, BmpLayout& layout) {
   if (data == nullptr || size < kFileHeaderSize || data[0] != 0x42 || data[1] != 0x4D) return false;
-  uint64_t dataOffset = ReadU32(data + 10);
+  uint64_t dataOffset = ReadLe32(data + 10);
   if (dataOffset < kFileHeaderSize + kInfoFieldsEnd || dataOffset > size) return false;
   const uint8_t* info = data + kFileHeaderSize;
-  int32_t width = ReadI32(info + 4);
-  int32_t height = ReadI32(info + 8);
-  uint16_t bits = ReadU16(info + 14);
+  int32_t width = ReadLeI32(info + 4);
+  int32_t height = ReadLeI32(info + 8);
+  uint16_t bits = ReadLe16(info + 14);
   if (bits != 8 && bits != 24 && bits != 32) return false;
   // A top-down file (negative height) is read as if it were bottom-up.
   if (height == INT32_MIN) return false;
@@ -51,7 +47,7 @@ bool ParseLayout(const uint8_t* data, size_t size, BmpLayout& layout) {
   layout.pixels = data + dataOffset;
   if (bits == 8) {
     // Later headers (108 and 124 bytes) are longer, and the table follows whichever there is.
-    uint64_t headerSize = ReadU32(info);
+    uint64_t headerSize = ReadLe32(info);
     if (headerSize < kInfoHeaderSize) headerSize = kInfoHeaderSize;
     uint64_t tableStart = kFileHeaderSize + headerSize;
     uint64_t available = dataOffset > tableStart ? (dataOffset - tableStart) / 4 : 0;

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <vector>
 
+#include "runtime/core/bytes.h"
 #include "runtime/core/runtime_state.h"
 #include "runtime/gfx2d/image_writer_internal.h"
 #include "runtime/gfx2d/png_writer.h"
@@ -25,16 +26,6 @@ namespace {
 
 constexpr uint32_t kBmpHeaderBytes = 54;
 constexpr uint32_t kBmpPixelsPerMetre = 10000;
-
-void PutLe16(uint8_t* out, uint32_t value) {
-  out[0] = static_cast<uint8_t>(value);
-  out[1] = static_cast<uint8_t>(value >> 8);
-}
-
-void PutLe32(uint8_t* out, uint32_t value) {
-  PutLe16(out, value & 0xFFFF);
-  PutLe16(out + 2, value >> 16);
-}
 
 // File header and information header of a bottom-up 24-bit file.
 void FillBmpHeader(uint8_t (&header)[kBmpHeaderBytes], int32_t width, int32_t height,

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "runtime/core/bytes.h"
 #include "runtime/files/archive.h"
 
 namespace {
@@ -32,7 +33,9 @@ struct PackedEntry {
 };
 
 void PutLittleEndian32(std::vector<unsigned char>& out, uint32_t value) {
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<unsigned char>(value >> (8 * i)));
+  uint8_t bytes[4];
+  quillon::PutLe32(bytes, value);
+  out.insert(out.end(), bytes, bytes + 4);
 }
 
 std::string BaseName(const std::string& path) {
