@@ -1,10 +1,11 @@
 // A* search over a cost grid: the planner behind FindPath.
 //
 // The answer is fixed by the expansion order: lowest f first, and among equal f the node put on
-// the open list earliest. This planner reaches it with a binary heap keyed by (f, insertion
-// order) and an index from cell to node, so large grids stay fast.
+// the open list earliest. This planner reaches it with a heap keyed by (f, insertion order),
+// lazy deletion and one node slot per cell, so large grids stay fast.
 #pragma once
 
+#include <bit>
 #include <cstdint>
 #include <cstdlib>
 
@@ -70,7 +71,7 @@ inline float Priority(float g, int32_t x, int32_t y, const PlannerSettings& s) {
 // when no cell is positive.
 bool BuildCostMap(const double* costs, int64_t cells, float* costMap);
 
-// Hands out nodes in order from one block.
+// One node slot per cell, so a cell's node is found by its index; at most `capacity` are in use.
 class NodeFactory {
  public:
   NodeFactory() = default;
@@ -78,9 +79,11 @@ class NodeFactory {
   NodeFactory& operator=(const NodeFactory&) = delete;
   virtual ~NodeFactory();
 
-  // Drops every node and makes room for n; n <= 0 (or no memory) does nothing and fails.
-  bool Reserve(int32_t n);
-  Node* Allocate() { return used < capacity ? &pool[used++] : nullptr; }
+  // Drops every node and makes room for one per cell, at most n in use; n <= 0, cells <= 0 (or
+  // no memory) does nothing and fails.
+  bool Reserve(int32_t n, int32_t cells);
+  // The node of cell `slot` (0 <= slot < cells), or null when `capacity` nodes are in use.
+  Node* Allocate(int32_t slot) { return used < capacity ? (++used, &pool[slot]) : nullptr; }
   int32_t IndexOf(const Node* node) const { return static_cast<int32_t>(node - pool); }
 
   int32_t capacity = 0;
@@ -88,42 +91,61 @@ class NodeFactory {
   int32_t used = 0;
 };
 
+// Heap key: f in the high half (bit pattern ordered like the float), push order in the low half,
+// so one integer comparison gives lowest f first and, among equal f, the earliest push.
+inline uint64_t OpenKey(float f, uint32_t order) {
+  uint32_t bits = std::bit_cast<uint32_t>(f + 0.0f);  // -0 sorts as 0
+  bits ^= (bits >> 31) ? 0xFFFFFFFFu : 0x80000000u;
+  return (static_cast<uint64_t>(bits) << 32) | order;
+}
+
 struct OpenEntry {
-  float f;
+  uint64_t key;
   int32_t node;
-  uint64_t order;
+  float g;  // the node's g when pushed: it only ever falls, so an older entry no longer matches
 };
 
-// The open list: a binary heap on (f, order) and each node's place in it.
+// The open list: a 4-ary min-heap with lazy deletion. A node whose key changes is pushed again
+// and its older entries are dropped when they surface, so entries never need to be found.
+// `live` counts open nodes (at most `capacity`); the heap holds them plus stale entries.
 struct OpenList {
   OpenEntry* heap = nullptr;
-  int32_t* slotOfNode = nullptr;  // -1 for a node that is not open
-  int32_t size = 0;
+  int32_t size = 0;  // entries, stale ones included
+  int32_t room = 0;  // entries the heap array holds: twice `capacity`, so compaction pays off
   int32_t capacity = 0;
-  uint64_t nextOrder = 0;
+  int32_t live = 0;
+  uint32_t nextOrder = 0;
+  uint32_t orderLimit = UINT32_MAX;  // orders are renumbered before they reach this
+  const Node* nodes = nullptr;       // where entries' g is checked
 
   OpenList() = default;
   OpenList(const OpenList&) = delete;
   OpenList& operator=(const OpenList&) = delete;
   ~OpenList() { Release(); }
 
-  bool Reserve(int32_t entries, int32_t nodes);
+  // Room for `entries` open nodes of the pool `pool`; false (and nothing held) without memory.
+  bool Reserve(int32_t entries, const Node* pool);
   void Release();
-  bool Contains(int32_t node) const { return slotOfNode[node] >= 0; }
-  bool Push(int32_t node, float f);  // false when full
+  void Clear();
+  bool IsLive(const OpenEntry& entry) const { return nodes[entry.node].g == entry.g; }
+  // Queues a node under (f, next order). `opens` says the node was not open before; that fails
+  // when `capacity` nodes are open already.
+  bool Push(int32_t node, float f, float g, bool opens);
+  // Takes the open node of lowest key, dropping stale entries on the way; -1 when none is open.
   int32_t PopLowest();
-  // Gives an open node a new key, as if it were taken out and put in again.
-  void Requeue(int32_t node, float f);
 
  private:
-  void Place(int32_t slot, const OpenEntry& entry);
-  void SiftUp(int32_t slot);
-  void SiftDown(int32_t slot);
+  void SiftUp(int32_t slot, OpenEntry entry);
+  void SiftDown(int32_t slot, OpenEntry entry);
+  void DropStale();
+  void Compact();
+  void Renumber();
 };
 
-// Which node holds each cell, and how many nodes are closed.
+// What each cell's node is doing, and how many nodes are closed.
 struct CellIndex {
-  int32_t* nodeOfCell = nullptr;  // -1 for a cell no node has reached
+  enum : uint8_t { kUnseen = 0, kOpen = 1, kClosed = 2 };
+  uint8_t* state = nullptr;
   int64_t cells = 0;
   int32_t closedCount = 0;
 
@@ -132,8 +154,10 @@ struct CellIndex {
   CellIndex& operator=(const CellIndex&) = delete;
   ~CellIndex() { Release(); }
 
+  // cellCount unseen cells; false (and nothing held) without memory.
   bool Reserve(int64_t cellCount);
   void Release();
+  void Clear();
 };
 
 class Planner {
@@ -150,7 +174,7 @@ class Planner {
   bool Init(const PlannerSettings& settings);
   float PathCost() const { return path ? path->g : -1.0f; }
   int32_t PathLength() const;
-  int32_t OpenCount() const { return open.size; }
+  int32_t OpenCount() const { return open.live; }
   int32_t ClosedCount() const { return closed.closedCount; }
 
   bool idle = true;
@@ -173,7 +197,7 @@ class AStarPlanner : public Planner {
 
  private:
   // False when the node pool or the open list has run out.
-  bool Visit(Node* from, const NeighbourStep& step);
+  bool Visit(Node* from, int32_t fromCell, const NeighbourStep& step);
 };
 
 }  // namespace quillon
