@@ -33,28 +33,44 @@ bool BuildCostMap(const double* costs, int64_t cells, float* costMap) {
 
 NodeFactory::~NodeFactory() { delete[] pool; }
 
-bool NodeFactory::Reserve(int32_t n, int32_t cells) {
-  if (n <= 0 || cells <= 0) return false;
-  delete[] pool;
-  // One block, left uninitialised: a node is filled when its cell is first reached, so a search
-  // that stays local touches only the pages it uses.
-  pool = new (std::nothrow) Node[cells];
-  capacity = pool ? n : 0;
+bool NodeFactory::Reserve(int32_t n) {
+  if (n <= 0) return false;
+  capacity = n;
   used = 0;
-  return pool != nullptr;
+  return true;
+}
+
+Node* NodeFactory::Chain(int32_t length) {
+  if (length <= 0) return nullptr;
+  if (length > poolSize) {
+    delete[] pool;
+    pool = new (std::nothrow) Node[length];
+    poolSize = pool ? length : 0;
+  }
+  return pool;
 }
 
 // --- open list -----------------------------------------------------------------------------
 
-bool OpenList::Reserve(int32_t entries, const Node* pool) {
+namespace {
+
+constexpr int32_t kFirstRoom = 1024;
+
+}  // namespace
+
+bool OpenList::Reserve(int32_t entries, const float* g) {
   Release();
   if (entries <= 0) return false;
-  int64_t slots = std::min<int64_t>(2 * static_cast<int64_t>(entries), INT32_MAX);
-  heap = new (std::nothrow) OpenEntry[slots];
+  int32_t most =
+      static_cast<int32_t>(std::min<int64_t>(2 * static_cast<int64_t>(entries), INT32_MAX));
+  // The heap starts small and doubles: most searches keep only a thin frontier open.
+  int32_t first = std::min(most, kFirstRoom);
+  heap = new (std::nothrow) OpenEntry[first];
   if (heap == nullptr) return false;
-  room = static_cast<int32_t>(slots);
+  room = first;
+  maxRoom = most;
   capacity = entries;
-  nodes = pool;
+  costSoFar = g;
   return true;
 }
 
@@ -62,8 +78,9 @@ void OpenList::Release() {
   delete[] heap;
   heap = nullptr;
   room = 0;
+  maxRoom = 0;
   capacity = 0;
-  nodes = nullptr;
+  costSoFar = nullptr;
   Clear();
 }
 
@@ -115,9 +132,23 @@ void OpenList::DropStale() {
   size = kept;
 }
 
-void OpenList::Compact() {
+// Grows the heap array, or once it is as large as allowed, drops the stale entries.
+bool OpenList::MakeRoom() {
+  if (room < maxRoom) {
+    int32_t grown =
+        static_cast<int32_t>(std::min<int64_t>(2 * static_cast<int64_t>(room), maxRoom));
+    OpenEntry* bigger = new (std::nothrow) OpenEntry[grown];
+    if (bigger != nullptr) {
+      std::copy(heap, heap + size, bigger);
+      delete[] heap;
+      heap = bigger;
+      room = grown;
+      return true;
+    }
+  }
   DropStale();
   for (int32_t slot = (size - 2) / 4; slot >= 0; --slot) SiftDown(slot, heap[slot]);
+  return size < room;
 }
 
 void OpenList::Renumber() {
@@ -131,12 +162,11 @@ void OpenList::Renumber() {
   nextOrder = static_cast<uint32_t>(size);
 }
 
-bool OpenList::Push(int32_t node, float f, float g, bool opens) {
+bool OpenList::Push(int32_t cell, float f, float g, bool opens) {
   if (opens && live >= capacity) return false;
   if (nextOrder >= orderLimit) Renumber();
-  if (size >= room) Compact();
-  if (size >= room) return false;  // only when room could not be twice the capacity
-  SiftUp(size++, OpenEntry{OpenKey(f, nextOrder++), node, g});
+  if (size >= room && !MakeRoom()) return false;
+  SiftUp(size++, OpenEntry{OpenKey(f, nextOrder++), cell, g});
   if (opens) ++live;
   return true;
 }
@@ -147,7 +177,7 @@ int32_t OpenList::PopLowest() {
     if (--size > 0) SiftDown(0, heap[size]);
     if (IsLive(top)) {
       --live;
-      return top.node;
+      return top.cell;
     }
   }
   size = 0;  // whatever is left is stale
@@ -158,16 +188,25 @@ int32_t OpenList::PopLowest() {
 
 bool CellIndex::Reserve(int64_t cellCount) {
   Release();
-  // Zeroed pages straight from the system: no pass over a large grid before the search starts.
-  state = static_cast<uint8_t*>(std::calloc(static_cast<size_t>(cellCount), 1));
-  if (state == nullptr) return false;
+  state = new (std::nothrow) uint8_t[cellCount];
+  g = new (std::nothrow) float[cellCount];
+  parent = new (std::nothrow) int32_t[cellCount];
+  if (state == nullptr || g == nullptr || parent == nullptr) {
+    Release();
+    return false;
+  }
   cells = cellCount;
+  Clear();
   return true;
 }
 
 void CellIndex::Release() {
-  std::free(state);
+  delete[] state;
+  delete[] g;
+  delete[] parent;
   state = nullptr;
+  g = nullptr;
+  parent = nullptr;
   cells = 0;
   closedCount = 0;
 }
@@ -202,8 +241,7 @@ bool Planner::Init(const PlannerSettings& s) {
   int32_t nodeCount = s.nodeCapacity > 0 ? s.nodeCapacity : cellCount;
   // A cell has at most one node, so no more than one entry per cell is ever open.
   int32_t openCount = s.openCapacity > 0 ? std::min(s.openCapacity, cellCount) : cellCount;
-  if (!nodes.Reserve(nodeCount, cellCount) || !open.Reserve(openCount, nodes.pool) ||
-      !closed.Reserve(cells)) {
+  if (!nodes.Reserve(nodeCount) || !closed.Reserve(cells) || !open.Reserve(openCount, closed.g)) {
     return false;
   }
   settings = s;
@@ -218,12 +256,12 @@ void Planner::Start() {
   if (nodes.used > 0) Reset();  // a second start begins a fresh search
   idle = false;
   path = nullptr;
+  if (!nodes.Take()) return;
   int32_t cell = static_cast<int32_t>(CellOf(settings.startX, settings.startY));
-  Node* start = nodes.Allocate(cell);
-  if (start == nullptr) return;
-  *start = Node{nullptr, settings.startX, settings.startY, 0.0f, 0.0f, nullptr};
   closed.state[cell] = CellIndex::kOpen;
-  open.Push(cell, start->f, start->g, true);
+  closed.g[cell] = 0.0f;
+  closed.parent[cell] = -1;
+  open.Push(cell, 0.0f, 0.0f, true);
 }
 
 void Planner::Reset() {
@@ -243,10 +281,27 @@ int32_t Planner::PathLength() const {
 
 // --- search --------------------------------------------------------------------------------
 
-inline bool AStarPlanner::Visit(Node* from, int32_t fromCell, const NeighbourStep& step) {
+namespace {
+
+// x and y of a cell by a reciprocal and one correction, instead of a division per expansion.
+inline void CellXY(int32_t cell, int32_t width, double inverseWidth, int32_t& x, int32_t& y) {
+  y = static_cast<int32_t>(cell * inverseWidth);
+  x = cell - y * width;
+  if (x < 0) {
+    --y;
+    x += width;
+  } else if (x >= width) {
+    ++y;
+    x -= width;
+  }
+}
+
+}  // namespace
+
+inline bool AStarPlanner::Visit(int32_t x, int32_t y, int32_t fromCell, const NeighbourStep& step) {
   const PlannerSettings& s = settings;
-  int32_t x = from->x + step.dx;
-  int32_t y = from->y + step.dy;
+  x += step.dx;
+  y += step.dy;
   if (static_cast<uint32_t>(x) >= static_cast<uint32_t>(s.width) ||
       static_cast<uint32_t>(y) >= static_cast<uint32_t>(s.height)) {
     return true;
@@ -254,46 +309,61 @@ inline bool AStarPlanner::Visit(Node* from, int32_t fromCell, const NeighbourSte
   int32_t cell = fromCell + step.dx + step.dy * s.width;
   float cost = costMap[cell];
   if (cost == kBlockedCost) return true;
-  float g = StepCost(from->g, cost, step.diagonal, s);
-  Node* node = &nodes.pool[cell];
+  float g = StepCost(closed.g[fromCell], cost, step.diagonal, s);
   uint8_t& state = closed.state[cell];
   uint8_t was = state;
   if (was == CellIndex::kUnseen) {
-    if (nodes.Allocate(cell) == nullptr) return false;
-    node->x = x;
-    node->y = y;
-    node->nextInBucket = nullptr;
-  } else if (!(g < node->g)) {
+    if (!nodes.Take()) return false;
+  } else if (!(g < closed.g[cell])) {
     return true;
   }
   // New, reopened from closed, or open with a better cost: queued again under a fresh order.
-  float f = Priority(g, x, y, s);
-  node->parent = from;
-  node->g = g;
-  node->f = f;
+  closed.g[cell] = g;
+  closed.parent[cell] = fromCell;
   if (was == CellIndex::kClosed) --closed.closedCount;
   state = CellIndex::kOpen;
-  return open.Push(cell, f, g, was != CellIndex::kOpen);
+  return open.Push(cell, Priority(g, x, y, s), g, was != CellIndex::kOpen);
+}
+
+bool AStarPlanner::TracePath(int32_t goal) {
+  int32_t length = 0;
+  for (int32_t c = goal; c >= 0; c = closed.parent[c]) ++length;
+  Node* chain = nodes.Chain(length);
+  if (chain == nullptr) return false;
+  // Goal first; each node's parent is the next one, the start's is null.
+  int32_t i = 0;
+  for (int32_t c = goal; c >= 0; c = closed.parent[c], ++i) {
+    Node& n = chain[i];
+    CellXY(c, settings.width, 1.0 / settings.width, n.x, n.y);
+    n.g = closed.g[c];
+    n.f = closed.parent[c] >= 0 ? Priority(n.g, n.x, n.y, settings) : 0.0f;
+    n.parent = i + 1 < length ? &chain[i + 1] : nullptr;
+    n.nextInBucket = nullptr;
+  }
+  path = chain;
+  return true;
 }
 
 bool AStarPlanner::Search() {
+  const int32_t width = settings.width;
+  const double inverseWidth = 1.0 / width;
   const int32_t goal = static_cast<int32_t>(CellOf(settings.goalX, settings.goalY));
   for (int32_t cell; (cell = open.PopLowest()) >= 0;) {
-    Node* node = &nodes.pool[cell];
     if (cell == goal) {
       closed.state[cell] = CellIndex::kClosed;
       ++closed.closedCount;
       idle = true;
-      path = node;
-      return true;
+      return TracePath(cell);
     }
+    int32_t x, y;
+    CellXY(cell, width, inverseWidth, x, y);
     bool ok;
     if (settings.allowDiagonal) {
       ok = true;
-      for (const NeighbourStep& step : kNeighbourOrder) ok = ok && Visit(node, cell, step);
+      for (const NeighbourStep& step : kNeighbourOrder) ok = ok && Visit(x, y, cell, step);
     } else {
-      ok = Visit(node, cell, kNeighbourOrder[1]) && Visit(node, cell, kNeighbourOrder[3]) &&
-           Visit(node, cell, kNeighbourOrder[4]) && Visit(node, cell, kNeighbourOrder[6]);
+      ok = Visit(x, y, cell, kNeighbourOrder[1]) && Visit(x, y, cell, kNeighbourOrder[3]) &&
+           Visit(x, y, cell, kNeighbourOrder[4]) && Visit(x, y, cell, kNeighbourOrder[6]);
     }
     if (!ok) {
       idle = true;

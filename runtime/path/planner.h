@@ -2,7 +2,7 @@
 //
 // The answer is fixed by the expansion order: lowest f first, and among equal f the node put on
 // the open list earliest. This planner reaches it with a heap keyed by (f, insertion order),
-// lazy deletion and one node slot per cell, so large grids stay fast.
+// lazy deletion and flat per-cell arrays, so large grids stay fast.
 #pragma once
 
 #include <bit>
@@ -29,7 +29,7 @@ struct PlannerSettings {
   bool allowDiagonal;
   int32_t nodeCapacity;  // 0: one node per cell
   int32_t openCapacity;  // 0: one entry per cell
-  int32_t hashBits;      // the heap and cell index need no hash; kept for callers that set it
+  int32_t hashBits;      // the per-cell arrays need no hash; kept for callers that set it
   float weight;
   int32_t width;
   int32_t height;
@@ -71,7 +71,9 @@ inline float Priority(float g, int32_t x, int32_t y, const PlannerSettings& s) {
 // when no cell is positive.
 bool BuildCostMap(const double* costs, int64_t cells, float* costMap);
 
-// One node slot per cell, so a cell's node is found by its index; at most `capacity` are in use.
+// Counts the nodes of a search (one per cell reached, at most `capacity`) and builds the chain
+// of nodes of a found path. A reached cell's cost and parent live in the CellIndex, so the pool
+// holds only the path.
 class NodeFactory {
  public:
   NodeFactory() = default;
@@ -79,15 +81,16 @@ class NodeFactory {
   NodeFactory& operator=(const NodeFactory&) = delete;
   virtual ~NodeFactory();
 
-  // Drops every node and makes room for one per cell, at most n in use; n <= 0, cells <= 0 (or
-  // no memory) does nothing and fails.
-  bool Reserve(int32_t n, int32_t cells);
-  // The node of cell `slot` (0 <= slot < cells), or null when `capacity` nodes are in use.
-  Node* Allocate(int32_t slot) { return used < capacity ? (++used, &pool[slot]) : nullptr; }
-  int32_t IndexOf(const Node* node) const { return static_cast<int32_t>(node - pool); }
+  // Allows n nodes, none in use; n <= 0 does nothing and fails.
+  bool Reserve(int32_t n);
+  // One more node in use; false when `capacity` are.
+  bool Take() { return used < capacity ? (++used, true) : false; }
+  // `length` nodes from the pool (kept for the next path); null when n <= 0 or without memory.
+  Node* Chain(int32_t length);
 
   int32_t capacity = 0;
   Node* pool = nullptr;
+  int32_t poolSize = 0;
   int32_t used = 0;
 };
 
@@ -101,51 +104,56 @@ inline uint64_t OpenKey(float f, uint32_t order) {
 
 struct OpenEntry {
   uint64_t key;
-  int32_t node;
-  float g;  // the node's g when pushed: it only ever falls, so an older entry no longer matches
+  int32_t cell;
+  float g;  // the cell's g when pushed: it only ever falls, so an older entry no longer matches
 };
 
-// The open list: a 4-ary min-heap with lazy deletion. A node whose key changes is pushed again
+// The open list: a 4-ary min-heap with lazy deletion. A cell whose key changes is pushed again
 // and its older entries are dropped when they surface, so entries never need to be found.
-// `live` counts open nodes (at most `capacity`); the heap holds them plus stale entries.
+// `live` counts open cells (at most `capacity`); the heap holds them plus stale entries.
 struct OpenList {
   OpenEntry* heap = nullptr;
-  int32_t size = 0;  // entries, stale ones included
-  int32_t room = 0;  // entries the heap array holds: twice `capacity`, so compaction pays off
+  int32_t size = 0;     // entries, stale ones included
+  int32_t room = 0;     // entries the heap array holds now
+  int32_t maxRoom = 0;  // twice `capacity`, so a compaction frees at least half
   int32_t capacity = 0;
   int32_t live = 0;
   uint32_t nextOrder = 0;
   uint32_t orderLimit = UINT32_MAX;  // orders are renumbered before they reach this
-  const Node* nodes = nullptr;       // where entries' g is checked
+  const float* costSoFar = nullptr;  // each cell's g, against which entries are checked
 
   OpenList() = default;
   OpenList(const OpenList&) = delete;
   OpenList& operator=(const OpenList&) = delete;
   ~OpenList() { Release(); }
 
-  // Room for `entries` open nodes of the pool `pool`; false (and nothing held) without memory.
-  bool Reserve(int32_t entries, const Node* pool);
+  // Room for `entries` open cells whose g is in `g`; false (and nothing held) when entries <= 0
+  // or without memory.
+  bool Reserve(int32_t entries, const float* g);
   void Release();
   void Clear();
-  bool IsLive(const OpenEntry& entry) const { return nodes[entry.node].g == entry.g; }
-  // Queues a node under (f, next order). `opens` says the node was not open before; that fails
-  // when `capacity` nodes are open already.
-  bool Push(int32_t node, float f, float g, bool opens);
-  // Takes the open node of lowest key, dropping stale entries on the way; -1 when none is open.
+  bool IsLive(const OpenEntry& entry) const { return costSoFar[entry.cell] == entry.g; }
+  // Queues a cell under (f, next order). `opens` says the cell was not open before; that fails
+  // when `capacity` cells are open already. False also when the heap cannot grow.
+  bool Push(int32_t cell, float f, float g, bool opens);
+  // Takes the open cell of lowest key, dropping stale entries on the way; -1 when none is open.
   int32_t PopLowest();
 
  private:
   void SiftUp(int32_t slot, OpenEntry entry);
   void SiftDown(int32_t slot, OpenEntry entry);
+  bool MakeRoom();
   void DropStale();
-  void Compact();
   void Renumber();
 };
 
-// What each cell's node is doing, and how many nodes are closed.
+// The search's record of every cell: whether a node has reached it and whether that node is
+// open or closed, its cost so far and the cell it was reached from.
 struct CellIndex {
   enum : uint8_t { kUnseen = 0, kOpen = 1, kClosed = 2 };
   uint8_t* state = nullptr;
+  float* g = nullptr;         // valid once the cell is reached
+  int32_t* parent = nullptr;  // -1 for the start
   int64_t cells = 0;
   int32_t closedCount = 0;
 
@@ -197,7 +205,9 @@ class AStarPlanner : public Planner {
 
  private:
   // False when the node pool or the open list has run out.
-  bool Visit(Node* from, int32_t fromCell, const NeighbourStep& step);
+  bool Visit(int32_t x, int32_t y, int32_t fromCell, const NeighbourStep& step);
+  // Builds the chain of nodes from the goal cell back to the start; false without memory.
+  bool TracePath(int32_t goal);
 };
 
 }  // namespace quillon
