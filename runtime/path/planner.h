@@ -85,7 +85,8 @@ class NodeFactory {
   bool Reserve(int32_t n);
   // One more node in use; false when `capacity` are.
   bool Take() { return used < capacity ? (++used, true) : false; }
-  // `length` nodes from the pool (kept for the next path); null when n <= 0 or without memory.
+  // Room for `length` nodes at the start of the pool (kept for the next path; what it held is
+  // lost); null when length <= 0 or without memory.
   Node* Chain(int32_t length);
 
   int32_t capacity = 0;
