@@ -86,6 +86,22 @@ namespace {
 
 constexpr int32_t kFirstRoom = 1024;
 
+// The least of a slot's children; `first` is the first child, `end` one past the last.
+inline int32_t LeastChild(const OpenEntry* heap, int32_t first, int32_t end) {
+  if (first + 4 <= end) {
+    // Full families are the common case: pick without branches.
+    const OpenEntry* c = heap + first;
+    int32_t a = c[1].key < c[0].key ? 1 : 0;
+    int32_t b = c[3].key < c[2].key ? 3 : 2;
+    return first + (c[b].key < c[a].key ? b : a);
+  }
+  int32_t best = first;
+  for (int32_t child = first + 1; child < end; ++child) {
+    if (heap[child].key < heap[best].key) best = child;
+  }
+  return best;
+}
+
 }  // namespace
 
 bool OpenList::Reserve(int32_t entries, const float* g) {
@@ -131,27 +147,26 @@ void OpenList::SiftUp(int32_t slot, OpenEntry entry) {
 }
 
 void OpenList::SiftDown(int32_t slot, OpenEntry entry) {
-  for (;;) {
-    int32_t first = 4 * slot + 1;
-    int32_t best;
-    if (first + 4 <= size) {
-      // Full families are the common case: pick the least child without branches.
-      const OpenEntry* c = heap + first;
-      int32_t a = c[1].key < c[0].key ? 1 : 0;
-      int32_t b = c[3].key < c[2].key ? 3 : 2;
-      best = first + (c[b].key < c[a].key ? b : a);
-    } else {
-      if (first >= size) break;
-      best = first;
-      for (int32_t child = first + 1; child < size; ++child) {
-        if (heap[child].key < heap[best].key) best = child;
-      }
-    }
+  for (int32_t first; (first = 4 * slot + 1) < size;) {
+    int32_t best = LeastChild(heap, first, size);
     if (entry.key < heap[best].key) break;
     heap[slot] = heap[best];
     slot = best;
   }
   heap[slot] = entry;
+}
+
+void OpenList::RemoveRoot() {
+  // The last entry nearly always belongs near the bottom: move the hole all the way down along
+  // the least children, then let the last entry rise from there.
+  OpenEntry last = heap[--size];
+  int32_t hole = 0;
+  for (int32_t first; (first = 4 * hole + 1) < size;) {
+    int32_t best = LeastChild(heap, first, size);
+    heap[hole] = heap[best];
+    hole = best;
+  }
+  SiftUp(hole, last);
 }
 
 void OpenList::DropStale() {
@@ -204,7 +219,7 @@ bool OpenList::Push(int32_t cell, float f, float g, bool opens) {
 int32_t OpenList::PopLowest() {
   while (live > 0) {
     OpenEntry top = heap[0];
-    if (--size > 0) SiftDown(0, heap[size]);
+    RemoveRoot();
     if (IsLive(top)) {
       --live;
       return top.cell;

@@ -143,6 +143,7 @@ struct OpenList {
  private:
   void SiftUp(int32_t slot, OpenEntry entry);
   void SiftDown(int32_t slot, OpenEntry entry);
+  void RemoveRoot();
   bool MakeRoom();
   void DropStale();
   void Renumber();
