@@ -84,7 +84,7 @@ Node* NodeFactory::Chain(int32_t length) {
 
 namespace {
 
-constexpr int32_t kFirstRoom = 1024;
+constexpr int32_t kFirstRoom = 16;
 
 // The least of a slot's children; `first` is the first child, `end` one past the last.
 inline int32_t LeastChild(const OpenEntry* heap, int32_t first, int32_t end) {
@@ -107,14 +107,17 @@ inline int32_t LeastChild(const OpenEntry* heap, int32_t first, int32_t end) {
 bool OpenList::Reserve(int32_t entries, const float* g) {
   Release();
   if (entries <= 0) return false;
-  int32_t most =
+  maxEntries =
       static_cast<int32_t>(std::min<int64_t>(2 * static_cast<int64_t>(entries), INT32_MAX));
-  // The heap starts small and doubles: most searches keep only a thin frontier open.
-  int32_t first = std::min(most, kFirstRoom);
+  // Both arrays start small and double: most searches keep only a thin frontier open.
+  int32_t first = std::min(maxEntries, kFirstRoom);
   heap = new (std::nothrow) OpenEntry[first];
-  if (heap == nullptr) return false;
-  room = first;
-  maxRoom = most;
+  run = new (std::nothrow) OpenEntry[first];
+  if (heap == nullptr || run == nullptr) {
+    Release();
+    return false;
+  }
+  heapRoom = runRoom = first;
   capacity = entries;
   costSoFar = g;
   return true;
@@ -122,17 +125,15 @@ bool OpenList::Reserve(int32_t entries, const float* g) {
 
 void OpenList::Release() {
   delete[] heap;
-  heap = nullptr;
-  room = 0;
-  maxRoom = 0;
-  capacity = 0;
+  delete[] run;
+  heap = run = nullptr;
+  heapRoom = runRoom = maxEntries = capacity = 0;
   costSoFar = nullptr;
   Clear();
 }
 
 void OpenList::Clear() {
-  size = 0;
-  live = 0;
+  size = runHead = runTail = live = 0;
   nextOrder = 0;
 }
 
@@ -169,63 +170,117 @@ void OpenList::RemoveRoot() {
   SiftUp(hole, last);
 }
 
+namespace {
+
+// Doubles `room` (up to `most`) keeping the first `keep` entries; false without memory.
+bool Grow(OpenEntry*& items, int32_t& room, int32_t most, int32_t keep) {
+  int32_t grown = static_cast<int32_t>(std::min<int64_t>(2 * static_cast<int64_t>(room), most));
+  if (grown <= room) return false;
+  OpenEntry* bigger = new (std::nothrow) OpenEntry[grown];
+  if (bigger == nullptr) return false;
+  std::copy(items, items + keep, bigger);
+  delete[] items;
+  items = bigger;
+  room = grown;
+  return true;
+}
+
+}  // namespace
+
+// Moves the run to the front of its array.
+void OpenList::ShiftRun() {
+  std::copy(run + runHead, run + runTail, run);
+  runTail -= runHead;
+  runHead = 0;
+}
+
+bool OpenList::RunHasRoom() {
+  if (runTail < runRoom) return true;
+  // Sliding costs the run's length, so only once half the array lies behind it.
+  if (runHead < runRoom / 2 && Grow(run, runRoom, maxEntries, runTail)) return true;
+  if (runHead == 0) return false;
+  ShiftRun();
+  return true;
+}
+
+bool OpenList::HeapHasRoom() { return size < heapRoom || Grow(heap, heapRoom, maxEntries, size); }
+
 void OpenList::DropStale() {
   int32_t kept = 0;
   for (int32_t i = 0; i < size; ++i) {
     if (IsLive(heap[i])) heap[kept++] = heap[i];
   }
   size = kept;
+  kept = 0;
+  for (int32_t i = runHead; i < runTail; ++i) {
+    if (IsLive(run[i])) run[kept++] = run[i];
+  }
+  runHead = 0;
+  runTail = kept;
 }
 
-// Grows the heap array, or once it is as large as allowed, drops the stale entries.
-bool OpenList::MakeRoom() {
-  if (room < maxRoom) {
-    int32_t grown =
-        static_cast<int32_t>(std::min<int64_t>(2 * static_cast<int64_t>(room), maxRoom));
-    OpenEntry* bigger = new (std::nothrow) OpenEntry[grown];
-    if (bigger != nullptr) {
-      std::copy(heap, heap + size, bigger);
-      delete[] heap;
-      heap = bigger;
-      room = grown;
-      return true;
-    }
-  }
+void OpenList::Compact() {
   DropStale();
+  if (size < 2) return;
   for (int32_t slot = (size - 2) / 4; slot >= 0; --slot) SiftDown(slot, heap[slot]);
-  return size < room;
 }
 
 void OpenList::Renumber() {
   DropStale();
-  // A sorted array is a heap, and numbering it in order keeps every comparison as it was.
+  // Sorted, the heap is still a heap; numbering both sorted sequences in their merged order
+  // keeps every comparison as it was.
   std::sort(heap, heap + size,
             [](const OpenEntry& a, const OpenEntry& b) { return a.key < b.key; });
-  for (int32_t i = 0; i < size; ++i) {
-    heap[i].key = (heap[i].key & 0xFFFFFFFF00000000u) | static_cast<uint32_t>(i);
+  uint32_t order = 0;
+  auto renumber = [&order](OpenEntry& entry) {
+    entry.key = (entry.key & 0xFFFFFFFF00000000u) | order++;
+  };
+  int32_t i = 0, j = runHead;
+  while (i < size || j < runTail) {
+    bool fromHeap = j == runTail || (i < size && heap[i].key < run[j].key);
+    renumber(fromHeap ? heap[i++] : run[j++]);
   }
-  nextOrder = static_cast<uint32_t>(size);
+  nextOrder = order;
 }
 
 bool OpenList::Push(int32_t cell, float f, float g, bool opens) {
   if (opens && live >= capacity) return false;
   if (nextOrder >= orderLimit) Renumber();
-  if (size >= room && !MakeRoom()) return false;
-  SiftUp(size++, OpenEntry{OpenKey(f, nextOrder++), cell, g});
+  if (size + (runTail - runHead) >= maxEntries) {
+    Compact();
+    if (size + (runTail - runHead) >= maxEntries) return false;  // only when 2 x capacity overflows
+  }
+  uint64_t key = OpenKey(f, nextOrder);
+  // Keys that arrive in rising order (as on grids of equal costs) queue in the run for free;
+  // only the others pay for the heap.
+  if (runHead == runTail || run[runTail - 1].key < key) {
+    if (!RunHasRoom()) return false;
+    run[runTail++] = OpenEntry{key, cell, g};
+  } else {
+    if (!HeapHasRoom()) return false;
+    SiftUp(size++, OpenEntry{key, cell, g});
+  }
+  ++nextOrder;
   if (opens) ++live;
   return true;
 }
 
 int32_t OpenList::PopLowest() {
   while (live > 0) {
-    OpenEntry top = heap[0];
-    RemoveRoot();
+    OpenEntry top;
+    if (runHead < runTail && (size == 0 || run[runHead].key < heap[0].key)) {
+      top = run[runHead++];
+      if (runHead == runTail) runHead = runTail = 0;
+    } else {
+      top = heap[0];
+      RemoveRoot();
+    }
     if (IsLive(top)) {
       --live;
       return top.cell;
     }
   }
-  size = 0;  // whatever is left is stale
+  size = runHead = runTail = 0;  // whatever is left is stale
   return -1;
 }
 
@@ -279,14 +334,17 @@ bool Planner::Init(const PlannerSettings& s) {
   Reset();
   delete[] costMap;
   settings = PlannerSettings{};
-  costMap = new (std::nothrow) float[cells];
-  if (costMap == nullptr || !BuildCostMap(s.costs, cells, costMap)) return false;
-
   int32_t cellCount = static_cast<int32_t>(cells);
   int32_t nodeCount = s.nodeCapacity > 0 ? s.nodeCapacity : cellCount;
   // A cell has at most one node, so no more than one entry per cell is ever open.
   int32_t openCount = s.openCapacity > 0 ? std::min(s.openCapacity, cellCount) : cellCount;
-  if (!nodes.Reserve(nodeCount) || !closed.Reserve(cells) || !open.Reserve(openCount, closed.g)) {
+  costMap = new (std::nothrow) float[cells];
+  bool ready = costMap != nullptr && BuildCostMap(s.costs, cells, costMap) &&
+               nodes.Reserve(nodeCount) && closed.Reserve(cells) &&
+               open.Reserve(openCount, closed.g);
+  if (!ready) {
+    delete[] costMap;  // without a cost map, Start does nothing
+    costMap = nullptr;
     return false;
   }
   settings = s;

@@ -109,14 +109,20 @@ struct OpenEntry {
   float g;  // the cell's g when pushed: it only ever falls, so an older entry no longer matches
 };
 
-// The open list: a 4-ary min-heap with lazy deletion. A cell whose key changes is pushed again
-// and its older entries are dropped when they surface, so entries never need to be found.
-// `live` counts open cells (at most `capacity`); the heap holds them plus stale entries.
+// The open list: lazy deletion over a 4-ary min-heap and a run of entries in rising key order.
+// A cell whose key changes is pushed again and its older entries are dropped when they surface,
+// so entries never need to be found. An entry above the run's last one joins the run; the rest
+// go to the heap; the lower of the two fronts is taken. `live` counts open cells (at most
+// `capacity`); the entries are those plus stale ones.
 struct OpenList {
   OpenEntry* heap = nullptr;
-  int32_t size = 0;     // entries, stale ones included
-  int32_t room = 0;     // entries the heap array holds now
-  int32_t maxRoom = 0;  // twice `capacity`, so a compaction frees at least half
+  int32_t size = 0;  // heap entries, stale ones included
+  int32_t heapRoom = 0;
+  OpenEntry* run = nullptr;
+  int32_t runHead = 0;  // the run is run[runHead .. runTail)
+  int32_t runTail = 0;
+  int32_t runRoom = 0;
+  int32_t maxEntries = 0;  // twice `capacity` in all, so a compaction frees at least half
   int32_t capacity = 0;
   int32_t live = 0;
   uint32_t nextOrder = 0;
@@ -135,7 +141,7 @@ struct OpenList {
   void Clear();
   bool IsLive(const OpenEntry& entry) const { return costSoFar[entry.cell] == entry.g; }
   // Queues a cell under (f, next order). `opens` says the cell was not open before; that fails
-  // when `capacity` cells are open already. False also when the heap cannot grow.
+  // when `capacity` cells are open already. False also without memory.
   bool Push(int32_t cell, float f, float g, bool opens);
   // Takes the open cell of lowest key, dropping stale entries on the way; -1 when none is open.
   int32_t PopLowest();
@@ -144,8 +150,11 @@ struct OpenList {
   void SiftUp(int32_t slot, OpenEntry entry);
   void SiftDown(int32_t slot, OpenEntry entry);
   void RemoveRoot();
-  bool MakeRoom();
+  void ShiftRun();
+  bool RunHasRoom();
+  bool HeapHasRoom();
   void DropStale();
+  void Compact();
   void Renumber();
 };
 
