@@ -21,8 +21,9 @@ using Float4 = float __attribute__((vector_size(16)));
 using Double4 = double __attribute__((vector_size(32)));
 
 float NarrowCost(double value) {
+  if (!(value > 0.0)) return kBlockedCost;  // 0, negative or NaN
   float cost = value > FLT_MAX ? FLT_MAX : static_cast<float>(value);
-  return cost > 0.0f ? cost : kBlockedCost;  // also a tiny value that narrows to 0, and NaN
+  return cost > 0.0f ? cost : kBlockedCost;  // a tiny value that narrows to 0
 }
 
 }  // namespace
@@ -33,7 +34,8 @@ bool BuildCostMap(const double* costs, int64_t cells, float* costMap) {
   for (int64_t i = 0; i < whole; i += 4) {
     Double4 value;
     __builtin_memcpy(&value, costs + i, sizeof value);
-    value = value > FLT_MAX ? FLT_MAX : value;
+    // Only values float can hold are narrowed; what is not positive becomes 0, then blocked.
+    value = value > FLT_MAX ? FLT_MAX : (value > 0.0 ? value : 0.0);
     Float4 cost = __builtin_convertvector(value, Float4);
     cost = cost > 0.0f ? cost : kBlockedCost;
     __builtin_memcpy(costMap + i, &cost, sizeof cost);
@@ -450,7 +452,7 @@ bool AStarPlanner::TracePath(int32_t goal) {
 
 bool AStarPlanner::Search() {
   const int32_t width = settings.width;
-  const double inverseWidth = 1.0 / width;
+  const double inverseWidth = width > 0 ? 1.0 / width : 0.0;  // 0 before any Init
   const int32_t goal = static_cast<int32_t>(CellOf(settings.goalX, settings.goalY));
   for (int32_t cell; (cell = open.PopLowest()) >= 0;) {
     if (cell == goal) {
