@@ -122,7 +122,7 @@ struct OpenList {
   int32_t runHead = 0;  // the run is run[runHead .. runTail)
   int32_t runTail = 0;
   int32_t runRoom = 0;
-  int32_t maxEntries = 0;  // twice `capacity` in all, so a compaction frees at least half
+  int32_t maxEntries = 0;  // in both arrays: 2 x capacity (must exceed it), compacted when full
   int32_t capacity = 0;
   int32_t live = 0;
   uint32_t nextOrder = 0;
@@ -137,8 +137,8 @@ struct OpenList {
   // Room for `entries` open cells whose g is in `g`; false (and nothing held) when entries <= 0
   // or without memory.
   bool Reserve(int32_t entries, const float* g);
-  void Release();
-  void Clear();
+  void Release();  // frees both arrays; Push fails until the next Reserve
+  void Clear();    // empties the list, keeping its arrays
   bool IsLive(const OpenEntry& entry) const { return costSoFar[entry.cell] == entry.g; }
   // Queues a cell under (f, next order). `opens` says the cell was not open before; that fails
   // when `capacity` cells are open already. False also without memory.
@@ -176,7 +176,7 @@ struct CellIndex {
   // cellCount unseen cells; false (and nothing held) without memory.
   bool Reserve(int64_t cellCount);
   void Release();
-  void Clear();
+  void Clear();  // every cell unseen again
 };
 
 class Planner {
