@@ -16,10 +16,13 @@ bool IsPlanarGrid(const DimArray<double>& grid) {
 
 void WritePath(const Node* goal, int32_t length, DimArray<double>& result) {
   result.Dimension(length, 2, 0, 0);
+  // Rows are within the extents just set: element (row, column) is row + column * stride1.
+  double* xs = result.elements;
+  double* ys = result.elements + result.stride1;
   int32_t row = length - 1;
   for (const Node* n = goal; n != nullptr; n = n->parent, --row) {
-    result.At(row, 0, 0, 0) = n->x;
-    result.At(row, 1, 0, 0) = n->y;
+    xs[row] = n->x;
+    ys[row] = n->y;
   }
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cfloat>
+#include <cstring>
 #include <new>
 
 namespace quillon {
@@ -12,17 +13,49 @@ float ClampWeight(double weight) {
   return static_cast<float>(weight);
 }
 
+namespace {
+
+// Four cells at a time: the same comparisons and the same correctly rounded division per lane,
+// so the map is bit for bit the one a cell-by-cell loop gives.
+using Float4 = float __attribute__((vector_size(16)));
+using Double4 = double __attribute__((vector_size(32)));
+
+float NarrowCost(double value) {
+  if (!(value > 0.0)) return kBlockedCost;  // 0, negative or NaN
+  float cost = value > FLT_MAX ? FLT_MAX : static_cast<float>(value);
+  return cost > 0.0f ? cost : kBlockedCost;  // a tiny value that narrows to 0
+}
+
+}  // namespace
+
 bool BuildCostMap(const double* costs, int64_t cells, float* costMap) {
-  float max = 0.0f;
-  for (int64_t i = 0; i < cells; ++i) {
-    double value = costs[i];
-    float cost = value > FLT_MAX ? FLT_MAX : static_cast<float>(value);
-    if (!(cost > 0.0f)) cost = kBlockedCost;  // also a tiny value that narrows to 0, and NaN
-    costMap[i] = cost;
-    max = std::max(max, cost);
+  const int64_t whole = cells - cells % 4;
+  Float4 max4 = {0.0f, 0.0f, 0.0f, 0.0f};
+  for (int64_t i = 0; i < whole; i += 4) {
+    Double4 value;
+    __builtin_memcpy(&value, costs + i, sizeof value);
+    // Only values float can hold are narrowed; what is not positive becomes 0, then blocked.
+    value = value > FLT_MAX ? FLT_MAX : (value > 0.0 ? value : 0.0);
+    Float4 cost = __builtin_convertvector(value, Float4);
+    cost = cost > 0.0f ? cost : kBlockedCost;
+    __builtin_memcpy(costMap + i, &cost, sizeof cost);
+    max4 = max4 < cost ? cost : max4;
+  }
+  float max = std::max(std::max(max4[0], max4[1]), std::max(max4[2], max4[3]));
+  for (int64_t i = whole; i < cells; ++i) {
+    costMap[i] = NarrowCost(costs[i]);
+    max = std::max(max, costMap[i]);
   }
   if (max <= 0.0f) return false;
-  for (int64_t i = 0; i < cells; ++i) {
+  const Float4 one = {1.0f, 1.0f, 1.0f, 1.0f};
+  const Float4 divisor = {max, max, max, max};
+  for (int64_t i = 0; i < whole; i += 4) {
+    Float4 cost;
+    __builtin_memcpy(&cost, costMap + i, sizeof cost);
+    cost = cost > 0.0f ? one + cost / divisor : cost;
+    __builtin_memcpy(costMap + i, &cost, sizeof cost);
+  }
+  for (int64_t i = whole; i < cells; ++i) {
     if (costMap[i] > 0.0f) costMap[i] = 1.0f + costMap[i] / max;
   }
   return true;
@@ -34,117 +67,254 @@ NodeFactory::~NodeFactory() { delete[] pool; }
 
 bool NodeFactory::Reserve(int32_t n) {
   if (n <= 0) return false;
-  delete[] pool;
-  // One block instead of a node per allocation: a million cells cost one call, not a million.
-  pool = new (std::nothrow) Node[n];
-  capacity = pool ? n : 0;
+  capacity = n;
   used = 0;
-  return pool != nullptr;
+  return true;
+}
+
+Node* NodeFactory::Chain(int32_t length) {
+  if (length <= 0) return nullptr;
+  if (length > poolSize) {
+    delete[] pool;
+    pool = new (std::nothrow) Node[length];
+    poolSize = pool ? length : 0;
+  }
+  return pool;
 }
 
 // --- open list -----------------------------------------------------------------------------
 
 namespace {
 
-bool Before(const OpenEntry& a, const OpenEntry& b) {
-  return a.f < b.f || (a.f == b.f && a.order < b.order);
+constexpr int32_t kFirstRoom = 16;
+
+// The least of a slot's children; `first` is the first child, `end` one past the last.
+inline int32_t LeastChild(const OpenEntry* heap, int32_t first, int32_t end) {
+  if (first + 4 <= end) {
+    // Full families are the common case: pick without branches.
+    const OpenEntry* c = heap + first;
+    int32_t a = c[1].key < c[0].key ? 1 : 0;
+    int32_t b = c[3].key < c[2].key ? 3 : 2;
+    return first + (c[b].key < c[a].key ? b : a);
+  }
+  int32_t best = first;
+  for (int32_t child = first + 1; child < end; ++child) {
+    if (heap[child].key < heap[best].key) best = child;
+  }
+  return best;
 }
 
 }  // namespace
 
-bool OpenList::Reserve(int32_t entries, int32_t nodes) {
+bool OpenList::Reserve(int32_t entries, const float* g) {
   Release();
-  heap = new (std::nothrow) OpenEntry[entries];
-  // Filled in as nodes are handed out; the planner clears what it used.
-  slotOfNode = new (std::nothrow) int32_t[nodes];
-  if (heap == nullptr || slotOfNode == nullptr) {
+  if (entries <= 0) return false;
+  maxEntries =
+      static_cast<int32_t>(std::min<int64_t>(2 * static_cast<int64_t>(entries), INT32_MAX));
+  // Both arrays start small and double: most searches keep only a thin frontier open.
+  int32_t first = std::min(maxEntries, kFirstRoom);
+  heap = new (std::nothrow) OpenEntry[first];
+  run = new (std::nothrow) OpenEntry[first];
+  if (heap == nullptr || run == nullptr) {
     Release();
     return false;
   }
+  heapRoom = runRoom = first;
   capacity = entries;
+  costSoFar = g;
   return true;
 }
 
 void OpenList::Release() {
   delete[] heap;
-  delete[] slotOfNode;
-  heap = nullptr;
-  slotOfNode = nullptr;
-  size = 0;
-  capacity = 0;
+  delete[] run;
+  heap = run = nullptr;
+  heapRoom = runRoom = maxEntries = capacity = 0;
+  costSoFar = nullptr;
+  Clear();
+}
+
+void OpenList::Clear() {
+  size = runHead = runTail = live = 0;
   nextOrder = 0;
 }
 
-void OpenList::Place(int32_t slot, const OpenEntry& entry) {
-  heap[slot] = entry;
-  slotOfNode[entry.node] = slot;
-}
-
-void OpenList::SiftUp(int32_t slot) {
-  OpenEntry entry = heap[slot];
+void OpenList::SiftUp(int32_t slot, OpenEntry entry) {
   while (slot > 0) {
-    int32_t parent = (slot - 1) / 2;
-    if (!Before(entry, heap[parent])) break;
-    Place(slot, heap[parent]);
+    int32_t parent = (slot - 1) / 4;
+    if (heap[parent].key < entry.key) break;
+    heap[slot] = heap[parent];
     slot = parent;
   }
-  Place(slot, entry);
+  heap[slot] = entry;
 }
 
-void OpenList::SiftDown(int32_t slot) {
-  OpenEntry entry = heap[slot];
-  for (;;) {
-    int32_t child = 2 * slot + 1;
-    if (child >= size) break;
-    if (child + 1 < size && Before(heap[child + 1], heap[child])) ++child;
-    if (!Before(heap[child], entry)) break;
-    Place(slot, heap[child]);
-    slot = child;
+void OpenList::SiftDown(int32_t slot, OpenEntry entry) {
+  for (int32_t first; (first = 4 * slot + 1) < size;) {
+    int32_t best = LeastChild(heap, first, size);
+    if (entry.key < heap[best].key) break;
+    heap[slot] = heap[best];
+    slot = best;
   }
-  Place(slot, entry);
+  heap[slot] = entry;
 }
 
-bool OpenList::Push(int32_t node, float f) {
-  if (size >= capacity) return false;
-  heap[size] = OpenEntry{f, node, nextOrder++};
-  slotOfNode[node] = size;
-  SiftUp(size++);
+void OpenList::RemoveRoot() {
+  // The last entry nearly always belongs near the bottom: move the hole all the way down along
+  // the least children, then let the last entry rise from there.
+  OpenEntry last = heap[--size];
+  int32_t hole = 0;
+  for (int32_t first; (first = 4 * hole + 1) < size;) {
+    int32_t best = LeastChild(heap, first, size);
+    heap[hole] = heap[best];
+    hole = best;
+  }
+  SiftUp(hole, last);
+}
+
+namespace {
+
+// Doubles `room` (up to `most`) keeping the first `keep` entries; false without memory.
+bool Grow(OpenEntry*& items, int32_t& room, int32_t most, int32_t keep) {
+  int32_t grown = static_cast<int32_t>(std::min<int64_t>(2 * static_cast<int64_t>(room), most));
+  if (grown <= room) return false;
+  OpenEntry* bigger = new (std::nothrow) OpenEntry[grown];
+  if (bigger == nullptr) return false;
+  std::copy(items, items + keep, bigger);
+  delete[] items;
+  items = bigger;
+  room = grown;
+  return true;
+}
+
+}  // namespace
+
+// Moves the run to the front of its array.
+void OpenList::ShiftRun() {
+  std::copy(run + runHead, run + runTail, run);
+  runTail -= runHead;
+  runHead = 0;
+}
+
+bool OpenList::RunHasRoom() {
+  if (runTail < runRoom) return true;
+  // Sliding costs the run's length, so only once half the array lies behind it.
+  if (runHead < runRoom / 2 && Grow(run, runRoom, maxEntries, runTail)) return true;
+  if (runHead == 0) return false;
+  ShiftRun();
+  return true;
+}
+
+bool OpenList::HeapHasRoom() { return size < heapRoom || Grow(heap, heapRoom, maxEntries, size); }
+
+void OpenList::DropStale() {
+  int32_t kept = 0;
+  for (int32_t i = 0; i < size; ++i) {
+    if (IsLive(heap[i])) heap[kept++] = heap[i];
+  }
+  size = kept;
+  kept = 0;
+  for (int32_t i = runHead; i < runTail; ++i) {
+    if (IsLive(run[i])) run[kept++] = run[i];
+  }
+  runHead = 0;
+  runTail = kept;
+}
+
+void OpenList::Compact() {
+  DropStale();
+  if (size < 2) return;
+  for (int32_t slot = (size - 2) / 4; slot >= 0; --slot) SiftDown(slot, heap[slot]);
+}
+
+void OpenList::Renumber() {
+  DropStale();
+  // Sorted, the heap is still a heap; numbering both sorted sequences in their merged order
+  // keeps every comparison as it was.
+  std::sort(heap, heap + size,
+            [](const OpenEntry& a, const OpenEntry& b) { return a.key < b.key; });
+  uint32_t order = 0;
+  auto renumber = [&order](OpenEntry& entry) {
+    entry.key = (entry.key & 0xFFFFFFFF00000000u) | order++;
+  };
+  int32_t i = 0, j = runHead;
+  while (i < size || j < runTail) {
+    bool fromHeap = j == runTail || (i < size && heap[i].key < run[j].key);
+    renumber(fromHeap ? heap[i++] : run[j++]);
+  }
+  nextOrder = order;
+}
+
+bool OpenList::Push(int32_t cell, float f, float g, bool opens) {
+  if (opens && live >= capacity) return false;
+  if (nextOrder >= orderLimit) Renumber();
+  if (size + (runTail - runHead) >= maxEntries) {
+    Compact();
+    if (size + (runTail - runHead) >= maxEntries) return false;  // only when 2 x capacity overflows
+  }
+  uint64_t key = OpenKey(f, nextOrder);
+  // Keys that arrive in rising order (as on grids of equal costs) queue in the run for free;
+  // only the others pay for the heap.
+  if (runHead == runTail || run[runTail - 1].key < key) {
+    if (!RunHasRoom()) return false;
+    run[runTail++] = OpenEntry{key, cell, g};
+  } else {
+    if (!HeapHasRoom()) return false;
+    SiftUp(size++, OpenEntry{key, cell, g});
+  }
+  ++nextOrder;
+  if (opens) ++live;
   return true;
 }
 
 int32_t OpenList::PopLowest() {
-  int32_t node = heap[0].node;
-  slotOfNode[node] = -1;
-  if (--size > 0) {
-    heap[0] = heap[size];
-    SiftDown(0);
+  while (live > 0) {
+    OpenEntry top;
+    if (runHead < runTail && (size == 0 || run[runHead].key < heap[0].key)) {
+      top = run[runHead++];
+      if (runHead == runTail) runHead = runTail = 0;
+    } else {
+      top = heap[0];
+      RemoveRoot();
+    }
+    if (IsLive(top)) {
+      --live;
+      return top.cell;
+    }
   }
-  return node;
-}
-
-void OpenList::Requeue(int32_t node, float f) {
-  int32_t slot = slotOfNode[node];
-  heap[slot].f = f;
-  heap[slot].order = nextOrder++;
-  SiftUp(slot);
-  SiftDown(slotOfNode[node]);
+  size = runHead = runTail = 0;  // whatever is left is stale
+  return -1;
 }
 
 // --- cell index ----------------------------------------------------------------------------
 
 bool CellIndex::Reserve(int64_t cellCount) {
   Release();
-  nodeOfCell = new (std::nothrow) int32_t[cellCount];
-  if (nodeOfCell == nullptr) return false;
-  std::fill(nodeOfCell, nodeOfCell + cellCount, -1);
+  state = new (std::nothrow) uint8_t[cellCount];
+  g = new (std::nothrow) float[cellCount];
+  parent = new (std::nothrow) int32_t[cellCount];
+  if (state == nullptr || g == nullptr || parent == nullptr) {
+    Release();
+    return false;
+  }
   cells = cellCount;
+  Clear();
   return true;
 }
 
 void CellIndex::Release() {
-  delete[] nodeOfCell;
-  nodeOfCell = nullptr;
+  delete[] state;
+  delete[] g;
+  delete[] parent;
+  state = nullptr;
+  g = nullptr;
+  parent = nullptr;
   cells = 0;
+  closedCount = 0;
+}
+
+void CellIndex::Clear() {
+  if (state) std::memset(state, kUnseen, static_cast<size_t>(cells));
   closedCount = 0;
 }
 
@@ -163,15 +333,20 @@ bool Planner::Init(const PlannerSettings& s) {
   bool goalInside = s.goalX >= 0 && s.goalX < s.width && s.goalY >= 0 && s.goalY < s.height;
   if (!startInside || !goalInside || (s.startX == s.goalX && s.startY == s.goalY)) return false;
 
-  Reset();  // while the old settings still say where the used nodes sit
+  Reset();
   delete[] costMap;
   settings = PlannerSettings{};
+  int32_t cellCount = static_cast<int32_t>(cells);
+  int32_t nodeCount = s.nodeCapacity > 0 ? s.nodeCapacity : cellCount;
+  // A cell has at most one node, so no more than one entry per cell is ever open.
+  int32_t openCount = s.openCapacity > 0 ? std::min(s.openCapacity, cellCount) : cellCount;
   costMap = new (std::nothrow) float[cells];
-  if (costMap == nullptr || !BuildCostMap(s.costs, cells, costMap)) return false;
-
-  int32_t nodeCount = s.nodeCapacity > 0 ? s.nodeCapacity : static_cast<int32_t>(cells);
-  int32_t openCount = s.openCapacity > 0 ? s.openCapacity : static_cast<int32_t>(cells);
-  if (!nodes.Reserve(nodeCount) || !open.Reserve(openCount, nodeCount) || !closed.Reserve(cells)) {
+  bool ready = costMap != nullptr && BuildCostMap(s.costs, cells, costMap) &&
+               nodes.Reserve(nodeCount) && closed.Reserve(cells) &&
+               open.Reserve(openCount, closed.g);
+  if (!ready) {
+    delete[] costMap;  // without a cost map, Start does nothing
+    costMap = nullptr;
     return false;
   }
   settings = s;
@@ -182,27 +357,23 @@ bool Planner::Init(const PlannerSettings& s) {
 }
 
 void Planner::Start() {
-  if (costMap == nullptr || closed.nodeOfCell == nullptr) return;  // never initialised
+  if (costMap == nullptr || closed.state == nullptr || open.heap == nullptr) return;
+  if (nodes.used > 0) Reset();  // a second start begins a fresh search
   idle = false;
   path = nullptr;
-  Node* start = nodes.Allocate();
-  if (start == nullptr) return;
-  *start = Node{nullptr, settings.startX, settings.startY, 0.0f, 0.0f, nullptr};
-  int32_t index = nodes.IndexOf(start);
-  closed.nodeOfCell[CellOf(start->x, start->y)] = index;
-  open.Push(index, start->f);
+  if (!nodes.Take()) return;
+  int32_t cell = static_cast<int32_t>(CellOf(settings.startX, settings.startY));
+  closed.state[cell] = CellIndex::kOpen;
+  closed.g[cell] = 0.0f;
+  closed.parent[cell] = -1;
+  open.Push(cell, 0.0f, 0.0f, true);
 }
 
 void Planner::Reset() {
-  // Only the cells and slots the used nodes touched need clearing: O(nodes), not O(cells).
-  for (int32_t i = 0; i < nodes.used; ++i) {
-    if (closed.nodeOfCell) closed.nodeOfCell[CellOf(nodes.pool[i].x, nodes.pool[i].y)] = -1;
-    if (open.slotOfNode) open.slotOfNode[i] = -1;
-  }
-  nodes.used = 0;
-  open.size = 0;
-  open.nextOrder = 0;
+  if (nodes.used > 0) closed.Clear();
   closed.closedCount = 0;
+  nodes.used = 0;
+  open.Clear();
   path = nullptr;
   idle = true;
 }
@@ -215,55 +386,96 @@ int32_t Planner::PathLength() const {
 
 // --- search --------------------------------------------------------------------------------
 
-bool AStarPlanner::Visit(Node* from, const NeighbourStep& step) {
-  const PlannerSettings& s = settings;
-  int32_t x = from->x + step.dx;
-  int32_t y = from->y + step.dy;
-  if (x < 0 || y < 0 || x >= s.width || y >= s.height) return true;
-  int64_t cell = CellOf(x, y);
-  float cost = costMap[cell];
-  if (cost == kBlockedCost) return true;
-  float g = StepCost(from->g, cost, step.diagonal, s);
-  float f = Priority(g, x, y, s);
+namespace {
 
-  int32_t index = closed.nodeOfCell[cell];
-  if (index < 0) {
-    Node* node = nodes.Allocate();
-    if (node == nullptr) return false;
-    *node = Node{from, x, y, f, g, nullptr};
-    index = nodes.IndexOf(node);
-    closed.nodeOfCell[cell] = index;
-    return open.Push(index, f);
+// x and y of a cell by a reciprocal and one correction, instead of a division per expansion.
+inline void CellXY(int32_t cell, int32_t width, double inverseWidth, int32_t& x, int32_t& y) {
+  y = static_cast<int32_t>(cell * inverseWidth);
+  x = cell - y * width;
+  if (x < 0) {
+    --y;
+    x += width;
+  } else if (x >= width) {
+    ++y;
+    x -= width;
   }
-  Node* node = &nodes.pool[index];
-  if (!(g < node->g)) return true;
-  node->parent = from;
-  node->g = g;
-  node->f = f;
-  if (open.Contains(index)) {
-    open.Requeue(index, f);
+}
+
+}  // namespace
+
+inline bool AStarPlanner::Visit(int32_t x, int32_t y, int32_t fromCell, const NeighbourStep& step) {
+  const PlannerSettings& s = settings;
+  x += step.dx;
+  y += step.dy;
+  if (static_cast<uint32_t>(x) >= static_cast<uint32_t>(s.width) ||
+      static_cast<uint32_t>(y) >= static_cast<uint32_t>(s.height)) {
     return true;
   }
-  --closed.closedCount;  // a closed node opens again
-  return open.Push(index, f);
+  int32_t cell = fromCell + step.dx + step.dy * s.width;
+  float cost = costMap[cell];
+  if (cost == kBlockedCost) return true;
+  float g = StepCost(closed.g[fromCell], cost, step.diagonal, s);
+  uint8_t& state = closed.state[cell];
+  uint8_t was = state;
+  if (was == CellIndex::kUnseen) {
+    if (!nodes.Take()) return false;
+  } else if (!(g < closed.g[cell])) {
+    return true;
+  }
+  // New, reopened from closed, or open with a better cost: queued again under a fresh order.
+  closed.g[cell] = g;
+  closed.parent[cell] = fromCell;
+  if (was == CellIndex::kClosed) --closed.closedCount;
+  state = CellIndex::kOpen;
+  return open.Push(cell, Priority(g, x, y, s), g, was != CellIndex::kOpen);
+}
+
+bool AStarPlanner::TracePath(int32_t goal) {
+  // A path holds at most every node in use; only the part it fills is touched.
+  Node* chain = nodes.Chain(nodes.used);
+  if (chain == nullptr) return false;
+  const double inverseWidth = 1.0 / settings.width;
+  int32_t length = 0;
+  for (int32_t c = goal; c >= 0 && length < nodes.used; c = closed.parent[c]) {
+    Node& n = chain[length++];
+    CellXY(c, settings.width, inverseWidth, n.x, n.y);
+    n.g = closed.g[c];
+    n.f = closed.parent[c] >= 0 ? Priority(n.g, n.x, n.y, settings) : 0.0f;
+    n.nextInBucket = nullptr;
+  }
+  // Goal first; each node's parent is the next one, the start's is null.
+  for (int32_t i = 0; i + 1 < length; ++i) chain[i].parent = &chain[i + 1];
+  chain[length - 1].parent = nullptr;
+  path = chain;
+  return true;
 }
 
 bool AStarPlanner::Search() {
-  while (open.size > 0) {
-    Node* node = &nodes.pool[open.PopLowest()];
-    if (node->x == settings.goalX && node->y == settings.goalY) {
+  const int32_t width = settings.width;
+  const double inverseWidth = width > 0 ? 1.0 / width : 0.0;  // 0 before any Init
+  const int32_t goal = static_cast<int32_t>(CellOf(settings.goalX, settings.goalY));
+  for (int32_t cell; (cell = open.PopLowest()) >= 0;) {
+    if (cell == goal) {
+      closed.state[cell] = CellIndex::kClosed;
       ++closed.closedCount;
       idle = true;
-      path = node;
-      return true;
+      return TracePath(cell);
     }
-    for (const NeighbourStep& step : kNeighbourOrder) {
-      if (step.diagonal && !settings.allowDiagonal) continue;
-      if (!Visit(node, step)) {
-        idle = true;
-        return false;
-      }
+    int32_t x, y;
+    CellXY(cell, width, inverseWidth, x, y);
+    bool ok;
+    if (settings.allowDiagonal) {
+      ok = true;
+      for (const NeighbourStep& step : kNeighbourOrder) ok = ok && Visit(x, y, cell, step);
+    } else {
+      ok = Visit(x, y, cell, kNeighbourOrder[1]) && Visit(x, y, cell, kNeighbourOrder[3]) &&
+           Visit(x, y, cell, kNeighbourOrder[4]) && Visit(x, y, cell, kNeighbourOrder[6]);
     }
+    if (!ok) {
+      idle = true;
+      return false;
+    }
+    closed.state[cell] = CellIndex::kClosed;
     ++closed.closedCount;
   }
   idle = true;

@@ -1,10 +1,11 @@
 // A* search over a cost grid: the planner behind FindPath.
 //
 // The answer is fixed by the expansion order: lowest f first, and among equal f the node put on
-// the open list earliest. This planner reaches it with a binary heap keyed by (f, insertion
-// order) and an index from cell to node, so large grids stay fast.
+// the open list earliest. This planner reaches it with a heap keyed by (f, insertion order),
+// lazy deletion and flat per-cell arrays, so large grids stay fast.
 #pragma once
 
+#include <bit>
 #include <cstdint>
 #include <cstdlib>
 
@@ -28,7 +29,7 @@ struct PlannerSettings {
   bool allowDiagonal;
   int32_t nodeCapacity;  // 0: one node per cell
   int32_t openCapacity;  // 0: one entry per cell
-  int32_t hashBits;      // the heap and cell index need no hash; kept for callers that set it
+  int32_t hashBits;      // the per-cell arrays need no hash; kept for callers that set it
   float weight;
   int32_t width;
   int32_t height;
@@ -70,7 +71,9 @@ inline float Priority(float g, int32_t x, int32_t y, const PlannerSettings& s) {
 // when no cell is positive.
 bool BuildCostMap(const double* costs, int64_t cells, float* costMap);
 
-// Hands out nodes in order from one block.
+// Counts the nodes of a search (one per cell reached, at most `capacity`) and builds the chain
+// of nodes of a found path. A reached cell's cost and parent live in the CellIndex, so the pool
+// holds only the path.
 class NodeFactory {
  public:
   NodeFactory() = default;
@@ -78,52 +81,90 @@ class NodeFactory {
   NodeFactory& operator=(const NodeFactory&) = delete;
   virtual ~NodeFactory();
 
-  // Drops every node and makes room for n; n <= 0 (or no memory) does nothing and fails.
+  // Allows n nodes, none in use; n <= 0 does nothing and fails.
   bool Reserve(int32_t n);
-  Node* Allocate() { return used < capacity ? &pool[used++] : nullptr; }
-  int32_t IndexOf(const Node* node) const { return static_cast<int32_t>(node - pool); }
+  // One more node in use; false when `capacity` are.
+  bool Take() { return used < capacity ? (++used, true) : false; }
+  // Room for `length` nodes at the start of the pool (kept for the next path; what it held is
+  // lost); null when length <= 0 or without memory.
+  Node* Chain(int32_t length);
 
   int32_t capacity = 0;
   Node* pool = nullptr;
+  int32_t poolSize = 0;
   int32_t used = 0;
 };
 
+// Heap key: f in the high half (bit pattern ordered like the float), push order in the low half,
+// so one integer comparison gives lowest f first and, among equal f, the earliest push.
+inline uint64_t OpenKey(float f, uint32_t order) {
+  uint32_t bits = std::bit_cast<uint32_t>(f + 0.0f);  // -0 sorts as 0
+  bits ^= (bits >> 31) ? 0xFFFFFFFFu : 0x80000000u;
+  return (static_cast<uint64_t>(bits) << 32) | order;
+}
+
 struct OpenEntry {
-  float f;
-  int32_t node;
-  uint64_t order;
+  uint64_t key;
+  int32_t cell;
+  float g;  // the cell's g when pushed: it only ever falls, so an older entry no longer matches
 };
 
-// The open list: a binary heap on (f, order) and each node's place in it.
+// The open list: lazy deletion over a 4-ary min-heap and a run of entries in rising key order.
+// A cell whose key changes is pushed again and its older entries are dropped when they surface,
+// so entries never need to be found. An entry above the run's last one joins the run; the rest
+// go to the heap; the lower of the two fronts is taken. `live` counts open cells (at most
+// `capacity`); the entries are those plus stale ones.
 struct OpenList {
   OpenEntry* heap = nullptr;
-  int32_t* slotOfNode = nullptr;  // -1 for a node that is not open
-  int32_t size = 0;
+  int32_t size = 0;  // heap entries, stale ones included
+  int32_t heapRoom = 0;
+  OpenEntry* run = nullptr;
+  int32_t runHead = 0;  // the run is run[runHead .. runTail)
+  int32_t runTail = 0;
+  int32_t runRoom = 0;
+  int32_t maxEntries = 0;  // in both arrays: 2 x capacity (must exceed it), compacted when full
   int32_t capacity = 0;
-  uint64_t nextOrder = 0;
+  int32_t live = 0;
+  uint32_t nextOrder = 0;
+  uint32_t orderLimit = UINT32_MAX;  // orders are renumbered before they reach this
+  const float* costSoFar = nullptr;  // each cell's g, against which entries are checked
 
   OpenList() = default;
   OpenList(const OpenList&) = delete;
   OpenList& operator=(const OpenList&) = delete;
   ~OpenList() { Release(); }
 
-  bool Reserve(int32_t entries, int32_t nodes);
-  void Release();
-  bool Contains(int32_t node) const { return slotOfNode[node] >= 0; }
-  bool Push(int32_t node, float f);  // false when full
+  // Room for `entries` open cells whose g is in `g`; false (and nothing held) when entries <= 0
+  // or without memory.
+  bool Reserve(int32_t entries, const float* g);
+  void Release();  // frees both arrays; Push fails until the next Reserve
+  void Clear();    // empties the list, keeping its arrays
+  bool IsLive(const OpenEntry& entry) const { return costSoFar[entry.cell] == entry.g; }
+  // Queues a cell under (f, next order). `opens` says the cell was not open before; that fails
+  // when `capacity` cells are open already. False also without memory.
+  bool Push(int32_t cell, float f, float g, bool opens);
+  // Takes the open cell of lowest key, dropping stale entries on the way; -1 when none is open.
   int32_t PopLowest();
-  // Gives an open node a new key, as if it were taken out and put in again.
-  void Requeue(int32_t node, float f);
 
  private:
-  void Place(int32_t slot, const OpenEntry& entry);
-  void SiftUp(int32_t slot);
-  void SiftDown(int32_t slot);
+  void SiftUp(int32_t slot, OpenEntry entry);
+  void SiftDown(int32_t slot, OpenEntry entry);
+  void RemoveRoot();
+  void ShiftRun();
+  bool RunHasRoom();
+  bool HeapHasRoom();
+  void DropStale();
+  void Compact();
+  void Renumber();
 };
 
-// Which node holds each cell, and how many nodes are closed.
+// The search's record of every cell: whether a node has reached it and whether that node is
+// open or closed, its cost so far and the cell it was reached from.
 struct CellIndex {
-  int32_t* nodeOfCell = nullptr;  // -1 for a cell no node has reached
+  enum : uint8_t { kUnseen = 0, kOpen = 1, kClosed = 2 };
+  uint8_t* state = nullptr;
+  float* g = nullptr;         // valid once the cell is reached
+  int32_t* parent = nullptr;  // -1 for the start
   int64_t cells = 0;
   int32_t closedCount = 0;
 
@@ -132,8 +173,10 @@ struct CellIndex {
   CellIndex& operator=(const CellIndex&) = delete;
   ~CellIndex() { Release(); }
 
+  // cellCount unseen cells; false (and nothing held) without memory.
   bool Reserve(int64_t cellCount);
   void Release();
+  void Clear();  // every cell unseen again
 };
 
 class Planner {
@@ -150,7 +193,7 @@ class Planner {
   bool Init(const PlannerSettings& settings);
   float PathCost() const { return path ? path->g : -1.0f; }
   int32_t PathLength() const;
-  int32_t OpenCount() const { return open.size; }
+  int32_t OpenCount() const { return open.live; }
   int32_t ClosedCount() const { return closed.closedCount; }
 
   bool idle = true;
@@ -173,7 +216,9 @@ class AStarPlanner : public Planner {
 
  private:
   // False when the node pool or the open list has run out.
-  bool Visit(Node* from, const NeighbourStep& step);
+  bool Visit(int32_t x, int32_t y, int32_t fromCell, const NeighbourStep& step);
+  // Builds the chain of nodes from the goal cell back to the start; false without memory.
+  bool TracePath(int32_t goal);
 };
 
 }  // namespace quillon

@@ -215,6 +215,77 @@ TEST(FindPathAgainstReference, PlannerCountsMatchWithDiagonals) {
   }
 }
 
+// Grids large enough for frontiers of hundreds of cells, which the open list must grow to hold.
+TEST(FindPathAgainstReference, IdenticalOnLargerGrids) {
+  std::mt19937 random(777);
+  for (int trial = 0; trial < 12; ++trial) {
+    int32_t size = 96 + random() % 64;
+    auto kind = static_cast<testgrids::GridKind>(trial % 3);
+    DimArray<double> grid, fast, slow;
+    testgrids::MakeGrid(grid, kind, size, random());
+    int32_t goalY = kind == testgrids::GridKind::kMaze ? testgrids::MazeGoalRow(size) : size - 1;
+    int32_t startX = kind == testgrids::GridKind::kMaze ? 0 : random() % size;
+    double weight = (trial / 3 % 3) * 0.5;
+    double n = FindPath(grid, fast, weight, startX, 0, size - 1, goalY);
+    ASSERT_GT(n, 0) << trial;
+    ASSERT_EQ(n, reference::FindPath(grid, slow, weight, startX, 0, size - 1, goalY)) << trial;
+    ASSERT_EQ(Rows(fast), Rows(slow)) << trial;
+  }
+}
+
+// Small node and open-list limits, stale entries compacted away and push orders renumbered every
+// few pushes: the same answers, the same failures when a limit is reached.
+TEST(FindPathAgainstReference, TightLimitsAndRenumberedOrders) {
+  std::mt19937 random(4242);
+  int failed = 0, found = 0;
+  for (int trial = 0; trial < 600; ++trial) {
+    DimArray<double> grid;
+    int32_t size = 2 + random() % 24;
+    testgrids::RandomCosts(grid, size, size, random());
+    for (int32_t i = 0; i < size * size; ++i) {
+      if (random() % 4 == 0) grid.elements[i] = trial % 3 == 0 ? 0 : 1;  // ties when 1
+    }
+    PlannerSettings s{};
+    s.startX = random() % size;
+    s.startY = random() % size;
+    s.goalX = random() % size;
+    s.goalY = (s.startY + 1 + random() % (size - 1)) % size;
+    s.allowDiagonal = trial % 2 == 0;
+    s.diagonalCostSqrt2 = true;
+    s.nodeCapacity = trial % 5 == 0 ? 1 + random() % (size * size) : 0;
+    s.openCapacity = 1 + random() % (4 * size);
+    s.hashBits = 8;
+    s.weight = (random() % 5) * 0.25f;
+    s.width = s.height = size;
+    s.costs = grid.elements;
+    AStarPlanner fast;
+    reference::AStarPlanner slow;
+    ASSERT_TRUE(fast.Init(s));
+    ASSERT_TRUE(slow.Init(s));
+    if (trial % 4 < 2) {
+      fast.open.orderLimit = 1 + random() % 16;
+    } else {
+      fast.open.maxEntries = fast.open.capacity + 1;  // stale entries are dropped early and often
+    }
+    fast.Start();
+    slow.Start();
+    bool finished = fast.Search();
+    ASSERT_EQ(finished, slow.Search()) << trial;
+    failed += !finished;
+    if (!finished) continue;
+    found += fast.path != nullptr;
+    ASSERT_EQ(fast.PathCost(), slow.PathCost()) << trial;
+    ASSERT_EQ(fast.PathLength(), slow.PathLength()) << trial;
+    EXPECT_EQ(fast.OpenCount(), slow.OpenCount()) << trial;
+    EXPECT_EQ(fast.ClosedCount(), slow.ClosedCount()) << trial;
+    for (const Node *a = fast.path, *b = slow.path; a && b; a = a->parent, b = b->parent) {
+      ASSERT_EQ(std::make_pair(a->x, a->y), std::make_pair(b->x, b->y)) << trial;
+    }
+  }
+  EXPECT_GT(failed, 100);  // both outcomes were compared
+  EXPECT_GT(found, 100);
+}
+
 TEST(Planner, RunsOutOfNodesWithoutCrashingAndResets) {
   DimArray<double> grid;
   testgrids::OpenField(grid, 20, 20);
@@ -237,6 +308,23 @@ TEST(Planner, RunsOutOfNodesWithoutCrashingAndResets) {
   s.goalX = s.startX;
   s.goalY = s.startY;
   EXPECT_FALSE(planner.Init(s));
+}
+
+TEST(Planner, FailedSetUpAfterASearchLeavesNothingToSearch) {
+  DimArray<double> grid;
+  testgrids::OpenField(grid, 6, 4);
+  PlannerSettings s{0, 0, 5, 3, true, false, 0, 0, 8, 0.5f, 6, 4, grid.elements};
+  AStarPlanner planner;
+  ASSERT_TRUE(planner.Init(s));
+  planner.Start();
+  ASSERT_TRUE(planner.Search());
+  EXPECT_EQ(planner.PathLength(), 9);
+  for (int32_t i = 0; i < 24; ++i) grid.elements[i] = 0;
+  EXPECT_FALSE(planner.Init(s));  // nothing positive
+  planner.Start();
+  EXPECT_TRUE(planner.Search());
+  EXPECT_EQ(planner.path, nullptr);
+  EXPECT_EQ(planner.ClosedCount(), 0);
 }
 
 }  // namespace
