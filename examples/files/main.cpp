@@ -65,20 +65,21 @@ int EnterScore(double score, double run) {
   double runs = text == "NO_DATA" ? 1 : text.ToNumber() + 1;
   WriteIni("stats", "runs", StringValue(runs));              // saved when the program ends
   double colour = ReadIni("settings", "colour").ToNumber();  // "NO_DATA" reads as 0
+  if (!(colour >= 0 && colour <= 3)) colour = 0;  // the file may have been edited by hand
   const double colours[4] = {0x804000, 0x206020, 0x202080, 0x604060};
 
-  StringValue message = "space: roll a score";
+  StringValue message = "space: stop the counter";
   double cWasDown = 0, spaceWasDown = 0;
   for (;;) {
-    double cDown = KeyDown(46), spaceDown = KeyDown(57);  // scan codes of C and space
+    double cDown = KeyDown(46), spaceDown = KeyDown(57);          // scan codes of C and space
+    double counter = IntegerModulo(ElapsedMilliseconds(), 1000);  // 0 to 999 every second
     if (cDown != 0 && cWasDown == 0) {
       colour = IntegerModulo(colour + 1, 4);
       WriteIni("settings", "colour", StringValue(colour));
     }
     if (spaceDown != 0 && spaceWasDown == 0) {
-      double score = RandomInteger(998) + 1;  // 1 to 999
-      int place = EnterScore(score, runs);
-      message = StringValue("rolled ") + score;
+      int place = EnterScore(counter, runs);  // the score: where the counter stopped
+      message = StringValue("stopped at ") + counter;
       message += place < 0 ? StringValue(", too low") : StringValue(", place ") + (place + 1);
     }
     cWasDown = cDown;
@@ -98,7 +99,8 @@ int EnterScore(double score, double run) {
     PrintText(" files-demo.ini)", 228, 170);
     PrintText("high scores", 438, 50);
     for (int i = 0; i < 5; ++i) PrintText(StringValue(i + 1) + "." + table[i], 438, 70 + 20 * i);
-    PrintText(message, 438, 190);
+    PrintText(StringValue("counter ") + counter, 438, 180);
+    PrintText(message, 438, 200);
     ShowScreen();
   }
 }
