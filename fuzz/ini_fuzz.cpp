@@ -8,6 +8,7 @@
 #include <string>
 
 #include "runtime/files/ini_file.h"
+#include "runtime/files/ini_file_internal.h"
 
 namespace {
 

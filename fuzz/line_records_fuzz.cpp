@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "runtime/files/line_records.h"
+#include "runtime/files/line_records_internal.h"
 
 namespace {
 

@@ -6,7 +6,7 @@ namespace quillon {
 
 // The top layer's implementations of the program flow.
 struct ProgramFlow {
-  [[noreturn]] void (*endProgram)() = nullptr;
+  void (*endProgram)() = nullptr;  // must not return
   void (*showScreen)() = nullptr;
   void (*pumpMessages)() = nullptr;
 };

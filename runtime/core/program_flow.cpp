@@ -20,8 +20,8 @@ void InstallProgramFlow(const ProgramFlow& installed) { flow = installed; }
 
 void EndProgram() {
   // Without a top layer there is nothing to tear down but the process.
-  if (flow.endProgram == nullptr) platform::ExitProcess(ProgramExitStatus());
-  flow.endProgram();
+  if (flow.endProgram != nullptr) flow.endProgram();
+  platform::ExitProcess(ProgramExitStatus());
 }
 
 void ShowScreen() {

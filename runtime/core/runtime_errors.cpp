@@ -18,6 +18,14 @@ std::string ErrorLogPath() {
   return directory.empty() ? std::string() : directory + "ErrorLog.txt";
 }
 
+const char* UsualWords(double code) {
+  if (code == 3) return "file error";
+  if (code == 7) return "out of memory";
+  if (code == 8) return "array used before it has elements";
+  if (code == 9) return "array index out of range";
+  return "error";
+}
+
 }  // namespace
 
 void ErrorLog(const char* text) {
@@ -36,10 +44,12 @@ double RaiseRuntimeError(double code) {
   return code;
 }
 
-void EndProgramOnError(double code) {
+void EndProgramOnError(double code, const char* command, const char* what) {
   RaiseRuntimeError(code);
   MarkEndingOnError();
-  std::fprintf(stderr, "runtime error %g at line %g\n", code, runtimeState.errorLine);
+  if (what == nullptr) what = UsualWords(code);
+  std::fprintf(stderr, "runtime error %g at line %g: %s%s%s\n", code, runtimeState.errorLine, what,
+               command != nullptr ? " in " : "", command != nullptr ? command : "");
   EndProgram();
 }
 

@@ -13,9 +13,11 @@ void ResetErrorLog();
 
 // Records code and the current source line; returns code. The caller decides whether to end.
 double RaiseRuntimeError(double code);
-// Records a fatal error (7 storage, 8 and 9 array index, 3 file) and ends the program through
-// the end sequence, with the code as exit status and "runtime error N at line L" on stderr.
-[[noreturn]] void EndProgramOnError(double code);
+// Records a fatal error (3 file, 7 file channel or storage, 8 and 9 array) and ends the program
+// through the end sequence, with the code as exit status and one line on stderr, e.g. "runtime
+// error 9 at line 12: array index out of range in At". what replaces the code's usual words.
+[[noreturn]] void EndProgramOnError(double code, const char* command = nullptr,
+                                    const char* what = nullptr);
 // The translated program marks the source position it runs; errors report it.
 void MarkSourceLine(double module, double line);
 

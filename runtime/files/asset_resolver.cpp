@@ -10,6 +10,7 @@
 #include "runtime/core/runtime_state.h"
 #include "runtime/files/archive.h"
 #include "runtime/files/file_utilities.h"
+#include "runtime/files/file_utilities_internal.h"
 #include "runtime/platform/system.h"
 
 namespace quillon {

@@ -1,3 +1,4 @@
+#include "runtime/files/file_channels_internal.h"
 #include "runtime/files/file_channels.h"
 
 #include <sys/types.h>
@@ -9,6 +10,7 @@
 #include "runtime/core/bytes.h"
 #include "runtime/core/runtime_errors.h"
 #include "runtime/files/file_utilities.h"
+#include "runtime/files/file_utilities_internal.h"
 #include "runtime/values/truncate.h"
 
 namespace quillon {
@@ -20,45 +22,53 @@ namespace {
 constexpr size_t kLinePiece = 1024;
 constexpr double kChannelError = 7;
 constexpr double kShortTransfer = 3;
+constexpr const char* kNotOpen = "no file open on the channel";
+constexpr const char* kShortRead = "read past the end of the file";
 // The most a text can hold, with room for the terminator and the growth step.
 constexpr double kLargestText = 4294967295.0 - 1024;
 // ReadBytes grows its text as bytes arrive, so a huge count costs only what the file delivers.
 constexpr uint32_t kFirstReadChunk = 65536;
 
-int ChannelIndex(double channel) {
+int ChannelIndex(double channel, const char* command) {
   double index = std::trunc(channel);
-  if (!(index >= 0 && index < kFileChannelCount)) EndProgramOnError(kChannelError);
+  if (!(index >= 0 && index < kFileChannelCount))
+    EndProgramOnError(kChannelError, command, "file channel outside 0 to 7");
   return static_cast<int>(index);
 }
 
-FILE* ChannelFile(double channel) { return fileChannels.handles[ChannelIndex(channel)]; }
+FILE* ChannelFile(double channel, const char* command) {
+  return fileChannels.handles[ChannelIndex(channel, command)];
+}
 
 void CloseChannel(int index) {
   if (fileChannels.handles[index] != nullptr) std::fclose(fileChannels.handles[index]);
   fileChannels.handles[index] = nullptr;
 }
 
-void ReadExactly(double channel, unsigned char* out, size_t count) {
-  FILE* file = ChannelFile(channel);
-  if (file == nullptr || std::fread(out, 1, count, file) != count)
-    EndProgramOnError(kShortTransfer);
+void ReadExactly(double channel, unsigned char* out, size_t count, const char* command) {
+  FILE* file = ChannelFile(channel, command);
+  if (file == nullptr) EndProgramOnError(kShortTransfer, command, kNotOpen);
+  if (std::fread(out, 1, count, file) != count)
+    EndProgramOnError(kShortTransfer, command, kShortRead);
 }
 
-void WriteExactly(double channel, const void* data, size_t count) {
-  FILE* file = ChannelFile(channel);
-  if (file == nullptr) EndProgramOnError(kShortTransfer);
-  if (count > 0 && std::fwrite(data, 1, count, file) != count) EndProgramOnError(kShortTransfer);
+void WriteExactly(double channel, const void* data, size_t count, const char* command) {
+  FILE* file = ChannelFile(channel, command);
+  if (file == nullptr) EndProgramOnError(kShortTransfer, command, kNotOpen);
+  if (count > 0 && std::fwrite(data, 1, count, file) != count) {
+    EndProgramOnError(kShortTransfer, command, "the file refused the write");
+  }
 }
 
-void WriteLittleEndian(double channel, uint32_t value, int count) {
+void WriteLittleEndian(double channel, uint32_t value, int count, const char* command) {
   uint8_t bytes[4];
   PutLittleEndian(bytes, value, count);
-  WriteExactly(channel, bytes, static_cast<size_t>(count));
+  WriteExactly(channel, bytes, static_cast<size_t>(count), command);
 }
 
-void WriteWithLineEnd(double channel, const char* text, uint32_t length) {
-  WriteExactly(channel, text, length);
-  WriteExactly(channel, "\r\n", 2);
+void WriteWithLineEnd(double channel, const char* text, uint32_t length, const char* command) {
+  WriteExactly(channel, text, length, command);
+  WriteExactly(channel, "\r\n", 2, command);
 }
 
 }  // namespace
@@ -138,7 +148,7 @@ bool ReadWholeLine(LineReader& reader, char* buffer, size_t keep) {
 }
 
 double OpenFile(double channel, const StringValue& name, double forReading) {
-  int index = ChannelIndex(channel);
+  int index = ChannelIndex(channel, __func__);
   CloseChannel(index);
   FILE* file = forReading != 0 ? OpenForReading(name.CStr()) : OpenForWriting(name.CStr());
   // Unbuffered: a write the file system refuses (disk full, size limit) fails in its own command,
@@ -148,7 +158,7 @@ double OpenFile(double channel, const StringValue& name, double forReading) {
   return file != nullptr ? 1.0 : 0.0;
 }
 
-void CloseFile(double channel) { CloseChannel(ChannelIndex(channel)); }
+void CloseFile(double channel) { CloseChannel(ChannelIndex(channel, __func__)); }
 
 double EndOfFile(double channel) {
   double index = std::trunc(channel);
@@ -167,38 +177,40 @@ double EndOfFile(double channel) {
 
 double ReadByte(double channel) {
   unsigned char b[1];
-  ReadExactly(channel, b, 1);
+  ReadExactly(channel, b, 1, __func__);
   return b[0];
 }
 
 double ReadWord(double channel) {
   unsigned char b[2];
-  ReadExactly(channel, b, 2);
+  ReadExactly(channel, b, 2, __func__);
   return ReadLittleEndian(b, 2);
 }
 
 double ReadLong(double channel) {
   unsigned char b[4];
-  ReadExactly(channel, b, 4);
+  ReadExactly(channel, b, 4, __func__);
   return ReadLittleEndian(b, 4);
 }
 
 double ReadDouble(double channel) {
   unsigned char b[8];
-  ReadExactly(channel, b, 8);
+  ReadExactly(channel, b, 8, __func__);
   double value;
   std::memcpy(&value, b, 8);
   return value;
 }
 
 void ReadBytes(double channel, StringValue& text, double count) {
-  FILE* file = ChannelFile(channel);
+  FILE* file = ChannelFile(channel, __func__);
   double wanted = std::trunc(count);
   if (!(wanted > 0)) {
     text = "";
     return;
   }
-  if (file == nullptr || wanted > kLargestText) EndProgramOnError(kShortTransfer);
+  if (file == nullptr) EndProgramOnError(kShortTransfer, __func__, kNotOpen);
+  if (wanted > kLargestText)
+    EndProgramOnError(kShortTransfer, __func__, "more bytes than a text holds");
   uint32_t want = static_cast<uint32_t>(wanted);
   uint32_t got = 0;
   while (got < want) {
@@ -209,17 +221,17 @@ void ReadBytes(double channel, StringValue& text, double count) {
     got += static_cast<uint32_t>(n);
     if (got < room) break;
   }
-  if (got < want) EndProgramOnError(kShortTransfer);
+  if (got < want) EndProgramOnError(kShortTransfer, __func__, kShortRead);
   text.text[want] = '\0';
   text.RecountLength();
 }
 
 void ReadLine(double channel, StringValue& text) {
-  FILE* file = ChannelFile(channel);
+  FILE* file = ChannelFile(channel, __func__);
   text.Reserve(kLinePiece);
-  if (file == nullptr || !ReadLinePiece(file, text.text, kLinePiece)) {
-    EndProgramOnError(kShortTransfer);
-  }
+  if (file == nullptr) EndProgramOnError(kShortTransfer, __func__, kNotOpen);
+  if (!ReadLinePiece(file, text.text, kLinePiece))
+    EndProgramOnError(kShortTransfer, __func__, kShortRead);
   text.RecountLength();
 }
 
@@ -230,31 +242,33 @@ double ReadNumberLine(double channel) {
 }
 
 void WriteByte(double channel, double value) {
-  WriteLittleEndian(channel, static_cast<uint32_t>(TruncateToInt32(value)), 1);
+  WriteLittleEndian(channel, static_cast<uint32_t>(TruncateToInt32(value)), 1, __func__);
 }
 
 void WriteWord(double channel, double value) {
-  WriteLittleEndian(channel, static_cast<uint32_t>(TruncateToInt32(value)), 2);
+  WriteLittleEndian(channel, static_cast<uint32_t>(TruncateToInt32(value)), 2, __func__);
 }
 
 void WriteLong(double channel, double value) {
-  WriteLittleEndian(channel, static_cast<uint32_t>(TruncateToInt32(value)), 4);
+  WriteLittleEndian(channel, static_cast<uint32_t>(TruncateToInt32(value)), 4, __func__);
 }
 
-void WriteDouble(double channel, double value) { WriteExactly(channel, &value, sizeof value); }
+void WriteDouble(double channel, double value) {
+  WriteExactly(channel, &value, sizeof value, __func__);
+}
 
 void WriteBytes(double channel, const StringValue& text) {
-  WriteExactly(channel, text.CStr(), text.length);
+  WriteExactly(channel, text.CStr(), text.length, __func__);
 }
 
 void WriteLine(double channel, const StringValue& text) {
-  WriteWithLineEnd(channel, text.CStr(), text.length);
+  WriteWithLineEnd(channel, text.CStr(), text.length, __func__);
 }
 
 void WriteNumberLine(double channel, double value) {
   char digits[64];
   uint32_t length = FormatNumberText(value, digits);
-  WriteWithLineEnd(channel, digits, length);
+  WriteWithLineEnd(channel, digits, length, __func__);
 }
 
 void CloseAllFileChannels() {

@@ -1,8 +1,5 @@
-// The eight numbered file channels of the language and the line reader the file formats share.
+// The eight numbered file channels of the language.
 #pragma once
-
-#include <cstddef>
-#include <cstdio>
 
 #include "runtime/values/string_value.h"
 
@@ -10,58 +7,41 @@ namespace quillon {
 
 constexpr int kFileChannelCount = 8;
 
-// An empty channel holds null.
-struct FileChannels {
-  FILE* handles[kFileChannelCount] = {};
-};
-
-extern FileChannels fileChannels;
-
-// Channel numbers outside 0-7 end the program with error 7; short reads and writes with error 3
-// (also a write the file system refuses). Written bytes reach the file before a write returns.
+// Commands. Channels are 0 to 7 (truncated); any other number ends the program with runtime
+// error 7. A read past the end of the file, or a read or write on a channel with no file open,
+// ends it with error 3, as does a write the file system refuses. Written bytes reach the file
+// before the write returns, so FileSize, CopyFile and other channels see them at once.
+//
+// Opens the file on the channel (closing what it held) for reading (non-zero) or for writing
+// (created or emptied); 1 when it opened, 0 when not (the channel is then empty).
 double OpenFile(double channel, const StringValue& name, double forReading);
+// Closes the channel's file; an empty channel stays empty.
 void CloseFile(double channel);
+// 1 when nothing is left to read (also for an empty channel or a channel outside 0 to 7), else 0.
 double EndOfFile(double channel);
 
+// One unsigned byte, a 16-bit and a 32-bit little-endian unsigned number, an 8-byte double.
 double ReadByte(double channel);
 double ReadWord(double channel);
 double ReadLong(double channel);
 double ReadDouble(double channel);
+// count bytes (truncated; 0 or less gives the empty text) into text.
 void ReadBytes(double channel, StringValue& text, double count);
+// The next line without its LF or CR LF, at most 1024 bytes (the rest stays for the next read).
 void ReadLine(double channel, StringValue& text);
+// The next line as a number (TextToNumber: its numeric start, else 0).
 double ReadNumberLine(double channel);
 
+// The low 8, 16 or 32 bits of the truncated value, little-endian; a double as its 8 bytes.
 void WriteByte(double channel, double value);
 void WriteWord(double channel, double value);
 void WriteLong(double channel, double value);
 void WriteDouble(double channel, double value);
+// The text's bytes as they are; WriteLine adds CR LF.
 void WriteBytes(double channel, const StringValue& text);
 void WriteLine(double channel, const StringValue& text);
+// The number as NumberToText writes it, and CR LF.
 void WriteNumberLine(double channel, double value);
 
-// Program end: every open channel is closed.
-void CloseAllFileChannels();
-
-// Reads one line piece of at most pieceSize bytes into buffer (pieceSize + 1 bytes), the way the
-// language's ReadLine does: LF or CR LF removed, the file left right after the LF, the text cut
-// at its first NUL. Returns false when not a single byte could be read.
-bool ReadLinePiece(FILE* file, char* buffer, size_t pieceSize);
-
-// The same pieces for a reader that goes through a whole file: read ahead in blocks, so a file
-// of many short lines costs no seek per line.
-constexpr size_t kLineReaderBlock = 16384;
-struct LineReader {
-  FILE* file = nullptr;
-  char data[kLineReaderBlock];
-  size_t start = 0;
-  size_t end = 0;
-  bool atEnd = false;
-};
-// pieceSize is at most kLineReaderBlock.
-bool ReadLinePiece(LineReader& reader, char* buffer, size_t pieceSize);
-// Reads a whole line, however long: its first keep bytes into buffer (keep + 1 bytes), the rest
-// up to the line end skipped; LF or CR LF removed, the text cut at its first NUL. False when not
-// a single byte could be read.
-bool ReadWholeLine(LineReader& reader, char* buffer, size_t keep);
 
 }  // namespace quillon

@@ -1,3 +1,4 @@
+#include "runtime/files/file_utilities_internal.h"
 #include "runtime/files/file_utilities.h"
 
 #include <fcntl.h>

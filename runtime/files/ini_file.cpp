@@ -1,3 +1,4 @@
+#include "runtime/files/ini_file_internal.h"
 #include "runtime/files/ini_file.h"
 
 #include <algorithm>
@@ -7,7 +8,9 @@
 #include "runtime/core/bytes.h"
 #include "runtime/files/asset_resolver.h"
 #include "runtime/files/file_channels.h"
+#include "runtime/files/file_channels_internal.h"
 #include "runtime/files/file_utilities.h"
+#include "runtime/files/file_utilities_internal.h"
 #include "runtime/values/string_functions.h"
 
 namespace quillon {

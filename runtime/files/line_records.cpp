@@ -1,3 +1,4 @@
+#include "runtime/files/line_records_internal.h"
 #include "runtime/files/line_records.h"
 
 #include <algorithm>
@@ -8,8 +9,11 @@
 #include "runtime/core/runtime_errors.h"
 #include "runtime/files/asset_resolver.h"
 #include "runtime/files/file_channels.h"
+#include "runtime/files/file_channels_internal.h"
 #include "runtime/files/file_utilities.h"
+#include "runtime/files/file_utilities_internal.h"
 #include "runtime/files/ini_file.h"
+#include "runtime/files/ini_file_internal.h"
 #include "runtime/values/string_functions.h"
 #include "runtime/values/truncate.h"
 

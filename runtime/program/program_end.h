@@ -1,7 +1,5 @@
-// The end sequence of the top layer, and the debugger breakpoint that pauses the game.
+// The end sequence of the top layer.
 #pragma once
-
-#include <cstdint>
 
 namespace quillon {
 
@@ -12,9 +10,5 @@ namespace quillon {
 // it, and so does merely linking the top layer, so that programs that end before start-up
 // (tools, tests) still flush their files and remove their temporary files.
 void InstallTopLayerFlow();
-
-// With a debugger attached: hides the window, writes "BP" and the number in hex to the debugger,
-// shows the window again and resumes; without one, nothing.
-void DebugBreakpoint(int32_t number);
 
 }  // namespace quillon

@@ -4,6 +4,6 @@
 
 namespace quillon {
 
-void RaiseArrayError(int code) { EndProgramOnError(code); }
+void RaiseArrayError(int code, const char* command) { EndProgramOnError(code, command); }
 
 }  // namespace quillon

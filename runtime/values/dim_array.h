@@ -16,8 +16,9 @@
 
 namespace quillon {
 
-// Raises runtime error 7, 8 or 9 and ends the program. Out of line so that At stays small.
-[[noreturn, gnu::cold]] void RaiseArrayError(int code);
+// Raises runtime error 7, 8 or 9 in the named command and ends the program. Out of line so that
+// At stays small.
+[[noreturn, gnu::cold]] void RaiseArrayError(int code, const char* command);
 
 struct NoInlineElements {};
 
@@ -65,9 +66,9 @@ struct DimArray {
 
   T& At(int32_t i0, int32_t i1 = 0, int32_t i2 = 0, int32_t i3 = 0) {
     if (extent0 == 0) [[unlikely]]
-      RaiseArrayError(8);
+      RaiseArrayError(8, "At");
     if (!Contains(i0, i1, i2, i3)) [[unlikely]]
-      RaiseArrayError(9);
+      RaiseArrayError(9, "At");
     return elements[i0 + i1 * stride1 + i2 * stride2 + i3 * stride3];
   }
   const T& At(int32_t i0, int32_t i1 = 0, int32_t i2 = 0, int32_t i3 = 0) const {
@@ -107,7 +108,7 @@ template <typename T>
 int32_t DimArray<T>::SlotCountFor(double d0, double d1, double d2, double d3) {
   auto atLeastOne = [](double d) { return d > 1.0 ? d : 1.0; };
   double n = std::trunc(d0 * atLeastOne(d1) * atLeastOne(d2) * atLeastOne(d3));
-  if (!(n <= kMaxElementCount)) RaiseArrayError(7);
+  if (!(n <= kMaxElementCount)) RaiseArrayError(7, "Dimension");
   // The smallest multiple of 8 strictly above n, so similar sizes reuse the storage.
   return (static_cast<int32_t>(n) & ~7) + 8;
 }
@@ -150,7 +151,7 @@ void DimArray<T>::ReplaceStorage(int32_t slots) {
   elements = ObtainStorage(slots);
   if (elements == nullptr) {
     extent0 = 0;  // leave a consistent empty array behind for the end report
-    RaiseArrayError(7);
+    RaiseArrayError(7, "Dimension");
   }
   capacity = slots;
 }

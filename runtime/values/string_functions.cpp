@@ -111,7 +111,8 @@ StringValue ReplaceText(const StringValue& text, const StringValue& find,
   uint64_t matches = CountMatches(source, needle, findLength);
   if (matches == 0) return text;
   uint64_t total = text.length - matches * findLength + matches * replacement.length;
-  if (total > kMaxTextLength) EndProgramOnError(7);  // no text can hold the result
+  if (total > kMaxTextLength)
+    EndProgramOnError(7, nullptr, "text longer than a text holds");  // no text can hold the result
   StringValue out;
   if (total == 0) return out;
   char* write = out.WritableBuffer(static_cast<uint32_t>(total));

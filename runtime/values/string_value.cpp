@@ -1,11 +1,12 @@
 #include "runtime/values/string_value.h"
 
+#include <locale.h>
+
 #include <charconv>
 #include <clocale>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <locale.h>
 #include <string>
 
 #include "runtime/core/runtime_errors.h"
@@ -25,7 +26,8 @@ bool IsShared(const char* p) { return p == SharedEmptyText || p == nullptr; }
 uint32_t RawLength(const char* raw) {
   if (raw == nullptr) return 0;
   size_t n = std::strlen(raw);
-  if (n >= UINT32_MAX - kGrowthStep) EndProgramOnError(kNoMemory);
+  if (n >= UINT32_MAX - kGrowthStep)
+    EndProgramOnError(kNoMemory, nullptr, "out of memory for a text");
   return static_cast<uint32_t>(n);
 }
 
@@ -138,11 +140,12 @@ void StringValue::Destroy() noexcept {
 void StringValue::Reserve(uint32_t n) {
   if (capacity > n) return;
   // A text that cannot be held or allocated ends the program, as array storage does.
-  if (n > UINT32_MAX - kGrowthStep) EndProgramOnError(kNoMemory);
+  if (n > UINT32_MAX - kGrowthStep)
+    EndProgramOnError(kNoMemory, nullptr, "out of memory for a text");
   uint32_t newCapacity = (n & ~(kGrowthStep - 1)) + kGrowthStep;
   // Zero-filled, so the last byte is a terminator that character writes never touch.
   char* buffer = static_cast<char*>(std::calloc(newCapacity, 1));
-  if (buffer == nullptr) EndProgramOnError(kNoMemory);
+  if (buffer == nullptr) EndProgramOnError(kNoMemory, nullptr, "out of memory for a text");
   if (!IsShared(text)) {
     std::memcpy(buffer, text, capacity);
     std::free(text);
@@ -174,7 +177,8 @@ void StringValue::AssignBytes(const char* source, uint32_t count) {
 
 void StringValue::AppendBytes(const char* source, uint32_t count) {
   if (count == 0) return;
-  if (length > UINT32_MAX - kGrowthStep - count) EndProgramOnError(kNoMemory);
+  if (length > UINT32_MAX - kGrowthStep - count)
+    EndProgramOnError(kNoMemory, nullptr, "out of memory for a text");
   // Appending a string to itself: remember where the source sits before the buffer moves.
   bool inside = capacity > 0 && source >= text && source < text + capacity;
   size_t offset = inside ? static_cast<size_t>(source - text) : 0;
@@ -309,17 +313,25 @@ double operator==(const StringValue& a, const StringValue& b) {
   return Truth(a.length == b.length && std::strcmp(a.CStr(), b.CStr()) == 0);
 }
 double operator!=(const StringValue& a, const StringValue& b) { return 1.0 - (a == b); }
-double operator<(const StringValue& a, const StringValue& b) { return Truth(CompareText(a, b.CStr()) < 0); }
-double operator>(const StringValue& a, const StringValue& b) { return Truth(CompareText(a, b.CStr()) > 0); }
-double operator<=(const StringValue& a, const StringValue& b) { return Truth(CompareText(a, b.CStr()) <= 0); }
-double operator>=(const StringValue& a, const StringValue& b) { return Truth(CompareText(a, b.CStr()) >= 0); }
+double operator<(const StringValue& a, const StringValue& b) {
+  return Truth(CompareText(a, b.CStr()) < 0);
+}
+double operator>(const StringValue& a, const StringValue& b) {
+  return Truth(CompareText(a, b.CStr()) > 0);
+}
+double operator<=(const StringValue& a, const StringValue& b) {
+  return Truth(CompareText(a, b.CStr()) <= 0);
+}
+double operator>=(const StringValue& a, const StringValue& b) {
+  return Truth(CompareText(a, b.CStr()) >= 0);
+}
 
-#define QUILLON_TEXT_WITH_RAW(Left, Right, LeftText, RightText)                                  \
-  double operator==(Left a, Right b) { return Truth(std::strcmp(LeftText, RightText) == 0); }  \
-  double operator!=(Left a, Right b) { return Truth(std::strcmp(LeftText, RightText) != 0); }  \
-  double operator<(Left a, Right b) { return Truth(std::strcmp(LeftText, RightText) < 0); }    \
-  double operator>(Left a, Right b) { return Truth(std::strcmp(LeftText, RightText) > 0); }    \
-  double operator<=(Left a, Right b) { return Truth(std::strcmp(LeftText, RightText) <= 0); }  \
+#define QUILLON_TEXT_WITH_RAW(Left, Right, LeftText, RightText)                               \
+  double operator==(Left a, Right b) { return Truth(std::strcmp(LeftText, RightText) == 0); } \
+  double operator!=(Left a, Right b) { return Truth(std::strcmp(LeftText, RightText) != 0); } \
+  double operator<(Left a, Right b) { return Truth(std::strcmp(LeftText, RightText) < 0); }   \
+  double operator>(Left a, Right b) { return Truth(std::strcmp(LeftText, RightText) > 0); }   \
+  double operator<=(Left a, Right b) { return Truth(std::strcmp(LeftText, RightText) <= 0); } \
   double operator>=(Left a, Right b) { return Truth(std::strcmp(LeftText, RightText) >= 0); }
 
 QUILLON_TEXT_WITH_RAW(const StringValue&, const char*, a.CStr(), Raw(b))
@@ -327,7 +339,7 @@ QUILLON_TEXT_WITH_RAW(const char*, const StringValue&, Raw(a), b.CStr())
 #undef QUILLON_TEXT_WITH_RAW
 
 // Text against a number: the text is read as a number; NaN compares unequal to everything.
-#define QUILLON_TEXT_WITH_NUMBER(Left, Right, LeftValue, RightValue)                          \
+#define QUILLON_TEXT_WITH_NUMBER(Left, Right, LeftValue, RightValue)                            \
   double operator==(Left a, Right b) { return Truth(double(LeftValue) == double(RightValue)); } \
   double operator!=(Left a, Right b) { return Truth(double(LeftValue) != double(RightValue)); } \
   double operator<(Left a, Right b) { return Truth(double(LeftValue) < double(RightValue)); }   \

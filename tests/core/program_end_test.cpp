@@ -11,7 +11,10 @@
 #include "runtime/core/program_flow.h"
 #include "runtime/core/runtime_errors.h"
 #include "runtime/core/runtime_state.h"
+#include "runtime/files/file_channels.h"
+#include "runtime/program/debugger.h"
 #include "runtime/program/program_end.h"
+#include "runtime/values/dim_array.h"
 
 namespace quillon {
 namespace {
@@ -72,6 +75,17 @@ TEST_F(ProgramEndTest, RaiseRecordsCodeAndCurrentLine) {
 TEST_F(ProgramEndTest, EndStatementExitsWithZero) {
   EXPECT_EXIT(EndProgram(), ::testing::ExitedWithCode(0), "");
   EXPECT_EQ(Log(), "");  // no report without debug mode
+}
+
+TEST_F(ProgramEndTest, FatalErrorsNameTheCommandAndWhatWentWrong) {
+  DimArray<double> list;
+  list.Dimension(3);
+  EXPECT_EXIT(list.At(3), ::testing::ExitedWithCode(9),
+              "runtime error 9 at line 0: array index out of range in At\n");
+  EXPECT_EXIT(ReadByte(8), ::testing::ExitedWithCode(7),
+              "runtime error 7 at line 0: file channel outside 0 to 7 in ReadByte\n");
+  EXPECT_EXIT(WriteLine(2, StringValue("x")), ::testing::ExitedWithCode(3),
+              "runtime error 3 at line 0: no file open on the channel in WriteLine\n");
 }
 
 TEST_F(ProgramEndTest, FatalErrorExitsWithItsCodeAndSaysSo) {

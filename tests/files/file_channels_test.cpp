@@ -12,6 +12,7 @@
 #include "file_test_helpers.h"
 #include "runtime/core/program_flow.h"
 #include "runtime/core/runtime_errors.h"
+#include "runtime/files/file_channels_internal.h"
 #include "runtime/files/file_utilities.h"
 
 namespace quillon {

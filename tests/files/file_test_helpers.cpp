@@ -14,6 +14,7 @@
 
 #include "runtime/files/asset_resolver.h"
 #include "runtime/files/file_channels.h"
+#include "runtime/files/file_channels_internal.h"
 #include "support/process.h"
 
 namespace quillon::testing_files {

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "file_test_helpers.h"
+#include "runtime/files/file_utilities_internal.h"
 
 namespace quillon {
 namespace {

@@ -15,6 +15,7 @@
 #include "runtime/core/runtime_errors.h"
 #include "runtime/files/asset_resolver.h"
 #include "runtime/files/file_channels.h"
+#include "runtime/files/ini_file_internal.h"
 
 namespace quillon {
 namespace {

@@ -16,6 +16,7 @@
 #include "runtime/core/runtime_errors.h"
 #include "runtime/core/runtime_state.h"
 #include "runtime/files/file_channels.h"
+#include "runtime/files/line_records_internal.h"
 
 namespace quillon {
 namespace {
