@@ -45,6 +45,7 @@ bool StartNetThread(NetGame& game) {
     Guard guard(game.lock);
     game.stopRequested = 0;
     game.threadRunning = 1;
+    game.hostGone = 0;
     game.nextId = 101;
   }
   game.thread = htThreadCreate(NetThread, &game);
@@ -55,15 +56,17 @@ bool StartNetThread(NetGame& game) {
   return false;
 }
 
-int32_t IdOf(NetGame& game, const LocalPlayer* player) {
+int32_t IdOf(NetGame& game, const LocalPlayer* player, bool& hostGone) {
   Guard guard(game.lock);
+  hostGone = game.hostGone != 0;
   return player->record.id;
 }
 
 // Waits for the host to give the entry an id; -1 after the tries run out.
 int32_t WaitForId(NetGame& game, const LocalPlayer* player) {
-  for (int32_t i = 0; i < waitTries; ++i) {
-    int32_t id = IdOf(game, player);
+  bool hostGone = false;
+  for (int32_t i = 0; i < waitTries && !hostGone; ++i) {
+    int32_t id = IdOf(game, player, hostGone);
     if (id >= 0) return id;
     htThreadSleep(kWaitStepMs);
   }
@@ -248,6 +251,7 @@ bool AskHost(NetGame& game, uint8_t kind, int32_t argument, NetMessage& reply) {
         game.replies.pop_front();
         return true;
       }
+      if (game.hostGone) return false;
     }
     htThreadSleep(kWaitStepMs);
   }

@@ -84,6 +84,7 @@ struct NetGame {
   std::deque<NetMessage> replies;  // kinds above 99, for the waiting queries
 
   int32_t lastSender = 0;
+  uint8_t hostGone = 0;  // the client connection ended: waits for the host end early
   HThreadID thread = -1;
   uint32_t joinsSent = 0;
   // The thread's own host state.

@@ -82,6 +82,8 @@ void ReadClientSocket(NetGame& game) {
   if (count < 0 && (nlGetError() == NL_MESSAGE_END || nlGetError() == NL_SOCK_DISCONNECT)) {
     // The host is gone: stop waking up for a stream that has ended.
     nlGroupDeleteSocket(game.waitGroup, game.clientSocket);
+    Guard guard(game.lock);
+    game.hostGone = 1;
   }
 }
 
@@ -183,7 +185,7 @@ NetMessage ReplyTo(const NetGame& game, const NetMessage& query) {
     case MsgPlayerName: {
       const NetPlayer* p = FindConnection(game, argument);
       if (p != nullptr) {
-        reply.length = static_cast<int32_t>(strnlen(p->name, kNetNameSize - 1));
+        reply.length = static_cast<int32_t>(strnlen(p->name, kNetNameSize));
         std::memcpy(reply.data, p->name, static_cast<size_t>(reply.length));
       }
       return reply;
@@ -203,7 +205,6 @@ bool HandleForHost(NetGame& game, const QueuedMessage& queued, Outgoing& outgoin
       if (queued.source == NL_INVALID) return true;
       NetPlayer entry;
       std::memcpy(&entry, m.data, sizeof entry);
-      entry.name[kNetNameSize - 1] = '\0';
       entry.socket = queued.source;
       entry.id = game.nextId++;
       entry.hidden = entry.hidden != 0;
