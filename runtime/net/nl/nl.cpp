@@ -186,6 +186,7 @@ NLint ReadPacket(NlSocket& s, uint8_t* out, NLint nbytes) {
 }
 
 NLint ReadStream(NlSocket& s, uint8_t* out, NLint nbytes) {
+  if (s.tls != nullptr) return TlsRead(s, out, nbytes);
   ssize_t n;
   do {
     n = ::recv(s.fd, out, static_cast<size_t>(nbytes), 0);
@@ -205,6 +206,7 @@ NLint ReadStream(NlSocket& s, uint8_t* out, NLint nbytes) {
 bool ReadyFromBuffer(NlSocket& s) {
   std::lock_guard<std::mutex> guard(s.readLock);
   if (s.broken != NL_NO_ERROR) return true;
+  if (s.tls != nullptr) return TlsPending(s);
   if (s.type != NL_TCP_PACKETS) return false;
   size_t length = 0;
   return BufferedFrame(s, length) != FrameState::Incomplete;
@@ -213,6 +215,7 @@ bool ReadyFromBuffer(NlSocket& s) {
 }  // namespace
 
 NlSocket::~NlSocket() {
+  if (tls != nullptr) TlsEnd(*this);
   if (fd >= 0) ::close(fd);
 }
 
@@ -387,6 +390,7 @@ NLint nlWrite(NLsocket socket, const void* buffer, NLint nbytes) {
   const auto* bytes = static_cast<const uint8_t*>(buffer);
   size_t sent = 0;
   if (s->type != NL_TCP_PACKETS) {
+    if (s->tls != nullptr) return TlsWrite(*s, bytes, nbytes);
     return SendAll(s->fd, bytes, static_cast<size_t>(nbytes), sent) ? nbytes : -1;
   }
   if (nbytes > NL_MAX_PACKET_LENGTH) return Fail(NL_PACKET_SIZE), -1;

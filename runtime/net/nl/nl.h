@@ -111,4 +111,12 @@ NLboolean nlGroupDeleteSocket(NLint group, NLsocket socket);
 // negative: forever). Returns their count, or -1.
 NLint nlPollGroup(NLint group, NLenum name, NLsocket* sockets, NLint max, NLint timeout);
 
+// Beyond the classic calls: TLS on a connected NL_TCP socket. Verifies the server's certificate
+// for serverName (a name or dotted address) against the system's authorities, or those of the
+// file nlSetTlsTrustFile named; afterwards reads and writes on the socket go through TLS. False
+// with NL_TLS_ERROR, and the socket should be closed.
+NLboolean nlStartTls(NLsocket socket, const char* serverName);
+// A PEM file of authorities to trust instead of the system's store; "" restores the store.
+void nlSetTlsTrustFile(const char* path);
+
 }  // namespace quillon

@@ -21,8 +21,15 @@ struct NlSocket {
   size_t head = 0;
   NLenum broken = NL_NO_ERROR;  // once set, every read fails with it
   std::mutex writeLock;  // one packet at a time
+  void* tls = nullptr;   // the TLS session, once nlStartTls succeeded
   ~NlSocket();
 };
+
+// The TLS side of a stream socket (tls.cpp), with nlRead's and nlWrite's results and errors.
+NLint TlsRead(NlSocket& socket, uint8_t* out, NLint nbytes);
+NLint TlsWrite(NlSocket& socket, const uint8_t* bytes, NLint nbytes);
+bool TlsPending(NlSocket& socket);
+void TlsEnd(NlSocket& socket);
 
 // The socket behind an id, kept alive while the caller holds it; null with NL_INVALID_SOCKET.
 std::shared_ptr<NlSocket> FindSocket(NLsocket socket);
