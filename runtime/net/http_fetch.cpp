@@ -1,8 +1,5 @@
 #include "runtime/net/http_fetch.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <atomic>
 #include <cmath>
 #include <cstdio>
@@ -43,10 +40,11 @@ void OpenDownload(Download& d, const char* outputFile) {
   static std::atomic<uint32_t> serial{0};
   if (outputFile[0] == '\0') return;
   d.finalPath = outputFile;
-  d.tempPath = d.finalPath + ".part" + std::to_string(getpid()) + "-" + std::to_string(serial++);
-  int fd = ::open(d.tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-  if (fd >= 0) d.file = fdopen(fd, "wb");
-  if (d.file == nullptr && fd >= 0) ::close(fd);
+  // "x": never reuse a name another download (or another process) already holds.
+  for (int attempt = 0; attempt < 100 && d.file == nullptr; ++attempt) {
+    d.tempPath = d.finalPath + ".part" + std::to_string(serial++);
+    d.file = std::fopen(d.tempPath.c_str(), "wbx");
+  }
 }
 
 void FinishDownload(Download& d, bool keep) {
