@@ -1,6 +1,6 @@
 // Network measurements on loopback, side by side in one run:
 //   round trip: a message from one process through the host to another process and back,
-//               beside the same ping-pong over a raw TCP connection;
+//               beside the same ping-pong through a relay process over raw TCP and over ENet;
 //   load:       N clients each sending R messages per second to all players, through a host in
 //               its own process: deliveries per second, losses, the host's memory over time;
 //   http:       HttpGetFile downloading a file from a loopback server, beside curl.
@@ -24,6 +24,10 @@
 #include <thread>
 #include <vector>
 
+#ifdef QUILLON_BENCH_ENET
+#include <enet/enet.h>
+#endif
+
 #include "runtime/net/http_fetch.h"
 #include "runtime/net/net_internal.h"
 
@@ -32,9 +36,7 @@ namespace {
 using namespace quillon;
 using Clock = std::chrono::steady_clock;
 
-double Micros(Clock::duration d) {
-  return std::chrono::duration<double, std::micro>(d).count();
-}
+double Micros(Clock::duration d) { return std::chrono::duration<double, std::micro>(d).count(); }
 
 int ListenOnLoopback(int& port) {
   int fd = ::socket(AF_INET, SOCK_STREAM, 0);
@@ -94,6 +96,91 @@ bool Await(NetGame& game, int32_t id, std::string& text, int32_t& from) {
   return false;
 }
 
+#ifdef QUILLON_BENCH_ENET
+// The same ping-pong of whole records as reliable ENet packets, through a relay process.
+ENetPeer* ConnectEnet(ENetHost* client, const ENetAddress& address) {
+  ENetEvent event;
+  for (int i = 0; i < 50; ++i) {
+    ENetPeer* trying = enet_host_connect(client, &address, 1, 0);
+    if (enet_host_service(client, &event, 200) > 0 && event.type == ENET_EVENT_TYPE_CONNECT) {
+      return trying;
+    }
+    enet_peer_reset(trying);
+  }
+  return nullptr;
+}
+
+void SendEnet(ENetHost* host, ENetPeer* peer, const void* bytes, size_t size) {
+  enet_peer_send(peer, 0, enet_packet_create(bytes, size, ENET_PACKET_FLAG_RELIABLE));
+  enet_host_flush(host);
+}
+
+void MeasureEnet(int count, int port) {
+  enet_initialize();
+  ENetAddress address{};
+  enet_address_set_host(&address, "127.0.0.1");
+  address.port = static_cast<enet_uint16>(port);
+  pid_t relay = fork();
+  if (relay == 0) {
+    ENetHost* host = enet_host_create(&address, 4, 1, 0, 0);
+    ENetPeer* peers[2] = {nullptr, nullptr};
+    ENetEvent event;
+    for (;;) {
+      if (host == nullptr || enet_host_service(host, &event, 1000) < 0) _exit(1);
+      if (event.type == ENET_EVENT_TYPE_CONNECT) (peers[0] ? peers[1] : peers[0]) = event.peer;
+      if (event.type == ENET_EVENT_TYPE_DISCONNECT) _exit(0);
+      if (event.type != ENET_EVENT_TYPE_RECEIVE) continue;
+      ENetPeer* other = event.peer == peers[0] ? peers[1] : peers[0];
+      if (other != nullptr) SendEnet(host, other, event.packet->data, event.packet->dataLength);
+      enet_packet_destroy(event.packet);
+    }
+  }
+  pid_t echo = fork();
+  if (echo == 0) {
+    ENetHost* client = enet_host_create(nullptr, 1, 1, 0, 0);
+    ENetPeer* peer = ConnectEnet(client, address);
+    ENetEvent event;
+    while (peer != nullptr && enet_host_service(client, &event, 5000) > 0) {
+      if (event.type == ENET_EVENT_TYPE_DISCONNECT) break;
+      if (event.type != ENET_EVENT_TYPE_RECEIVE) continue;
+      SendEnet(client, peer, event.packet->data, event.packet->dataLength);
+      enet_packet_destroy(event.packet);
+    }
+    _exit(0);
+  }
+  usleep(300000);  // the echo connects first
+  ENetHost* client = enet_host_create(nullptr, 1, 1, 0, 0);
+  ENetPeer* peer = ConnectEnet(client, address);
+  ENetEvent event;
+  std::vector<double> samples;
+  std::vector<char> record(sizeof(NetMessage), 0);
+  for (int i = 0; peer != nullptr && i < count; ++i) {
+    auto start = Clock::now();
+    SendEnet(client, peer, record.data(), record.size());
+    bool back = false;
+    while (!back && enet_host_service(client, &event, 1000) > 0) {
+      if (event.type == ENET_EVENT_TYPE_RECEIVE) {
+        enet_packet_destroy(event.packet);
+        back = true;
+      }
+    }
+    if (!back) break;
+    samples.push_back(Micros(Clock::now() - start));
+  }
+  if (peer != nullptr) {
+    enet_peer_disconnect(peer, 0);
+    enet_host_service(client, &event, 500);
+  }
+  kill(relay, SIGTERM);
+  kill(echo, SIGTERM);
+  waitpid(relay, nullptr, 0);
+  waitpid(echo, nullptr, 0);
+  enet_host_destroy(client);
+  enet_deinitialize();
+  Report("ENet reliable, via relay", samples);
+}
+#endif
+
 // A child process that joins and sends every text back to its sender until "quit".
 pid_t StartEcho(int port) {
   pid_t pid = fork();
@@ -152,32 +239,48 @@ void MeasureRoundTrips(int count) {
   EndNetGame(host);
   Report("net game, via host", samples);
 
-  // The same exchange of whole records over one raw TCP connection to another process.
+  // The same ping-pong of whole records over raw TCP, through a relay process.
+  constexpr size_t kRecord = sizeof(NetMessage) + 4;
   int listener = ListenOnLoopback(port);
-  pid_t raw = fork();
-  if (raw == 0) {
-    int fd = ::accept(listener, nullptr, nullptr);
-    int on = 1;
-    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
-    char record[sizeof(NetMessage) + 4];
-    while (FullIo(fd, record, sizeof record, false) && FullIo(fd, record, sizeof record, true)) {
+  pid_t relay = fork();
+  if (relay == 0) {
+    int echo = ::accept(listener, nullptr, nullptr);
+    int pinger = ::accept(listener, nullptr, nullptr);
+    for (int fd : {echo, pinger}) {
+      int on = 1;
+      setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+    }
+    char record[kRecord];
+    while (FullIo(pinger, record, kRecord, false) && FullIo(echo, record, kRecord, true) &&
+           FullIo(echo, record, kRecord, false) && FullIo(pinger, record, kRecord, true)) {
     }
     _exit(0);
   }
+  pid_t rawEcho = fork();
+  if (rawEcho == 0) {
+    int fd = ConnectLoopback(port);
+    char record[kRecord];
+    while (FullIo(fd, record, kRecord, false) && FullIo(fd, record, kRecord, true)) {
+    }
+    _exit(0);
+  }
+  usleep(100000);  // the echo connects first
   int fd = ConnectLoopback(port);
-  char record[sizeof(NetMessage) + 4] = {};
+  char record[kRecord] = {};
   samples.clear();
   for (int i = 0; i < count; ++i) {
     auto start = Clock::now();
-    if (!FullIo(fd, record, sizeof record, true) || !FullIo(fd, record, sizeof record, false)) {
-      break;
-    }
+    if (!FullIo(fd, record, kRecord, true) || !FullIo(fd, record, kRecord, false)) break;
     samples.push_back(Micros(Clock::now() - start));
   }
   ::close(fd);
   ::close(listener);
-  waitpid(raw, nullptr, 0);
-  Report("raw TCP, direct", samples);
+  waitpid(relay, nullptr, 0);
+  waitpid(rawEcho, nullptr, 0);
+  Report("raw TCP, via relay", samples);
+#ifdef QUILLON_BENCH_ENET
+  MeasureEnet(count, port);
+#endif
 }
 
 long RssKilobytes(pid_t pid) {
@@ -236,10 +339,11 @@ void MeasureLoad(int clients, int seconds, int rate) {
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
   long expected = sent * clients;
-  std::printf("load: %d clients x %d msg/s to all for %.1f s: sent %ld, delivered %ld of %ld "
-              "(%.0f per second), lost %ld\n",
-              clients, rate, sendSeconds, sent, received, expected, received / sendSeconds,
-              expected - received);
+  std::printf(
+      "load: %d clients x %d msg/s to all for %.1f s: sent %ld, delivered %ld of %ld "
+      "(%.0f per second), lost %ld\n",
+      clients, rate, sendSeconds, sent, received, expected, received / sendSeconds,
+      expected - received);
   std::printf("host RSS kB per second:");
   for (long kb : rss) std::printf(" %ld", kb);
   std::printf("\n");
@@ -267,16 +371,17 @@ void MeasureHttp(int megabytes) {
   }
   std::string out = "/tmp/net_measure_" + std::to_string(getpid()) + ".bin";
   auto start = Clock::now();
-  double result = HttpGetFile(StringValue("127.0.0.1"), StringValue("/big"), port,
-                              StringValue(out.c_str()));
+  double result =
+      HttpGetFile(StringValue("127.0.0.1"), StringValue("/big"), port, StringValue(out.c_str()));
   double ours = std::chrono::duration<double>(Clock::now() - start).count();
   std::string curl = "curl -s -o " + out + " http://127.0.0.1:" + std::to_string(port) + "/big";
   start = Clock::now();
   int curlStatus = std::system(curl.c_str());
   double theirs = std::chrono::duration<double>(Clock::now() - start).count();
-  std::printf("http: %d MB  HttpGetFile %.0f MB/s (result %.0f)   curl %.0f MB/s (status %d)   "
-              "ratio %.2f\n",
-              megabytes, megabytes / ours, result, megabytes / theirs, curlStatus, theirs / ours);
+  std::printf(
+      "http: %d MB  HttpGetFile %.0f MB/s (result %.0f)   curl %.0f MB/s (status %d)   "
+      "ratio %.2f\n",
+      megabytes, megabytes / ours, result, megabytes / theirs, curlStatus, theirs / ours);
   std::remove(out.c_str());
   kill(server, SIGTERM);
   waitpid(server, nullptr, 0);

@@ -39,9 +39,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (message.length < quillon::kNetDataSize && message.data[message.length] != '\0') {
     __builtin_trap();
   }
-  if (message.kind == quillon::MsgJoin &&
-      memchr(message.data + offsetof(quillon::NetPlayer, name), 0, quillon::kNetNameSize) ==
-          nullptr) {
+  if (message.kind == quillon::MsgJoin && memchr(message.data + offsetof(quillon::NetPlayer, name),
+                                                 0, quillon::kNetNameSize) == nullptr) {
     __builtin_trap();
   }
   if (quillon::HostAccepts(Game(), message, kSource) && message.kind != quillon::MsgJoin &&

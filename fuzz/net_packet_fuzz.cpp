@@ -24,8 +24,8 @@ std::vector<std::string> Deframe(const uint8_t* data, size_t size, size_t piece)
     for (;;) {
       size_t length = 0;
       auto* bytes = reinterpret_cast<const uint8_t*>(buffer.data());
-      FrameState state = quillon::ExamineFrame(bytes, buffer.size(),
-                                               quillon::NL_MAX_PACKET_LENGTH, length);
+      FrameState state =
+          quillon::ExamineFrame(bytes, buffer.size(), quillon::NL_MAX_PACKET_LENGTH, length);
       if (state == FrameState::OutOfSync) {
         packets.push_back("<out of sync>");
         return packets;

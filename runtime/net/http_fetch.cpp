@@ -104,8 +104,10 @@ size_t BodyStart(HeaderSkip& state, const uint8_t* chunk, size_t count) {
   size_t i = 0;
   while (state.lineEnds < 2 && i < count) {
     uint8_t byte = chunk[i++];
-    if (byte == '\n') ++state.lineEnds;
-    else if (byte != '\r') state.lineEnds = 0;
+    if (byte == '\n')
+      ++state.lineEnds;
+    else if (byte != '\r')
+      state.lineEnds = 0;
   }
   return state.lineEnds < 2 ? count : i;
 }

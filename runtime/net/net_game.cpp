@@ -93,8 +93,8 @@ bool ConnectClient(NetGame& game, const char* host, int32_t port) {
   NLsocket client = nlOpen(0, NL_TCP_PACKETS);
   if (client == NL_INVALID) return false;
   NLaddress address;
-  bool resolved = host[0] == '\0' ? nlGetLocalAddr(client, &address)
-                                  : nlGetAddrFromName(host, &address);
+  bool resolved =
+      host[0] == '\0' ? nlGetLocalAddr(client, &address) : nlGetAddrFromName(host, &address);
   if (!resolved || !nlSetAddrPort(&address, static_cast<uint16_t>(port)) ||
       !nlConnect(client, &address)) {
     nlClose(client);
@@ -105,7 +105,9 @@ bool ConnectClient(NetGame& game, const char* host, int32_t port) {
 }
 
 NetGame& Game() { return CurrentNetGame(); }
-int32_t NumberArgument(const StringValue& text) { return static_cast<int32_t>(std::atof(text.CStr())); }
+int32_t NumberArgument(const StringValue& text) {
+  return static_cast<int32_t>(std::atof(text.CStr()));
+}
 
 }  // namespace
 

@@ -36,12 +36,12 @@ enum NetKind : uint8_t {
 #pragma pack(push, 1)
 // One message, as it travels (whole) and as it waits in every queue.
 struct NetMessage {
-  char magic[4];    // "QLNN"
-  int32_t length;   // payload bytes in data
-  int32_t to;       // player id; -1 all players; 0 the host
-  int32_t from;     // sender, or the subject player
+  char magic[4];   // "QLNN"
+  int32_t length;  // payload bytes in data
+  int32_t to;      // player id; -1 all players; 0 the host
+  int32_t from;    // sender, or the subject player
   char data[kNetDataSize];
-  uint8_t kind;     // NetKind
+  uint8_t kind;  // NetKind
 };
 
 // A player as the host lists it, and the MsgJoin payload.
@@ -73,7 +73,7 @@ struct NetGame {
   uint8_t libraryReady = 0;  // this record holds one nlInit
   NLsocket listenSocket = NL_INVALID;
   NLsocket clientSocket = NL_INVALID;
-  std::list<LocalPlayer> players;     // newest first
+  std::list<LocalPlayer> players;      // newest first
   std::vector<NetPlayer> connections;  // host: every joined player, in join order
   int32_t networkType = NL_IP;
   int32_t connectionType = NL_TCP_PACKETS;
@@ -88,7 +88,7 @@ struct NetGame {
   HThreadID thread = -1;
   uint32_t joinsSent = 0;
   // The thread's own host state.
-  std::vector<NLsocket> hostSockets;  // accepted connections, at most kMaxNetConnections
+  std::vector<NLsocket> hostSockets;     // accepted connections, at most kMaxNetConnections
   NLsocket selfConnection = NL_INVALID;  // the host's end of its own client connection
   int32_t nextId = 101;
   NLint connectionGroup = -1;

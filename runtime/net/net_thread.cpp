@@ -60,8 +60,10 @@ void SendPlayerChanges(NetGame& game) {
         NetMessage join = MakeMessage(MsgJoin, 0, 0);
         join.length = sizeof(NetPlayer);
         std::memcpy(join.data, &record, sizeof(NetPlayer));
-        if (host) game.incoming.push_back({join, game.selfConnection});
-        else outgoing.emplace_back(game.clientSocket, join);
+        if (host)
+          game.incoming.push_back({join, game.selfConnection});
+        else
+          outgoing.emplace_back(game.clientSocket, join);
         record.id = -3;
         it->joinOrder = game.joinsSent++;
       }

@@ -51,7 +51,7 @@ class HostilePeerTest : public ::testing::Test {
   int32_t CountPlayers() {
     NetMessage reply;
     return AskHost(*client, MsgCountPlayers, 0, reply) ? *reinterpret_cast<int32_t*>(reply.data)
-                                                      : -1;
+                                                       : -1;
   }
   int port = 0;
   NetGame* host = nullptr;

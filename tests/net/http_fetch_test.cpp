@@ -1,4 +1,6 @@
 // HttpGetFile against small loopback servers of our own that answer from a script.
+#include "runtime/net/http_fetch.h"
+
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -11,7 +13,6 @@
 #include <thread>
 #include <vector>
 
-#include "runtime/net/http_fetch.h"
 #include "runtime/net/http_internal.h"
 #include "tests/net/net_test_helpers.h"
 #include "tests/support/process.h"
@@ -84,8 +85,9 @@ class HttpFetchTest : public ::testing::Test {
 TEST_F(HttpFetchTest, SendsTheRequestAndStoresTheBodyAfterTheBlankLine) {
   ScriptedServer server({"HTTP/1.0 200 OK\r\nServer: t\r\n\r\nhi"}, End::Close);
   EXPECT_EQ(Get(server.port, "/a/b?c=d"), 1);
-  EXPECT_EQ(server.Request(),
-            "GET /a/b?c=d HTTP/1.0\r\nHost:127.0.0.1\r\nAccept: */*\r\nUser-Agent: Quillon game\r\n\r\n");
+  EXPECT_EQ(
+      server.Request(),
+      "GET /a/b?c=d HTTP/1.0\r\nHost:127.0.0.1\r\nAccept: */*\r\nUser-Agent: Quillon game\r\n\r\n");
   EXPECT_EQ(ReadWholeFile(out), "hi");
   EXPECT_EQ(fs::directory_iterator(dir)->path().filename(), "out.bin") << "a temporary file left";
 }
@@ -134,7 +136,8 @@ TEST_F(HttpFetchTest, FailuresLeaveThePreviousFileAlone) {
   int port = 0;
   int listener = RawListen(port);
   for (const char* path : {"/a\r\nX-Evil: 1", "/a\tb", "/\x7f"}) EXPECT_EQ(Get(port, path), 0);
-  EXPECT_EQ(HttpGetFile(StringValue("127.0.0.1\n"), StringValue("/"), port, StringValue(out.c_str())), 0);
+  EXPECT_EQ(
+      HttpGetFile(StringValue("127.0.0.1\n"), StringValue("/"), port, StringValue(out.c_str())), 0);
   pollfd p{listener, POLLIN, 0};
   EXPECT_EQ(poll(&p, 1, 0), 0) << "it connected";
   RawClose(listener);
@@ -145,17 +148,20 @@ TEST_F(HttpFetchTest, FailuresLeaveThePreviousFileAlone) {
 
 // Port 443 speaks TLS: a local server with a certificate of a test authority.
 TEST_F(HttpFetchTest, Port443VerifiesTheServerAgainstTheTrustedAuthorities) {
-  if (geteuid() != 0 || Capture("command -v openssl").empty()) GTEST_SKIP() << "needs root, openssl";
+  if (geteuid() != 0 || Capture("command -v openssl").empty())
+    GTEST_SKIP() << "needs root, openssl";
   const std::string make =
-      "cd " + dir + " && (for ca in ca other; do openssl req -x509 -newkey rsa:2048 -nodes "
+      "cd " + dir +
+      " && (for ca in ca other; do openssl req -x509 -newkey rsa:2048 -nodes "
       "-keyout $ca.key -out $ca.pem -days 2 -subj /CN=$ca; done; "
       "openssl req -newkey rsa:2048 -nodes -keyout server.key -out server.csr -subj /CN=local; "
       "printf 'subjectAltName=IP:127.0.0.1' > san.ext; "
       "openssl x509 -req -in server.csr -CA ca.pem -CAkey ca.key -CAcreateserial -days 2 "
       "-extfile san.ext -out server.pem; printf 'secret text' > doc.txt) >/dev/null 2>&1";
   ASSERT_EQ(std::system(make.c_str()), 0);
-  StartInBackground(dir, "cd " + dir + " && exec openssl s_server -accept 127.0.0.1:443 -WWW "
-                    "-cert server.pem -key server.key -naccept 3 -quiet");
+  StartInBackground(dir, "cd " + dir +
+                             " && exec openssl s_server -accept 127.0.0.1:443 -WWW "
+                             "-cert server.pem -key server.key -naccept 3 -quiet");
   int probe = -1;
   for (int i = 0; i < 100 && probe < 0; ++i) {
     usleep(50000);

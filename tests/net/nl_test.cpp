@@ -1,4 +1,6 @@
 // The socket library against a raw peer on loopback: framing, errors, groups, shared use.
+#include "runtime/net/nl/nl.h"
+
 #include <gtest/gtest.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -6,7 +8,6 @@
 #include <cstring>
 #include <string>
 
-#include "runtime/net/nl/nl.h"
 #include "tests/net/net_test_helpers.h"
 
 namespace quillon {
@@ -50,7 +51,11 @@ TEST_F(NlTest, PacketsAreFramedAndArriveWholeOnePerRead) {
   // A packet trickling in byte by byte is not returned until whole; two sent together come
   // back one per read, and the group still lists the socket for the buffered second one.
   char buffer[64];
-  const char stream[] = "NL\0\x03" "abc" "NL\0\x02" "de";
+  const char stream[] =
+      "NL\0\x03"
+      "abc"
+      "NL\0\x02"
+      "de";
   for (size_t i = 0; i < 5; ++i) {
     RawSend(peer, stream + i, 1);
     while (nlRead(s, buffer, sizeof buffer) != 0) FAIL() << "partial packet returned";

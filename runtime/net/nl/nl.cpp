@@ -1,20 +1,21 @@
 #include "runtime/net/nl/nl.h"
 
 #include <arpa/inet.h>
-#include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <fcntl.h>
 #include <ifaddrs.h>
-#include <memory>
-#include <mutex>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <mutex>
 #include <unordered_map>
 #include <vector>
 
@@ -61,12 +62,9 @@ NLenum ErrorFromErrno(int code) {
     case EPIPE:
     case ENOTCONN:
     case ETIMEDOUT:
-    case EHOSTUNREACH:
-      return NL_SOCK_DISCONNECT;
-    case ECONNREFUSED:
-      return NL_CON_REFUSED;
-    default:
-      return NL_SYSTEM_ERROR;
+    case EHOSTUNREACH: return NL_SOCK_DISCONNECT;
+    case ECONNREFUSED: return NL_CON_REFUSED;
+    default: return NL_SYSTEM_ERROR;
   }
 }
 
@@ -259,14 +257,18 @@ NLboolean nlSelectNetwork(NLenum network) {
 }
 
 NLboolean nlEnable(NLenum name) {
-  if (name == NL_BLOCKING_IO) blockingOption = true;
-  else if (name != NL_SOCKET_STATS) return Fail(NL_INVALID_ENUM);
+  if (name == NL_BLOCKING_IO)
+    blockingOption = true;
+  else if (name != NL_SOCKET_STATS)
+    return Fail(NL_INVALID_ENUM);
   return true;
 }
 
 NLboolean nlDisable(NLenum name) {
-  if (name == NL_BLOCKING_IO) blockingOption = false;
-  else if (name != NL_SOCKET_STATS) return Fail(NL_INVALID_ENUM);
+  if (name == NL_BLOCKING_IO)
+    blockingOption = false;
+  else if (name != NL_SOCKET_STATS)
+    return Fail(NL_INVALID_ENUM);
   return true;
 }
 
@@ -397,7 +399,8 @@ NLint nlWrite(NLsocket socket, const void* buffer, NLint nbytes) {
   thread_local std::vector<uint8_t> packet;
   packet.resize(kPacketHeaderSize + static_cast<size_t>(nbytes));
   WriteFrameHeader(packet.data(), static_cast<size_t>(nbytes));
-  if (nbytes > 0) std::memcpy(packet.data() + kPacketHeaderSize, bytes, static_cast<size_t>(nbytes));
+  if (nbytes > 0)
+    std::memcpy(packet.data() + kPacketHeaderSize, bytes, static_cast<size_t>(nbytes));
   if (SendAll(s->fd, packet.data(), packet.size(), sent)) return nbytes;
   // Half a packet would desynchronise the peer: end the stream instead.
   if (sent > 0) ::shutdown(s->fd, SHUT_RDWR);
@@ -469,8 +472,10 @@ char* nlAddrToString(const NLaddress* address, char* buffer) {
   in.s_addr = address->host;
   char dotted[INET_ADDRSTRLEN] = "";
   inet_ntop(AF_INET, &in, dotted, sizeof dotted);
-  if (address->port == 0) std::snprintf(buffer, 32, "%s", dotted);
-  else std::snprintf(buffer, 32, "%s:%u", dotted, static_cast<unsigned>(address->port));
+  if (address->port == 0)
+    std::snprintf(buffer, 32, "%s", dotted);
+  else
+    std::snprintf(buffer, 32, "%s:%u", dotted, static_cast<unsigned>(address->port));
   return buffer;
 }
 

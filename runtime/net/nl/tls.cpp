@@ -110,8 +110,8 @@ NLint TlsRead(NlSocket& s, uint8_t* out, NLint nbytes) {
 NLint TlsWrite(NlSocket& s, const uint8_t* bytes, NLint nbytes) {
   NLint sent = 0;
   while (sent < nbytes) {
-    ssize_t n = gnutls_record_send(SessionOf(s)->session, bytes + sent,
-                                   static_cast<size_t>(nbytes - sent));
+    ssize_t n =
+        gnutls_record_send(SessionOf(s)->session, bytes + sent, static_cast<size_t>(nbytes - sent));
     if (n == GNUTLS_E_AGAIN || n == GNUTLS_E_INTERRUPTED) continue;
     if (n < 0) return SetNlError(NL_SOCK_DISCONNECT), -1;
     sent += static_cast<NLint>(n);
