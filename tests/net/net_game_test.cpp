@@ -4,6 +4,7 @@
 #include <string>
 
 #include "runtime/core/runtime_state.h"
+#include "runtime/net/http_fetch.h"
 #include "runtime/net/net_internal.h"
 #include "tests/net/net_test_helpers.h"
 
@@ -114,6 +115,17 @@ TEST_F(NetGameTest, QueriesFallBackToTheirDefaultsWhenTheHostIsGone) {
   EXPECT_STREQ(NetPlayerName(StringValue("101")).CStr(), "NO_DATA");
   EXPECT_STREQ(NetAddPlayer(StringValue("Late")).CStr(), "-1");
   runtimeState.network = saved;
+}
+
+TEST_F(NetGameTest, AFetchInTheSameProcessLeavesTheGameAlone) {
+  int32_t hal = AddPlayer(*host, "Hal");
+  // The fetch takes and releases its own share of the library, with blocking sockets.
+  EXPECT_EQ(HttpGetFile(StringValue("127.0.0.1"), StringValue("/"), FreePort(), StringValue("")),
+            0);
+  ASSERT_EQ(SendText(*host, hal, hal, "still here", 10), 1);
+  EXPECT_EQ(Next(*host, hal), "still here");
+  NetGame& a = Join();
+  EXPECT_GT(AddPlayer(a, "Ann"), hal) << "a socket opened after the fetch blocked the thread";
 }
 
 TEST(NetDefaultPortTest, PortZeroHostsAndJoinsOn27013) {
