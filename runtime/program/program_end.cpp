@@ -13,6 +13,7 @@
 #include "runtime/gl/opengl_rainbows.h"
 #include "runtime/input/input_state.h"
 #include "runtime/input/keyboard.h"
+#include "runtime/net/net_internal.h"
 #include "runtime/platform/system.h"
 #include "runtime/platform/window.h"
 #include "runtime/program/automation.h"
@@ -81,6 +82,7 @@ void RunEndSequence() {
   FlushIniAndRecords();
   CloseAllFileChannels();
   DestroyAssetResolvers();
+  EndNetGame(runtimeState.network);
   platform::ExitProcess(ProgramExitStatus());
 }
 

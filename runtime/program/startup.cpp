@@ -14,6 +14,7 @@
 #include "runtime/gfx2d/surfaces.h"
 #include "runtime/gl/opengl_rainbows.h"
 #include "runtime/input/input_state.h"
+#include "runtime/net/net_internal.h"
 #include "runtime/platform/automation.h"
 #include "runtime/platform/system.h"
 #include "runtime/platform/window.h"
@@ -60,6 +61,7 @@ double StartRuntime(const char* title) {
 
   rs.input = new InputState();
   CreateSoundTable();
+  rs.network = CreateNetGame();
   SeedRandomAtStartup(NowMilliseconds());
 
   if (rs.fullscreen == 1) {

@@ -1,0 +1,15 @@
+// Downloading one document over HTTP/1.0 into a local file.
+#pragma once
+
+#include "runtime/values/string_value.h"
+
+namespace quillon {
+
+// GETs path from host:port (truncated to 0..65535; 443 speaks TLS and verifies the server) and
+// stores the body, headers skipped, in outputFile. 1 when the server closed the connection
+// normally (any status), else 0: then outputFile is left as it was. Control bytes in host or
+// path give 0 without connecting; 30 s without data end the transfer with 0.
+double HttpGetFile(const StringValue& host, const StringValue& path, double port,
+                   const StringValue& outputFile);
+
+}  // namespace quillon

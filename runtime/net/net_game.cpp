@@ -1,0 +1,329 @@
+// The network commands: they run on the game thread and meet the thread in the record's queues.
+#include "runtime/net/net_game.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+
+#include "runtime/core/runtime_state.h"
+#include "runtime/net/net_internal.h"
+
+namespace quillon {
+
+namespace {
+
+using Guard = std::lock_guard<HTmutex>;
+
+constexpr int32_t kWaitStepMs = 20;
+constexpr int32_t kStopStepMs = 100;
+constexpr uint32_t kAddressTextLimit = 4096 - 32;
+int32_t waitTries = 250;
+
+// First use: this record takes its share of the library.
+bool EnsureLibrary(NetGame& game) {
+  if (game.libraryReady) return true;
+  game.listenSocket = NL_INVALID;
+  game.clientSocket = NL_INVALID;
+  game.networkType = NL_IP;
+  game.connectionType = NL_TCP_PACKETS;
+  if (!nlInit()) return false;
+  nlSelectNetwork(NL_IP);
+  game.libraryReady = 1;
+  return true;
+}
+
+int32_t PortOrDefault(int32_t port) { return port <= 0 ? kDefaultNetPort : port; }
+
+void CloseSockets(NetGame& game) {
+  if (game.listenSocket != NL_INVALID) nlClose(game.listenSocket);
+  if (game.clientSocket != NL_INVALID) nlClose(game.clientSocket);
+  game.listenSocket = game.clientSocket = NL_INVALID;
+}
+
+bool StartNetThread(NetGame& game) {
+  {
+    Guard guard(game.lock);
+    game.stopRequested = 0;
+    game.threadRunning = 1;
+    game.hostGone = 0;
+    game.nextId = 101;
+  }
+  game.thread = htThreadCreate(NetThread, &game);
+  if (game.thread >= 0) return true;
+  Guard guard(game.lock);
+  game.stopRequested = 1;
+  game.threadRunning = 0;
+  return false;
+}
+
+int32_t IdOf(NetGame& game, const LocalPlayer* player, bool& hostGone) {
+  Guard guard(game.lock);
+  hostGone = game.hostGone != 0;
+  return player->record.id;
+}
+
+// Waits for the host to give the entry an id; -1 after the tries run out.
+int32_t WaitForId(NetGame& game, const LocalPlayer* player) {
+  bool hostGone = false;
+  for (int32_t i = 0; i < waitTries && !hostGone; ++i) {
+    int32_t id = IdOf(game, player, hostGone);
+    if (id >= 0) return id;
+    htThreadSleep(kWaitStepMs);
+  }
+  return -1;
+}
+
+LocalPlayer* AddEntry(NetGame& game, const char* name, uint8_t hidden) {
+  LocalPlayer entry;
+  entry.record.socket = -1;
+  entry.record.id = -1;
+  entry.record.hidden = hidden;
+  std::strncpy(entry.record.name, name, kNetNameSize - 1);
+  Guard guard(game.lock);
+  game.players.push_front(std::move(entry));
+  return &game.players.front();
+}
+
+void ForgetEntry(NetGame& game, int32_t id) {
+  Guard guard(game.lock);
+  game.players.remove_if([&](const LocalPlayer& p) { return p.record.id == id; });
+}
+
+bool ConnectClient(NetGame& game, const char* host, int32_t port) {
+  NLsocket client = nlOpen(0, NL_TCP_PACKETS);
+  if (client == NL_INVALID) return false;
+  NLaddress address;
+  bool resolved =
+      host[0] == '\0' ? nlGetLocalAddr(client, &address) : nlGetAddrFromName(host, &address);
+  if (!resolved || !nlSetAddrPort(&address, static_cast<uint16_t>(port)) ||
+      !nlConnect(client, &address)) {
+    nlClose(client);
+    return false;
+  }
+  game.clientSocket = client;
+  return true;
+}
+
+NetGame& Game() { return CurrentNetGame(); }
+int32_t NumberArgument(const StringValue& text) {
+  return static_cast<int32_t>(std::atof(text.CStr()));
+}
+
+}  // namespace
+
+NetGame* CreateNetGame() {
+  auto* game = new NetGame();
+  htMutexInit(&game->lock);
+  return game;
+}
+
+void EndNetGame(NetGame*& game) {
+  if (game == nullptr) return;
+  StopNetThread(*game);
+  htMutexDestroy(&game->lock);
+  if (game->libraryReady) {
+    CloseSockets(*game);
+    nlShutdown();
+  }
+  delete game;
+  game = nullptr;
+}
+
+NetGame& CurrentNetGame() {
+  if (runtimeState.network == nullptr) runtimeState.network = CreateNetGame();
+  return *runtimeState.network;
+}
+
+void SetNetWaitTries(int32_t tries) { waitTries = tries > 0 ? tries : 1; }
+
+void StopNetThread(NetGame& game) {
+  {
+    Guard guard(game.lock);
+    game.stopRequested = 1;
+  }
+  for (;;) {
+    {
+      Guard guard(game.lock);
+      if (!game.threadRunning) break;
+    }
+    htThreadSleep(kStopStepMs);
+  }
+  htThreadJoin(game.thread);
+  game.thread = -1;
+}
+
+int32_t HostGame(NetGame& game, int32_t port) {
+  if (!EnsureLibrary(game)) return 0;
+  port = PortOrDefault(port);
+  if (port > 65535) return 0;
+  StopNetThread(game);
+  CloseSockets(game);
+  game.listenSocket = nlOpen(static_cast<uint16_t>(port), NL_TCP_PACKETS);
+  if (game.listenSocket == NL_INVALID) return 0;
+  if (!nlListen(game.listenSocket) || !ConnectClient(game, "", port) || !StartNetThread(game)) {
+    CloseSockets(game);
+    return 0;
+  }
+  return 1;
+}
+
+int32_t JoinGame(NetGame& game, const char* host, int32_t port) {
+  StopNetThread(game);
+  // Joining first in a process is allowed: the library is set up here too.
+  if (!EnsureLibrary(game)) return 0;
+  CloseSockets(game);
+  port = PortOrDefault(port);
+  if (port > 65535 || !ConnectClient(game, host, port) || !StartNetThread(game)) {
+    CloseSockets(game);
+    return 0;
+  }
+  LocalPlayer* probe = AddEntry(game, "", 1);
+  int32_t probeId = WaitForId(game, probe);
+  NetMessage reply;
+  bool answered = probeId >= 0 && AskHost(game, MsgPing, 0, reply);
+  if (probeId >= 0) {
+    WriteMessage(game.clientSocket, MakeMessage(MsgLeave, 0, probeId));
+    ForgetEntry(game, probeId);
+  } else {
+    Guard guard(game.lock);
+    probe->record.id = -2;
+  }
+  if (answered) return 1;
+  StopNetThread(game);
+  return 0;
+}
+
+int32_t AddPlayer(NetGame& game, const char* name) {
+  LocalPlayer* entry = AddEntry(game, name, name[0] == '\0' ? 1 : 0);
+  int32_t id = WaitForId(game, entry);
+  if (id >= 0) return id;
+  Guard guard(game.lock);
+  entry->record.id = -2;
+  return -1;
+}
+
+int32_t RemovePlayer(NetGame& game, int32_t id) {
+  if (game.clientSocket != NL_INVALID) {
+    WriteMessage(game.clientSocket, MakeMessage(MsgLeave, 0, id));
+  }
+  ForgetEntry(game, id);
+  return 1;
+}
+
+int32_t SendText(NetGame& game, int32_t from, int32_t to, const char* text, size_t length) {
+  if (game.clientSocket == NL_INVALID) return 0;
+  NetMessage message = MakeMessage(MsgData, to == 0 ? -1 : to, from);
+  // The text and its NUL stay inside data.
+  length = std::min(length, static_cast<size_t>(kNetDataSize - 1));
+  std::memcpy(message.data, text, length);
+  message.length = static_cast<int32_t>(length);
+  return WriteMessage(game.clientSocket, message) ? 1 : 0;
+}
+
+bool ReceiveText(NetGame& game, int32_t id, std::string& text, int32_t& from) {
+  Guard guard(game.lock);
+  for (LocalPlayer& player : game.players) {
+    if (player.record.id != id || player.inbox.empty()) continue;
+    const NetMessage& m = player.inbox.front();
+    text.assign(m.data, static_cast<size_t>(m.length));
+    from = m.from;
+    game.lastSender = m.from;
+    player.inbox.pop_front();
+    return true;
+  }
+  return false;
+}
+
+bool AskHost(NetGame& game, uint8_t kind, int32_t argument, NetMessage& reply) {
+  NetMessage query = MakeMessage(kind, 0, 0);
+  {
+    Guard guard(game.lock);
+    if (game.players.empty()) return false;
+    query.from = game.players.front().record.id;
+    game.replies.clear();
+  }
+  query.length = sizeof argument;
+  std::memcpy(query.data, &argument, sizeof argument);
+  if (!WriteMessage(game.clientSocket, query)) return false;
+  for (int32_t i = 0; i < waitTries; ++i) {
+    {
+      Guard guard(game.lock);
+      if (!game.replies.empty()) {
+        reply = game.replies.front();
+        game.replies.pop_front();
+        return true;
+      }
+      if (game.hostGone) return false;
+    }
+    htThreadSleep(kWaitStepMs);
+  }
+  return false;
+}
+
+double NetHost(const StringValue& port) { return HostGame(Game(), NumberArgument(port)); }
+
+double NetJoin(const StringValue& host, const StringValue& port) {
+  return JoinGame(Game(), host.CStr(), NumberArgument(port));
+}
+
+StringValue NetAddPlayer(const StringValue& name) {
+  return IntToText(AddPlayer(Game(), name.CStr()));
+}
+
+double NetRemovePlayer(const StringValue& id) { return RemovePlayer(Game(), NumberArgument(id)); }
+
+double NetSend(const StringValue& from, const StringValue& to, const StringValue& text) {
+  return SendText(Game(), NumberArgument(from), NumberArgument(to), text.CStr(), text.length);
+}
+
+StringValue NetReceive(const StringValue& id) {
+  std::string text;
+  int32_t from = 0;
+  if (!ReceiveText(Game(), NumberArgument(id), text, from)) return StringValue("");
+  return StringValue(text.c_str());
+}
+
+StringValue NetLastSender() { return IntToText(Game().lastSender); }
+
+StringValue NetLocalAddresses() {
+  NetGame& game = Game();
+  if (!EnsureLibrary(game)) return StringValue("");
+  NLsocket probe = nlOpen(kDefaultNetPort, NL_TCP_PACKETS);
+  NLint count = 0;
+  NLaddress* addresses = nlGetAllLocalAddr(&count);
+  StringValue result;
+  for (NLint i = 0; i < count; ++i) {
+    char text[32];
+    nlAddrToString(&addresses[i], text);
+    uint32_t extra = static_cast<uint32_t>(std::strlen(text)) + (i > 0 ? 1 : 0);
+    if (result.length + extra > kAddressTextLimit) break;
+    if (i > 0) result += "|";
+    result += text;
+  }
+  if (probe != NL_INVALID) nlClose(probe);
+  return result;
+}
+
+double NetPlayerCount() {
+  NetMessage reply;
+  if (!AskHost(Game(), MsgCountPlayers, 0, reply)) return 0;
+  int32_t count = 0;
+  std::memcpy(&count, reply.data, sizeof count);
+  return count;
+}
+
+StringValue NetPlayerId(const StringValue& index) {
+  NetMessage reply;
+  if (!AskHost(Game(), MsgPlayerId, NumberArgument(index), reply)) return StringValue("0");
+  int32_t id = 0;
+  std::memcpy(&id, reply.data, sizeof id);
+  return IntToText(id);
+}
+
+StringValue NetPlayerName(const StringValue& id) {
+  NetMessage reply;
+  if (!AskHost(Game(), MsgPlayerName, NumberArgument(id), reply)) return StringValue("NO_DATA");
+  return StringValue(reply.data);
+}
+
+}  // namespace quillon

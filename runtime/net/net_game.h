@@ -1,0 +1,121 @@
+// The multi-player message service: one process hosts, others join; each adds named players who
+// send text messages to one player or to all. One background thread per process does the reading,
+// the host's accepting and routing, and the bookkeeping messages.
+#pragma once
+
+#include <bit>
+#include <cstdint>
+#include <deque>
+#include <list>
+#include <vector>
+
+#include "runtime/net/nl/ht.h"
+#include "runtime/net/nl/nl.h"
+#include "runtime/values/string_value.h"
+
+namespace quillon {
+
+static_assert(std::endian::native == std::endian::little, "the records travel as they lie");
+
+constexpr int32_t kNetDataSize = 2048;
+constexpr int32_t kNetNameSize = 128;
+constexpr int32_t kDefaultNetPort = 27013;
+constexpr int32_t kMaxNetConnections = 100;
+
+enum NetKind : uint8_t {
+  MsgJoin = 1,
+  MsgWelcome = 2,
+  MsgData = 3,
+  MsgLeave = 4,
+  MsgCountPlayers = 101,
+  MsgPlayerId = 102,
+  MsgPlayerName = 103,
+  MsgPing = 104,
+};
+
+#pragma pack(push, 1)
+// One message, as it travels (whole) and as it waits in every queue.
+struct NetMessage {
+  char magic[4];   // "QLNN"
+  int32_t length;  // payload bytes in data
+  int32_t to;      // player id; -1 all players; 0 the host
+  int32_t from;    // sender, or the subject player
+  char data[kNetDataSize];
+  uint8_t kind;  // NetKind
+};
+
+// A player as the host lists it, and the MsgJoin payload.
+struct NetPlayer {
+  int32_t socket;  // the host's connection to the player's process; -1 on the wire
+  int32_t id;      // -1 new, -3 join sent, -2 to be removed, else assigned from 101
+  uint8_t hidden;  // 1: not counted (the join probe, or a player without a name)
+  char name[kNetNameSize];
+  uint8_t padding[3];
+  int32_t inbox[3];  // 0 on the wire
+};
+#pragma pack(pop)
+
+static_assert(sizeof(NetMessage) == 2065);
+static_assert(sizeof(NetPlayer) == 152);
+
+struct LocalPlayer {
+  NetPlayer record{};
+  std::deque<NetMessage> inbox;
+  uint32_t joinOrder = 0;  // welcomes come back in the order the joins went out
+};
+
+struct QueuedMessage {
+  NetMessage message;
+  NLsocket source;  // the host's connection it was read from, NL_INVALID otherwise
+};
+
+struct NetGame {
+  uint8_t libraryReady = 0;  // this record holds one nlInit
+  NLsocket listenSocket = NL_INVALID;
+  NLsocket clientSocket = NL_INVALID;
+  std::list<LocalPlayer> players;      // newest first
+  std::vector<NetPlayer> connections;  // host: every joined player, in join order
+  int32_t networkType = NL_IP;
+  int32_t connectionType = NL_TCP_PACKETS;
+  uint8_t stopRequested = 1;
+  uint8_t threadRunning = 0;
+  HTmutex lock;
+  std::deque<QueuedMessage> incoming;
+  std::deque<NetMessage> replies;  // kinds above 99, for the waiting queries
+
+  int32_t lastSender = 0;
+  uint8_t hostGone = 0;  // the client connection ended: waits for the host end early
+  HThreadID thread = -1;
+  uint32_t joinsSent = 0;
+  // The thread's own host state.
+  std::vector<NLsocket> hostSockets;     // accepted connections, at most kMaxNetConnections
+  NLsocket selfConnection = NL_INVALID;  // the host's end of its own client connection
+  int32_t nextId = 101;
+  NLint connectionGroup = -1;
+  NLint waitGroup = -1;
+};
+
+// Port (0 or less: 27013): listens and joins its own game. 1 on success, else 0.
+double NetHost(const StringValue& port);
+// Host name ("": this machine), port (0 or less: 27013). 1 when the host answered, else 0.
+double NetJoin(const StringValue& host, const StringValue& port);
+// Adds a local player (no name: hidden); its id from the host as text, "-1" after about 5 s.
+StringValue NetAddPlayer(const StringValue& name);
+// Tells the host the player left and forgets it here; always 1.
+double NetRemovePlayer(const StringValue& id);
+// A text (at most 2047 bytes are sent) from one id to another (0: every player); 1 when written.
+double NetSend(const StringValue& from, const StringValue& to, const StringValue& text);
+// The oldest message text for that local player, or "" (NetLastSender keeps its value).
+StringValue NetReceive(const StringValue& id);
+// The sender of the message NetReceive last returned, as text.
+StringValue NetLastSender();
+// This machine's IPv4 addresses joined by "|" (at most 4064 bytes).
+StringValue NetLocalAddresses();
+// Players in the game (hidden ones not counted); 0 after about 5 s without an answer.
+double NetPlayerCount();
+// Id of the visible player at index (from 0) as text; "0" when none or no answer.
+StringValue NetPlayerId(const StringValue& index);
+// Name of the player with that id; "" when none, "NO_DATA" without an answer.
+StringValue NetPlayerName(const StringValue& id);
+
+}  // namespace quillon

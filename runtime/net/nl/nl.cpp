@@ -1,0 +1,578 @@
+#include "runtime/net/nl/nl.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <ifaddrs.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <unordered_map>
+#include <vector>
+
+#include "runtime/net/nl/nl_internal.h"
+#include "runtime/net/nl/packet_frame.h"
+
+namespace quillon {
+
+namespace {
+
+// A stream that stops taking bytes for this long breaks the packet rather than hang the writer.
+constexpr int kWriteStallMs = 5000;
+// Room for a few whole packets: a peer cannot make a socket buffer more than this.
+constexpr size_t kReadBufferLimit = 4 * (kPacketHeaderSize + NL_MAX_PACKET_LENGTH);
+
+struct Library {
+  std::mutex lock;
+  int users = 0;
+  NLsocket nextSocket = 1;
+  NLint nextGroup = 1;
+  std::unordered_map<NLsocket, std::shared_ptr<NlSocket>> sockets;
+  std::unordered_map<NLint, std::vector<NLsocket>> groups;
+};
+
+// Never destroyed: a network thread may still close a socket while static objects go away.
+Library& Lib() {
+  static auto* library = new Library();
+  return *library;
+}
+
+thread_local NLenum lastError = NL_NO_ERROR;
+thread_local NLint lastSystemError = 0;
+thread_local bool blockingOption = false;
+
+bool Fail(NLenum error) {
+  lastError = error;
+  if (error == NL_SYSTEM_ERROR) lastSystemError = errno;
+  return false;
+}
+
+NLenum ErrorFromErrno(int code) {
+  switch (code) {
+    case ECONNRESET:
+    case EPIPE:
+    case ENOTCONN:
+    case ETIMEDOUT:
+    case EHOSTUNREACH: return NL_SOCK_DISCONNECT;
+    case ECONNREFUSED: return NL_CON_REFUSED;
+    default: return NL_SYSTEM_ERROR;
+  }
+}
+
+void SetNonBlocking(int fd, bool nonBlocking) {
+  int flags = fcntl(fd, F_GETFL, 0);
+  if (flags < 0) return;
+  fcntl(fd, F_SETFL, nonBlocking ? (flags | O_NONBLOCK) : (flags & ~O_NONBLOCK));
+}
+
+void SetNoDelay(int fd) {
+  int on = 1;
+  setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof on);
+}
+
+NLsocket AddSocket(const std::shared_ptr<NlSocket>& socket) {
+  Library& lib = Lib();
+  std::lock_guard<std::mutex> guard(lib.lock);
+  NLsocket id = lib.nextSocket++;
+  lib.sockets.emplace(id, socket);
+  return id;
+}
+
+NLaddress FromSockaddr(const sockaddr_in& in) {
+  NLaddress address;
+  address.host = in.sin_addr.s_addr;
+  address.port = ntohs(in.sin_port);
+  address.valid = true;
+  return address;
+}
+
+sockaddr_in ToSockaddr(const NLaddress& address) {
+  sockaddr_in in{};
+  in.sin_family = AF_INET;
+  in.sin_addr.s_addr = address.host;
+  in.sin_port = htons(address.port);
+  return in;
+}
+
+// Waits until fd takes more bytes; false after kWriteStallMs.
+bool WaitWritable(int fd) {
+  pollfd p{fd, POLLOUT, 0};
+  int ready = ::poll(&p, 1, kWriteStallMs);
+  return ready > 0;
+}
+
+// Sends every byte or reports how far it got.
+bool SendAll(int fd, const uint8_t* bytes, size_t count, size_t& sent) {
+  sent = 0;
+  while (sent < count) {
+    ssize_t n = ::send(fd, bytes + sent, count - sent, MSG_NOSIGNAL);
+    if (n > 0) {
+      sent += static_cast<size_t>(n);
+    } else if (n < 0 && errno == EINTR) {
+      continue;
+    } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      if (!WaitWritable(fd)) return Fail(NL_SOCK_DISCONNECT);
+    } else {
+      return Fail(ErrorFromErrno(errno));
+    }
+  }
+  return true;
+}
+
+// One recv into the socket's buffer; false with lastError set when the stream ended or failed,
+// true with wouldBlock when nothing has arrived.
+bool FillBuffer(NlSocket& s, bool& wouldBlock) {
+  wouldBlock = false;
+  if (s.head > 0) {
+    s.buffer.erase(s.buffer.begin(), s.buffer.begin() + static_cast<ptrdiff_t>(s.head));
+    s.head = 0;
+  }
+  size_t used = s.buffer.size();
+  s.buffer.resize(kReadBufferLimit);
+  ssize_t n;
+  do {
+    n = ::recv(s.fd, s.buffer.data() + used, kReadBufferLimit - used, 0);
+  } while (n < 0 && errno == EINTR);
+  s.buffer.resize(used + (n > 0 ? static_cast<size_t>(n) : 0));
+  if (n > 0) return true;
+  if (n == 0) {
+    s.broken = NL_MESSAGE_END;
+    return Fail(NL_MESSAGE_END);
+  }
+  if (errno == EAGAIN || errno == EWOULDBLOCK) {
+    wouldBlock = true;
+    return true;
+  }
+  s.broken = ErrorFromErrno(errno);
+  if (s.broken == NL_CON_REFUSED) s.broken = NL_SOCK_DISCONNECT;
+  return Fail(s.broken);
+}
+
+FrameState BufferedFrame(const NlSocket& s, size_t& payloadLength) {
+  return ExamineFrame(s.buffer.data() + s.head, s.buffer.size() - s.head, NL_MAX_PACKET_LENGTH,
+                      payloadLength);
+}
+
+NLint ReadPacket(NlSocket& s, uint8_t* out, NLint nbytes) {
+  for (;;) {
+    size_t length = 0;
+    FrameState state = BufferedFrame(s, length);
+    if (state == FrameState::OutOfSync) {
+      s.broken = NL_SOCK_DISCONNECT;
+      Fail(NL_SOCK_DISCONNECT);
+      return -1;
+    }
+    if (state == FrameState::Whole) {
+      size_t copied = std::min(length, static_cast<size_t>(nbytes));
+      if (copied > 0) std::memcpy(out, s.buffer.data() + s.head + kPacketHeaderSize, copied);
+      s.head += kPacketHeaderSize + length;
+      return static_cast<NLint>(copied);
+    }
+    bool wouldBlock = false;
+    if (!FillBuffer(s, wouldBlock)) return -1;
+    if (wouldBlock) return 0;
+  }
+}
+
+NLint ReadStream(NlSocket& s, uint8_t* out, NLint nbytes) {
+  if (s.tls != nullptr) return TlsRead(s, out, nbytes);
+  ssize_t n;
+  do {
+    n = ::recv(s.fd, out, static_cast<size_t>(nbytes), 0);
+  } while (n < 0 && errno == EINTR);
+  if (n > 0) return static_cast<NLint>(n);
+  if (n == 0) {
+    s.broken = NL_MESSAGE_END;
+    Fail(NL_MESSAGE_END);
+    return -1;
+  }
+  if (errno == EAGAIN || errno == EWOULDBLOCK) return 0;
+  Fail(ErrorFromErrno(errno));
+  return -1;
+}
+
+// A socket is ready without asking the system when a read would return at once.
+bool ReadyFromBuffer(NlSocket& s) {
+  std::lock_guard<std::mutex> guard(s.readLock);
+  if (s.broken != NL_NO_ERROR) return true;
+  if (s.tls != nullptr) return TlsPending(s);
+  if (s.type != NL_TCP_PACKETS) return false;
+  size_t length = 0;
+  return BufferedFrame(s, length) != FrameState::Incomplete;
+}
+
+}  // namespace
+
+NlSocket::~NlSocket() {
+  if (tls != nullptr) TlsEnd(*this);
+  if (fd >= 0) ::close(fd);
+}
+
+std::shared_ptr<NlSocket> FindSocket(NLsocket socket) {
+  Library& lib = Lib();
+  std::lock_guard<std::mutex> guard(lib.lock);
+  auto found = lib.sockets.find(socket);
+  if (found == lib.sockets.end()) {
+    Fail(NL_INVALID_SOCKET);
+    return nullptr;
+  }
+  return found->second;
+}
+
+void SetNlError(NLenum error) { Fail(error); }
+
+NLboolean nlInit() {
+  Library& lib = Lib();
+  std::lock_guard<std::mutex> guard(lib.lock);
+  ++lib.users;
+  return true;
+}
+
+void nlShutdown() {
+  Library& lib = Lib();
+  std::vector<std::shared_ptr<NlSocket>> closing;
+  {
+    std::lock_guard<std::mutex> guard(lib.lock);
+    if (lib.users == 0) return;
+    if (--lib.users > 0) return;
+    for (auto& entry : lib.sockets) closing.push_back(entry.second);
+    lib.sockets.clear();
+    lib.groups.clear();
+  }
+  for (auto& s : closing) ::shutdown(s->fd, SHUT_RDWR);
+}
+
+NLboolean nlSelectNetwork(NLenum network) {
+  if (network != NL_IP) return Fail(NL_INVALID_ENUM);
+  return true;
+}
+
+NLboolean nlEnable(NLenum name) {
+  if (name == NL_BLOCKING_IO)
+    blockingOption = true;
+  else if (name != NL_SOCKET_STATS)
+    return Fail(NL_INVALID_ENUM);
+  return true;
+}
+
+NLboolean nlDisable(NLenum name) {
+  if (name == NL_BLOCKING_IO)
+    blockingOption = false;
+  else if (name != NL_SOCKET_STATS)
+    return Fail(NL_INVALID_ENUM);
+  return true;
+}
+
+NLboolean nlGetBoolean(NLenum name) { return name == NL_BLOCKING_IO && blockingOption; }
+
+NLenum nlGetError() { return lastError; }
+NLint nlGetSystemError() { return lastSystemError; }
+
+NLsocket nlOpen(uint16_t port, NLenum type) {
+  {
+    Library& lib = Lib();
+    std::lock_guard<std::mutex> guard(lib.lock);
+    if (lib.users == 0) return Fail(NL_NO_NETWORK), NL_INVALID;
+  }
+  if (type != NL_TCP && type != NL_TCP_PACKETS) return Fail(NL_INVALID_TYPE), NL_INVALID;
+  int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return Fail(NL_SYSTEM_ERROR), NL_INVALID;
+  int on = 1;
+  setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+  sockaddr_in in{};
+  in.sin_family = AF_INET;
+  in.sin_addr.s_addr = htonl(INADDR_ANY);
+  in.sin_port = htons(port);
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&in), sizeof in) != 0) {
+    Fail(NL_SYSTEM_ERROR);
+    ::close(fd);
+    return NL_INVALID;
+  }
+  SetNoDelay(fd);
+  auto s = std::make_shared<NlSocket>();
+  s->fd = fd;
+  s->type = type;
+  s->blocking = blockingOption;
+  SetNonBlocking(fd, !s->blocking);
+  return AddSocket(s);
+}
+
+NLboolean nlListen(NLsocket socket) {
+  auto s = FindSocket(socket);
+  if (!s) return false;
+  if (::listen(s->fd, 128) != 0) return Fail(NL_SYSTEM_ERROR);
+  s->listening = true;
+  return true;
+}
+
+NLsocket nlAcceptConnection(NLsocket socket) {
+  auto s = FindSocket(socket);
+  if (!s) return NL_INVALID;
+  if (!s->listening) return Fail(NL_NOT_LISTEN), NL_INVALID;
+  int flags = SOCK_CLOEXEC | (s->blocking ? 0 : SOCK_NONBLOCK);
+  int fd;
+  do {
+    fd = ::accept4(s->fd, nullptr, nullptr, flags);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) {
+    // A connection that gave up while waiting is no reason to stop listening.
+    bool none = errno == EAGAIN || errno == EWOULDBLOCK || errno == ECONNABORTED;
+    return Fail(none ? NL_NO_PENDING : NL_SYSTEM_ERROR), NL_INVALID;
+  }
+  SetNoDelay(fd);
+  auto accepted = std::make_shared<NlSocket>();
+  accepted->fd = fd;
+  accepted->type = s->type;
+  accepted->blocking = s->blocking;
+  return AddSocket(accepted);
+}
+
+NLboolean nlConnect(NLsocket socket, const NLaddress* address) {
+  if (address == nullptr) return Fail(NL_NULL_POINTER);
+  if (!address->valid) return Fail(NL_BAD_ADDR);
+  auto s = FindSocket(socket);
+  if (!s) return false;
+  sockaddr_in in = ToSockaddr(*address);
+  SetNonBlocking(s->fd, false);
+  int result;
+  do {
+    result = ::connect(s->fd, reinterpret_cast<sockaddr*>(&in), sizeof in);
+  } while (result != 0 && errno == EINTR);
+  int code = errno;
+  SetNonBlocking(s->fd, !s->blocking);
+  if (result != 0) {
+    errno = code;
+    return Fail(ErrorFromErrno(code));
+  }
+  return true;
+}
+
+NLboolean nlClose(NLsocket socket) {
+  Library& lib = Lib();
+  std::shared_ptr<NlSocket> s;
+  {
+    std::lock_guard<std::mutex> guard(lib.lock);
+    auto found = lib.sockets.find(socket);
+    if (found == lib.sockets.end()) return Fail(NL_INVALID_SOCKET);
+    s = found->second;
+    lib.sockets.erase(found);
+    for (auto& group : lib.groups) std::erase(group.second, socket);
+  }
+  // Wakes a thread still blocked on it; the descriptor closes with the last user.
+  ::shutdown(s->fd, SHUT_RDWR);
+  return true;
+}
+
+NLint nlRead(NLsocket socket, void* buffer, NLint nbytes) {
+  if (buffer == nullptr) return Fail(NL_NULL_POINTER), -1;
+  if (nbytes < 0) return Fail(NL_PACKET_SIZE), -1;
+  auto s = FindSocket(socket);
+  if (!s) return -1;
+  std::lock_guard<std::mutex> guard(s->readLock);
+  if (s->broken != NL_NO_ERROR) return Fail(s->broken), -1;
+  auto* out = static_cast<uint8_t*>(buffer);
+  return s->type == NL_TCP_PACKETS ? ReadPacket(*s, out, nbytes) : ReadStream(*s, out, nbytes);
+}
+
+NLint nlWrite(NLsocket socket, const void* buffer, NLint nbytes) {
+  if (buffer == nullptr) return Fail(NL_NULL_POINTER), -1;
+  if (nbytes < 0) return Fail(NL_PACKET_SIZE), -1;
+  auto s = FindSocket(socket);
+  if (!s) return -1;
+  std::lock_guard<std::mutex> guard(s->writeLock);
+  const auto* bytes = static_cast<const uint8_t*>(buffer);
+  size_t sent = 0;
+  if (s->type != NL_TCP_PACKETS) {
+    if (s->tls != nullptr) return TlsWrite(*s, bytes, nbytes);
+    return SendAll(s->fd, bytes, static_cast<size_t>(nbytes), sent) ? nbytes : -1;
+  }
+  if (nbytes > NL_MAX_PACKET_LENGTH) return Fail(NL_PACKET_SIZE), -1;
+  thread_local std::vector<uint8_t> packet;
+  packet.resize(kPacketHeaderSize + static_cast<size_t>(nbytes));
+  WriteFrameHeader(packet.data(), static_cast<size_t>(nbytes));
+  if (nbytes > 0)
+    std::memcpy(packet.data() + kPacketHeaderSize, bytes, static_cast<size_t>(nbytes));
+  if (SendAll(s->fd, packet.data(), packet.size(), sent)) return nbytes;
+  // Half a packet would desynchronise the peer: end the stream instead.
+  if (sent > 0) ::shutdown(s->fd, SHUT_RDWR);
+  return -1;
+}
+
+NLboolean nlGetLocalAddr(NLsocket socket, NLaddress* address) {
+  if (address == nullptr) return Fail(NL_NULL_POINTER);
+  auto s = FindSocket(socket);
+  if (!s) return false;
+  sockaddr_in in{};
+  socklen_t size = sizeof in;
+  if (::getsockname(s->fd, reinterpret_cast<sockaddr*>(&in), &size) != 0) {
+    return Fail(NL_SYSTEM_ERROR);
+  }
+  *address = FromSockaddr(in);
+  if (in.sin_addr.s_addr == htonl(INADDR_ANY)) address->host = htonl(INADDR_LOOPBACK);
+  return true;
+}
+
+NLboolean nlGetRemoteAddr(NLsocket socket, NLaddress* address) {
+  if (address == nullptr) return Fail(NL_NULL_POINTER);
+  auto s = FindSocket(socket);
+  if (!s) return false;
+  sockaddr_in in{};
+  socklen_t size = sizeof in;
+  if (::getpeername(s->fd, reinterpret_cast<sockaddr*>(&in), &size) != 0) {
+    return Fail(NL_SYSTEM_ERROR);
+  }
+  *address = FromSockaddr(in);
+  return true;
+}
+
+NLboolean nlGetAddrFromName(const char* name, NLaddress* address) {
+  if (name == nullptr || address == nullptr) return Fail(NL_NULL_POINTER);
+  *address = NLaddress();
+  in_addr numeric{};
+  if (inet_pton(AF_INET, name, &numeric) == 1) {
+    address->host = numeric.s_addr;
+    address->valid = true;
+    return true;
+  }
+  addrinfo hints{};
+  hints.ai_family = AF_INET;
+  hints.ai_socktype = SOCK_STREAM;
+  addrinfo* found = nullptr;
+  if (name[0] == '\0' || getaddrinfo(name, nullptr, &hints, &found) != 0 || found == nullptr) {
+    return Fail(NL_BAD_ADDR);
+  }
+  *address = FromSockaddr(*reinterpret_cast<sockaddr_in*>(found->ai_addr));
+  address->port = 0;
+  freeaddrinfo(found);
+  return true;
+}
+
+NLboolean nlSetAddrPort(NLaddress* address, uint16_t port) {
+  if (address == nullptr) return Fail(NL_NULL_POINTER);
+  address->port = port;
+  return true;
+}
+
+uint16_t nlGetPortFromAddr(const NLaddress* address) {
+  return address == nullptr ? 0 : address->port;
+}
+
+char* nlAddrToString(const NLaddress* address, char* buffer) {
+  if (address == nullptr || buffer == nullptr) return Fail(NL_NULL_POINTER), nullptr;
+  in_addr in{};
+  in.s_addr = address->host;
+  char dotted[INET_ADDRSTRLEN] = "";
+  inet_ntop(AF_INET, &in, dotted, sizeof dotted);
+  if (address->port == 0)
+    std::snprintf(buffer, 32, "%s", dotted);
+  else
+    std::snprintf(buffer, 32, "%s:%u", dotted, static_cast<unsigned>(address->port));
+  return buffer;
+}
+
+NLaddress* nlGetAllLocalAddr(NLint* count) {
+  thread_local std::vector<NLaddress> addresses;
+  addresses.clear();
+  ifaddrs* list = nullptr;
+  if (getifaddrs(&list) == 0) {
+    for (ifaddrs* it = list; it != nullptr; it = it->ifa_next) {
+      if (it->ifa_addr == nullptr || it->ifa_addr->sa_family != AF_INET) continue;
+      NLaddress address = FromSockaddr(*reinterpret_cast<sockaddr_in*>(it->ifa_addr));
+      address.port = 0;
+      addresses.push_back(address);
+    }
+    freeifaddrs(list);
+  } else {
+    Fail(NL_SYSTEM_ERROR);
+  }
+  if (count != nullptr) *count = static_cast<NLint>(addresses.size());
+  return addresses.empty() ? nullptr : addresses.data();
+}
+
+NLint nlGroupCreate() {
+  Library& lib = Lib();
+  std::lock_guard<std::mutex> guard(lib.lock);
+  NLint id = lib.nextGroup++;
+  lib.groups.emplace(id, std::vector<NLsocket>());
+  return id;
+}
+
+NLboolean nlGroupDestroy(NLint group) {
+  Library& lib = Lib();
+  std::lock_guard<std::mutex> guard(lib.lock);
+  return lib.groups.erase(group) > 0 ? true : Fail(NL_INVALID_GROUP);
+}
+
+NLboolean nlGroupAddSocket(NLint group, NLsocket socket) {
+  Library& lib = Lib();
+  std::lock_guard<std::mutex> guard(lib.lock);
+  auto found = lib.groups.find(group);
+  if (found == lib.groups.end()) return Fail(NL_INVALID_GROUP);
+  if (lib.sockets.count(socket) == 0) return Fail(NL_INVALID_SOCKET);
+  if (found->second.size() >= 1024) return Fail(NL_INVALID_GROUP);
+  if (std::find(found->second.begin(), found->second.end(), socket) == found->second.end()) {
+    found->second.push_back(socket);
+  }
+  return true;
+}
+
+NLboolean nlGroupDeleteSocket(NLint group, NLsocket socket) {
+  Library& lib = Lib();
+  std::lock_guard<std::mutex> guard(lib.lock);
+  auto found = lib.groups.find(group);
+  if (found == lib.groups.end()) return Fail(NL_INVALID_GROUP);
+  std::erase(found->second, socket);
+  return true;
+}
+
+NLint nlPollGroup(NLint group, NLenum name, NLsocket* sockets, NLint max, NLint timeout) {
+  if (name != NL_READ_STATUS) return Fail(NL_INVALID_ENUM), -1;
+  if (sockets == nullptr) return Fail(NL_NULL_POINTER), -1;
+  std::vector<std::pair<NLsocket, std::shared_ptr<NlSocket>>> members;
+  {
+    Library& lib = Lib();
+    std::lock_guard<std::mutex> guard(lib.lock);
+    auto found = lib.groups.find(group);
+    if (found == lib.groups.end()) return Fail(NL_INVALID_GROUP), -1;
+    for (NLsocket id : found->second) {
+      auto s = lib.sockets.find(id);
+      if (s != lib.sockets.end()) members.emplace_back(id, s->second);
+    }
+  }
+  std::vector<bool> ready(members.size(), false);
+  bool anyReady = false;
+  std::vector<pollfd> fds;
+  std::vector<size_t> fdMember;
+  for (size_t i = 0; i < members.size(); ++i) {
+    if (ReadyFromBuffer(*members[i].second)) {
+      ready[i] = anyReady = true;
+    } else {
+      fds.push_back(pollfd{members[i].second->fd, POLLIN, 0});
+      fdMember.push_back(i);
+    }
+  }
+  int result;
+  do {
+    result = ::poll(fds.data(), fds.size(), anyReady ? 0 : timeout);
+  } while (result < 0 && errno == EINTR);
+  if (result < 0) return Fail(NL_SYSTEM_ERROR), -1;
+  for (size_t k = 0; k < fds.size(); ++k) {
+    if (fds[k].revents & (POLLIN | POLLHUP | POLLERR)) ready[fdMember[k]] = true;
+  }
+  NLint count = 0;
+  for (size_t i = 0; i < members.size() && count < max; ++i) {
+    if (ready[i]) sockets[count++] = members[i].first;
+  }
+  return count;
+}
+
+}  // namespace quillon

@@ -1,0 +1,161 @@
+// A host facing raw peers that speak the wire format badly or dishonestly: it keeps serving the
+// honest players, and none of their messages is lost.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "runtime/net/net_internal.h"
+#include "tests/net/net_test_helpers.h"
+
+namespace quillon {
+namespace {
+
+using namespace quillon::testing;
+
+class HostilePeerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    port = FreePort();
+    host = CreateNetGame();
+    client = CreateNetGame();
+    ASSERT_EQ(HostGame(*host, port), 1);
+    ASSERT_EQ(JoinGame(*client, "127.0.0.1", port), 1);
+    hal = AddPlayer(*host, "Hal");
+    ann = AddPlayer(*client, "Ann");
+    ASSERT_GT(hal, 0);
+    ASSERT_GT(ann, 0);
+  }
+  void TearDown() override {
+    EndNetGame(client);
+    EndNetGame(host);
+  }
+  // Every one of a burst of honest messages arrives, in order, after the hostile acts.
+  void ExpectHonestTrafficFlows() {
+    for (int i = 0; i < 20; ++i) {
+      std::string text = "m" + std::to_string(i);
+      ASSERT_EQ(SendText(*client, ann, hal, text.c_str(), text.size()), 1);
+    }
+    for (int i = 0; i < 20; ++i) EXPECT_EQ(NextFor(hal), "m" + std::to_string(i));
+  }
+  std::string NextFor(int32_t id) {
+    std::string text;
+    int32_t from = 0;
+    for (int i = 0; i < 2000; ++i) {
+      if (ReceiveText(*host, id, text, from)) return text;
+      htThreadSleep(5);
+    }
+    return "<nothing>";
+  }
+  int32_t CountPlayers() {
+    NetMessage reply;
+    return AskHost(*client, MsgCountPlayers, 0, reply) ? *reinterpret_cast<int32_t*>(reply.data)
+                                                       : -1;
+  }
+  int port = 0;
+  NetGame* host = nullptr;
+  NetGame* client = nullptr;
+  int32_t hal = 0, ann = 0;
+};
+
+TEST_F(HostilePeerTest, BadLengthsShortReadsAndWrongMagicAreDropped) {
+  int raw = RawConnect(port);
+  int32_t mallory = RawJoin(raw, "Mallory");
+  ASSERT_GT(mallory, 0);
+  NetMessage m = MakeMessage(MsgData, hal, mallory);
+  std::strcpy(m.data, "abcXYZ");
+  for (int32_t length : {5000, -7, 2049}) {
+    m.length = length;  // outside data
+    RawSendPacket(raw, &m, sizeof m);
+  }
+  m.length = 100;  // more than the 20 bytes that arrive
+  RawSendPacket(raw, &m, 20);
+  RawSendPacket(raw, &m, 16);  // shorter than a header and kind
+  NetMessage wrong = m;
+  std::memcpy(wrong.magic, "QLNX", 4);
+  wrong.length = 3;
+  RawSendPacket(raw, &wrong, sizeof wrong);
+  // The one good one, whose text is cut at its length.
+  m.length = 3;
+  RawSendPacket(raw, &m, sizeof m);
+  EXPECT_EQ(NextFor(hal), "abc");
+  ExpectHonestTrafficFlows();
+  RawClose(raw);
+}
+
+TEST_F(HostilePeerTest, AJoinNameWithoutItsEndIsCut) {
+  int raw = RawConnect(port);
+  NetMessage join = MakeMessage(MsgJoin, 0, 0);
+  std::memset(join.data, 'A', sizeof join.data);
+  join.length = sizeof(NetPlayer);
+  NetMessage welcome;
+  ASSERT_TRUE(RawSendPacket(raw, &join, sizeof join) && RawReceiveMessage(raw, welcome));
+  NetMessage reply;
+  ASSERT_TRUE(AskHost(*client, MsgPlayerName, welcome.to, reply));
+  EXPECT_EQ(std::string(reply.data), std::string(127, 'A'));
+  RawClose(raw);
+}
+
+TEST_F(HostilePeerTest, NobodyActsForAPlayerOfAnotherConnection) {
+  int raw = RawConnect(port);
+  int32_t mallory = RawJoin(raw, "Mallory");
+  ASSERT_GT(mallory, 0);
+  NetMessage forged = MakeMessage(MsgData, hal, ann);
+  std::strcpy(forged.data, "forged");
+  forged.length = 6;
+  RawSendPacket(raw, &forged, sizeof forged);
+  NetMessage leave = MakeMessage(MsgLeave, 0, ann);
+  RawSendPacket(raw, &leave, sizeof leave);
+  NetMessage query = MakeMessage(MsgPing, 0, ann);
+  RawSendPacket(raw, &query, sizeof query);
+  NetMessage welcome = MakeMessage(MsgWelcome, hal, 0);  // only the host welcomes
+  RawSendPacket(raw, &welcome, sizeof welcome);
+  NetMessage own = MakeMessage(MsgData, hal, mallory);
+  std::strcpy(own.data, "own");
+  own.length = 3;
+  RawSendPacket(raw, &own, sizeof own);
+  EXPECT_EQ(NextFor(hal), "own") << "the forged text came first";
+  EXPECT_EQ(CountPlayers(), 3) << "Ann was removed by another connection";
+  ExpectHonestTrafficFlows();
+  RawClose(raw);
+}
+
+TEST_F(HostilePeerTest, AFloodOfConnectionsIsRefusedBeyondTheArray) {
+  std::vector<int> flood;
+  for (int i = 0; i < 120; ++i) flood.push_back(RawConnect(port));
+  // Host side: its own connection and the client's. The rest of the 100 are taken by the flood.
+  int refused = 0;
+  for (size_t i = 98; i < flood.size(); ++i) refused += RawSeesClose(flood[i]) ? 1 : 0;
+  EXPECT_EQ(refused, 22);
+  ExpectHonestTrafficFlows();
+  for (int fd : flood) RawClose(fd);
+  // The host may still refuse while it has not yet seen the flood go.
+  NetGame* late = CreateNetGame();
+  int joined = 0;
+  for (int i = 0; i < 50 && !joined; ++i) joined = JoinGame(*late, "127.0.0.1", port);
+  EXPECT_EQ(joined, 1) << "room again once the flood left";
+  EndNetGame(late);
+}
+
+TEST_F(HostilePeerTest, PeersVanishingOrLosingSyncAreDropped) {
+  int half = RawConnect(port);
+  int32_t gone = RawJoin(half, "Gone");
+  ASSERT_GT(gone, 0);
+  NetMessage m = MakeMessage(MsgData, hal, gone);
+  uint8_t header[4] = {'N', 'L', sizeof m >> 8, sizeof m & 0xFF};
+  RawSend(half, header, 4);
+  RawSend(half, &m, 100);
+  RawClose(half);
+  int noise = RawConnect(port);
+  RawSend(noise, "GET / HTTP/1.0\r\n\r\n", 18);
+  EXPECT_TRUE(RawSeesClose(noise));
+  RawClose(noise);
+  int32_t count = 0;
+  for (int i = 0; i < 100 && count != 2; ++i) count = CountPlayers();
+  EXPECT_EQ(count, 2) << "the vanished player stays listed";
+  ExpectHonestTrafficFlows();
+}
+
+}  // namespace
+}  // namespace quillon
