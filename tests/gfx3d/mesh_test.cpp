@@ -52,13 +52,17 @@ TEST(MeshUnpack, IndicesPastTheirTablesReadNothingOutside) {
   MeshObjectX mesh = PackedMesh({0x0000FF}, {0, 0});
   mesh.frames[0].packed[0].normalIndex = 200;
   mesh.frames[0].packed[1].colourIndex = 9;
-  mesh.texU.Clear();
-  mesh.texV.Clear();
+  // One texture coordinate in a block of exactly one: vertex 1 has none.
+  mesh.texU.items = {0.75f};
+  mesh.texV.items = {0.75f};
+  mesh.texU.items.shrink_to_fit();
+  mesh.texV.items.shrink_to_fit();
   MeshVertex a = UnpackVertex(mesh, mesh.frames[0], 0);
   EXPECT_EQ(a.normal[0], NormalTable[0][0]);
   EXPECT_EQ(a.normal[2], NormalTable[0][2]);
   EXPECT_EQ(a.rgb[0], 1.0f);
   EXPECT_EQ(a.rgb[1], 0.0f);
+  EXPECT_EQ(a.v, -0.75f);
   MeshVertex b = UnpackVertex(mesh, mesh.frames[0], 1);
   EXPECT_EQ(b.colour, kPlainWhite);
   EXPECT_EQ(b.u, 0.0f);
