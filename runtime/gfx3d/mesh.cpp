@@ -155,7 +155,7 @@ uint8_t ColourIndexFor(MeshObject& mesh, uint32_t c, ColourBudget& budget) {
     if (mesh.colours[i] == c) return static_cast<uint8_t>(i);
   }
   bool marker = IsMarker(c);
-  if (!budget.overflow || (searchable < 256 && (marker || budget.realKept < budget.realLimit))) {
+  if (searchable < 256 && (!budget.overflow || marker || budget.realKept < budget.realLimit)) {
     mesh.colours.Append(c);
     if (!marker) ++budget.realKept;
     return static_cast<uint8_t>(mesh.colours.Count() - 1);

@@ -1,5 +1,7 @@
 #include "runtime/gfx3d/mesh_file.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -242,16 +244,19 @@ bool ParseText(TokenReader& in, TextMesh& text) {
 bool CheckText(const TextMesh& text, size_t fileSize) {
   size_t pairs = text.uvs.size() / 2;
   size_t perFrame = 0;
+  for (const TextPolygon& polygon : text.polygons) perFrame += 1 + polygon.corners.size();
+  if (perFrame * text.frames.size() > 4 * fileSize + 4096) return false;
+  size_t fewestVertices = SIZE_MAX;
+  for (const std::vector<TextVertex>& frame : text.frames) {
+    fewestVertices = std::min(fewestVertices, frame.size());
+  }
   for (const TextPolygon& polygon : text.polygons) {
-    perFrame += 1 + polygon.corners.size();
     for (const TextCorner& c : polygon.corners) {
-      for (const std::vector<TextVertex>& frame : text.frames) {
-        if (c.vertex < 0 || static_cast<size_t>(c.vertex) >= frame.size()) return false;
-      }
+      if (c.vertex < 0 || static_cast<size_t>(c.vertex) >= fewestVertices) return false;
       if (pairs > 0 && (c.uv < 0 || static_cast<size_t>(c.uv) >= pairs)) return false;
     }
   }
-  return perFrame * text.frames.size() <= 4 * fileSize + 4096;
+  return true;
 }
 
 void ExpandText(const TextMesh& text, MeshObject& mesh) {
@@ -324,12 +329,19 @@ bool LoadMeshFile(MeshObject& mesh, const char* path, bool unpackFrames) {
   ClearMesh(mesh, true);
   FILE* f = std::fopen(path, "rb");
   if (f == nullptr) return false;
+  // Read in pieces: a size from ftell is not to be trusted (a folder opens too).
   std::vector<uint8_t> bytes;
-  bool read = std::fseek(f, 0, SEEK_END) == 0;
-  long size = read ? std::ftell(f) : -1;
-  if (size >= 0 && std::fseek(f, 0, SEEK_SET) == 0) {
-    bytes.resize(static_cast<size_t>(size));
-    bytes.resize(std::fread(bytes.data(), 1, bytes.size(), f));
+  try {
+    uint8_t piece[65536];
+    size_t got;
+    while ((got = std::fread(piece, 1, sizeof piece, f)) > 0) {
+      bytes.insert(bytes.end(), piece, piece + got);
+    }
+  } catch (const std::bad_alloc&) {
+    std::fclose(f);
+    ErrorLog("# malloc error");
+    ErrorLog(path);
+    return false;
   }
   std::fclose(f);
   return LoadMeshData(mesh, bytes.data(), bytes.size(), unpackFrames, path);

@@ -81,6 +81,9 @@ TEST_F(MeshFileTest, BinaryFieldsLandInTheModelAndSaveIsByteIdentical) {
   EXPECT_EQ(SaveMeshFile(mesh, (dir + "/no/such/folder.qmo").c_str()), 0);
   EXPECT_FALSE(LoadMeshFile(mesh, (dir + "/missing.qmo").c_str(), false));
   EXPECT_EQ(Log(), "");  // a file that cannot be opened is not logged
+  // A folder opens, and claims a size of 2^63 - 1; it reads as an empty, damaged file.
+  EXPECT_FALSE(LoadMeshFile(mesh, dir.c_str(), false));
+  EXPECT_EQ(Log(), "# read error\r\n" + dir + "\r\n");
 }
 
 TEST_F(MeshFileTest, TextVariantBecomesPackedFans) {
