@@ -4,13 +4,13 @@
 // byte for byte.
 //
 //   qmo_reader_fuzz -max_len=4096 -rss_limit_mb=2048 fuzz/corpus/qmo_reader_fuzz
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
-#include <sys/stat.h>
 
 #include "runtime/core/runtime_errors.h"
 #include "runtime/gfx3d/mesh_file.h"

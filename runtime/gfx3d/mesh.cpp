@@ -143,7 +143,8 @@ ColourBudget PlanColours(const MeshObject& mesh) {
 int32_t ColourDistance(uint32_t a, uint32_t b) {
   int32_t d = 0;
   for (int shift = 0; shift < 24; shift += 8) {
-    int32_t e = static_cast<int32_t>((a >> shift) & 0xFF) - static_cast<int32_t>((b >> shift) & 0xFF);
+    int32_t e =
+        static_cast<int32_t>((a >> shift) & 0xFF) - static_cast<int32_t>((b >> shift) & 0xFF);
     d += e * e;
   }
   return d;
@@ -243,8 +244,10 @@ size_t CountTriangleVertices(const MeshObject& mesh, const MeshFrame& frame) {
   size_t run = 0;
   RunKind kind = RunKind::kList;
   auto finish = [&] {
-    if (kind == RunKind::kList) total += run / 3 * 3;
-    else if (run >= 3) total += (run - 2) * 3;
+    if (kind == RunKind::kList)
+      total += run / 3 * 3;
+    else if (run >= 3)
+      total += (run - 2) * 3;
     run = 0;
   };
   for (const PackedVertex& p : frame.packed.items) {

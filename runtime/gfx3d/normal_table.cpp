@@ -3,6 +3,7 @@
 
 namespace quillon {
 
+// clang-format off
 const float NormalTable[kNormalCount][3] = {
     {-0.525731f, 0.000000f, 0.850651f},
     {-0.442863f, 0.238856f, 0.864188f},
@@ -167,6 +168,7 @@ const float NormalTable[kNormalCount][3] = {
     {-0.587785f, -0.425325f, -0.688191f},
     {-0.688191f, -0.587785f, -0.425325f},
 };
+// clang-format on
 
 const float* TableNormal(uint8_t index) { return NormalTable[index < kNormalCount ? index : 0]; }
 

@@ -1,8 +1,9 @@
 // The qmo reader and writer: the format's own cases and damaged files of every kind.
+#include "runtime/gfx3d/mesh_file.h"
+
 #include <gtest/gtest.h>
 
 #include "mesh_test_helpers.h"
-#include "runtime/gfx3d/mesh_file.h"
 
 namespace quillon {
 namespace {
@@ -87,12 +88,12 @@ TEST_F(MeshFileTest, BinaryFieldsLandInTheModelAndSaveIsByteIdentical) {
 }
 
 TEST_F(MeshFileTest, TextVariantBecomesPackedFans) {
-  ASSERT_TRUE(LoadText(
-      "QMOA 1.1 # a comment right after a token\n"
-      "2  0.25 0.5   1 0\n"
-      "1\t 255 0 256  3  0 0 1 1 2 0\r\n"
-      "2\n3  0 0 0 0 0 1#x\n  1 0 0 0 0 1  0 1 0 0 0 1\n"
-      "3  0 0 5 0 0 1  2 0 5 0 0 1  0 2 5 0 0 1\n"));
+  ASSERT_TRUE(
+      LoadText("QMOA 1.1 # a comment right after a token\n"
+               "2  0.25 0.5   1 0\n"
+               "1\t 255 0 256  3  0 0 1 1 2 0\r\n"
+               "2\n3  0 0 0 0 0 1#x\n  1 0 0 0 0 1  0 1 0 0 0 1\n"
+               "3  0 0 5 0 0 1  2 0 5 0 0 1  0 2 5 0 0 1\n"));
   ASSERT_EQ(mesh.frames.Count(), 2);
   EXPECT_EQ(mesh.binaryLoaded, 0);
   ASSERT_EQ(mesh.frames[0].packed.Count(), 4);  // the fan marker and 3 corners

@@ -1,11 +1,12 @@
 // Packing, triangle runs, frame bounds and the colour ramp's texels.
+#include "runtime/gfx3d/mesh.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 
 #include "mesh_test_helpers.h"
 #include "runtime/gfx3d/colour_ramp.h"
-#include "runtime/gfx3d/mesh.h"
 
 namespace quillon {
 namespace {
@@ -31,8 +32,8 @@ TEST(MeshRuns, StripFanAndListRunsFollowTheirWindingRules) {
   EXPECT_EQ(CornerIds(fan.frames[0]), (std::vector<int>{1, 2, 3, 1, 3, 4}));
 
   // A list of 7 gives two triangles; a new run after it drops nothing of its own.
-  MeshObjectX list = PackedMesh({MarkerList, 0xFF, MarkerFan},
-                                {0, 1, 1, 1, 1, 1, 1, 1, 2, 1, 1, 1});
+  MeshObjectX list =
+      PackedMesh({MarkerList, 0xFF, MarkerFan}, {0, 1, 1, 1, 1, 1, 1, 1, 2, 1, 1, 1});
   list.BuildTriangles();
   EXPECT_EQ(CornerIds(list.frames[0]), (std::vector<int>{1, 2, 3, 4, 5, 6, 9, 10, 11}));
   EXPECT_EQ(list.pose.Count(), 9);
@@ -160,11 +161,14 @@ TEST(ColourRamp, RowsLevelsAndWrapOfTheRamp) {
   for (uint32_t c : {0x0000FFu, MarkerFan, 0x804020u}) colours.Append(c);
   std::vector<uint8_t> t = ColourRampTexels(colours);
   ASSERT_EQ(t.size(), 16u * 4 * 4);
-  auto texel = [&](int row, int col) { return std::vector<uint8_t>(&t[(row * 16 + col) * 4], &t[(row * 16 + col) * 4 + 4]); };
+  auto texel = [&](int row, int col) {
+    return std::vector<uint8_t>(&t[(row * 16 + col) * 4], &t[(row * 16 + col) * 4 + 4]);
+  };
   EXPECT_EQ(texel(0, 0), (std::vector<uint8_t>{100, 0, 0, 255}));
   EXPECT_EQ(texel(0, 15), (std::vector<uint8_t>{255, 0, 0, 255}));
   EXPECT_EQ(texel(1, 7), (std::vector<uint8_t>{207, 207, 207, 255}));
-  EXPECT_EQ(texel(2, 1), (std::vector<uint8_t>{0x20 * 160 / 255, 0x40 * 160 / 255, 0x80 * 160 / 255, 255}));
+  EXPECT_EQ(texel(2, 1),
+            (std::vector<uint8_t>{0x20 * 160 / 255, 0x40 * 160 / 255, 0x80 * 160 / 255, 255}));
   for (int col = 0; col < 16; ++col) EXPECT_EQ(texel(3, col), texel(0, col));
   EXPECT_EQ(RampRows(1), 1);
   EXPECT_EQ(RampRows(257), 512);

@@ -29,7 +29,8 @@ std::vector<uint8_t> ReadBytes(const std::string& path) {
 
 void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
   std::ofstream out(path, std::ios::binary);
-  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
 }
 
 void WriteText(const std::string& path, const std::string& text) {
@@ -37,7 +38,8 @@ void WriteText(const std::string& path, const std::string& text) {
 }
 
 QmoBytes& QmoBytes::I32(int32_t v) {
-  for (int i = 0; i < 4; ++i) bytes.push_back(static_cast<uint8_t>(static_cast<uint32_t>(v) >> (8 * i)));
+  for (int i = 0; i < 4; ++i)
+    bytes.push_back(static_cast<uint8_t>(static_cast<uint32_t>(v) >> (8 * i)));
   return *this;
 }
 
@@ -73,8 +75,8 @@ MeshObjectX PackedMesh(const std::vector<uint32_t>& colours, const std::vector<u
   mesh.frames.Append(MeshFrame());
   for (size_t k = 0; k < indices.size(); ++k) {
     uint8_t q = static_cast<uint8_t>(k);
-    mesh.frames[0].packed.Append(
-        PackedVertex{{q, static_cast<uint8_t>(2 * q), static_cast<uint8_t>(3 * q)}, 0, 0, 0, indices[k]});
+    mesh.frames[0].packed.Append(PackedVertex{
+        {q, static_cast<uint8_t>(2 * q), static_cast<uint8_t>(3 * q)}, 0, 0, 0, indices[k]});
     mesh.texU.Append(0);
     mesh.texV.Append(0);
   }

@@ -1,12 +1,13 @@
 // Loading an object slot: one mesh, or a compound file of meshes (without textures here; the
 // textured cases need GL and sit in object_slot_gl_test.cpp).
+#include "runtime/gfx3d/object_slot.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
 #include "mesh_test_helpers.h"
 #include "runtime/gfx3d/mesh_file.h"
-#include "runtime/gfx3d/object_slot.h"
 
 namespace quillon {
 namespace {

@@ -13,8 +13,8 @@ namespace {
 class QmoToolTest : public testing::MeshTest {
  protected:
   int Run(const std::string& arguments) {
-    std::string command = std::string(QUILLON_QMO_PATH) + " " + arguments + " > " +
-                          Path("out.txt") + " 2>&1";
+    std::string command =
+        std::string(QUILLON_QMO_PATH) + " " + arguments + " > " + Path("out.txt") + " 2>&1";
     return std::system(command.c_str());
   }
 };
@@ -23,7 +23,8 @@ TEST_F(QmoToolTest, ImportedObjUnpacksWithinOneQuantisationStep) {
   const float known[4][3] = {{-3, 0, 1}, {7, 0, 1}, {7, 2.5f, -4}, {-3, 2.5f, 1}};
   std::string obj = "mtllib m.mtl\n";
   for (const auto& v : known) {
-    obj += "v " + std::to_string(v[0]) + " " + std::to_string(v[1]) + " " + std::to_string(v[2]) + "\n";
+    obj += "v " + std::to_string(v[0]) + " " + std::to_string(v[1]) + " " + std::to_string(v[2]) +
+           "\n";
   }
   obj += "vt 0 0\nvt 1 0\nvt 1 0.25\nvt 0 0.25\nusemtl green\nf 1/1 2/2 3/3 4/4\n";
   testing::WriteText(Path("quad.obj"), obj);
@@ -40,7 +41,8 @@ TEST_F(QmoToolTest, ImportedObjUnpacksWithinOneQuantisationStep) {
   for (const MeshVertex& v : mesh.pose.items) {
     EXPECT_EQ(v.colour, 0x00FF00u);
     for (const auto& k : known) {
-      if (std::fabs(v.position[0] - k[0]) <= step[0] && std::fabs(v.position[1] - k[1]) <= step[1] &&
+      if (std::fabs(v.position[0] - k[0]) <= step[0] &&
+          std::fabs(v.position[1] - k[1]) <= step[1] &&
           std::fabs(v.position[2] - k[2]) <= step[2]) {
         ++matched;
         // Import flips v to run down; unpacking flips it back: the file's v, modulo 1.

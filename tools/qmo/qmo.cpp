@@ -216,10 +216,11 @@ int Info(const char* path) {
         if (i == 0 || x > hi[a]) hi[a] = x;
       }
     }
-    std::printf("frame %d: %d vertices, %d triangles, box (%g %g %g)-(%g %g %g), "
-                "centre (%g %g %g), radius %g\n",
-                f, frame.packed.Count(), frame.triangles.Count() / 3, lo[0], lo[1], lo[2], hi[0],
-                hi[1], hi[2], frame.centre[0], frame.centre[1], frame.centre[2], frame.radius);
+    std::printf(
+        "frame %d: %d vertices, %d triangles, box (%g %g %g)-(%g %g %g), "
+        "centre (%g %g %g), radius %g\n",
+        f, frame.packed.Count(), frame.triangles.Count() / 3, lo[0], lo[1], lo[2], hi[0], hi[1],
+        hi[2], frame.centre[0], frame.centre[1], frame.centre[2], frame.radius);
   }
   if (mesh.frames.Count() == 0) return 0;
   // Runs of frame 0: kind and vertex count.
