@@ -63,5 +63,31 @@ TEST_F(QmoToolTest, ImportedObjUnpacksWithinOneQuantisationStep) {
   EXPECT_NE(Run("import " + Path("missing.obj") + " " + Path("x.qmo")), 0);
 }
 
+TEST_F(QmoToolTest, Md2FramesBecomeAnimationFrames) {
+  // One triangle, two frames; frame f is moved by 10 f along the file's z axis.
+  testing::QmoBytes md2;
+  md2.U8({'I', 'D', 'P', '2'});
+  for (int32_t v : {8, 64, 64, 52, 0, 3, 3, 1, 1, 2, 68, 68, 80, 92, 196, 200}) md2.I32(v);
+  md2.U8({0, 0, 0, 0, 64, 0, 0, 0, 0, 0, 64, 0, 0, 0, 1, 0, 2, 0, 0, 0, 1, 0, 2, 0});
+  for (int f = 0; f < 2; ++f) {
+    md2.F32(1).F32(1).F32(1).F32(0).F32(0).F32(10.0f * f);
+    for (int i = 0; i < 16; ++i) md2.U8({0});
+    md2.U8({0, 0, 0, 0, 100, 0, 0, 0, 0, 100, 0, 0});
+  }
+  md2.I32(0);
+  testing::WriteBytes(Path("tri.md2"), md2.bytes);
+  ASSERT_EQ(Run("import " + Path("tri.md2") + " " + Path("tri.qmo")), 0);
+  MeshObjectX mesh;
+  ASSERT_TRUE(LoadMeshFile(mesh, Path("tri.qmo").c_str(), false));
+  mesh.BuildTriangles();
+  ComputeFrameBounds(mesh);
+  ASSERT_EQ(mesh.frames.Count(), 2);
+  EXPECT_EQ(mesh.hasColours, 0);  // no colour of its own: plain white, not the importer's grey
+  float moved = 0;
+  for (int a = 0; a < 3; ++a)
+    moved += std::fabs(mesh.frames[1].centre[a] - mesh.frames[0].centre[a]);
+  EXPECT_NEAR(moved, 10.0f, 0.5f);
+}
+
 }  // namespace
 }  // namespace quillon

@@ -61,8 +61,14 @@ void AddMesh(const aiScene* scene, const aiMesh* mesh, const aiMatrix4x4& transf
              std::vector<std::vector<MeshVertex>>& frames) {
   if ((mesh->mPrimitiveTypes & aiPrimitiveType_TRIANGLE) == 0) return;
   aiColor4D diffuse(1, 1, 1, 1);
+  // The importer's stand-in material (grey) is no colour of the model: keep plain white.
   if (mesh->mMaterialIndex < scene->mNumMaterials) {
-    aiGetMaterialColor(scene->mMaterials[mesh->mMaterialIndex], AI_MATKEY_COLOR_DIFFUSE, &diffuse);
+    const aiMaterial* material = scene->mMaterials[mesh->mMaterialIndex];
+    aiString name;
+    material->Get(AI_MATKEY_NAME, name);
+    if (std::strcmp(name.C_Str(), AI_DEFAULT_MATERIAL_NAME) != 0) {
+      aiGetMaterialColor(material, AI_MATKEY_COLOR_DIFFUSE, &diffuse);
+    }
   }
   aiMatrix3x3 normalTransform = aiMatrix3x3(transform).Inverse().Transpose();
   for (unsigned f = 0; f < frames.size(); ++f) {
