@@ -141,6 +141,17 @@ TEST_F(MeshTest, MoreThan256ColoursKeepTheFirstAndMapTheRestToTheNearest) {
   EXPECT_EQ(log.find("\r\n"), log.size() - 2);  // one line
 }
 
+TEST(MeshPacking, ALongColourListGetsNoIndexPastByteRange) {
+  // 300 entries, 200 distinct (red 0..199), as a binary file may bring; a new colour cannot be
+  // added at index 300, which a byte would wrap to 44.
+  MeshObjectX mesh;
+  for (uint32_t i = 0; i < 300; ++i) mesh.colours.Append(i < 200 ? i : 0);
+  mesh.frames.Append(MeshFrame());
+  mesh.frames[0].unpacked.Append(Vertex(0, 0, 0, 0x000107));  // red 7 with a little green
+  PackFrames(mesh);
+  EXPECT_EQ(mesh.colours[mesh.frames[0].packed[0].colourIndex], 7u);
+}
+
 TEST(MeshBounds, CentreIsTheMeanAndRadiusTheFarthestCorner) {
   MeshObjectX mesh;
   mesh.frames.Append(MeshFrame());
