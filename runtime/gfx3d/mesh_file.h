@@ -1,0 +1,35 @@
+// The qmo mesh file: binary (magic 13021975, version 1.02) and the text variant ("QMOA").
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "runtime/gfx3d/mesh.h"
+
+namespace quillon {
+
+constexpr int32_t kMeshMagic = 13021975;
+constexpr double kMeshVersion = 1.02;
+// Text tokens longer than this are cut.
+constexpr size_t kMaxMeshToken = 1024;
+
+// Clears the mesh (freeing storage) and reads a binary or text qmo file into it; with
+// unpackFrames a binary file also fills each frame's unpacked list. False with the mesh cleared
+// when the file cannot be opened (nothing logged) or is damaged ("# read error" or
+// "# malloc error" and the path in the error log; a wrong version logs "Wrong .qmo version."
+// first). Every count is checked against the file's size before anything is allocated.
+bool LoadMeshFile(MeshObject& mesh, const char* path, bool unpackFrames);
+// The same for a file already in memory; path only names it in the error log.
+bool LoadMeshData(MeshObject& mesh, const uint8_t* data, size_t size, bool unpackFrames,
+                  const char* path);
+
+// The binary file's bytes for the mesh's packed frames, colours and texture coordinates.
+std::vector<uint8_t> EncodeMeshFile(const MeshObject& mesh);
+// Creates or truncates path and writes the binary file; 1 when it could be created, else 0.
+int SaveMeshFile(const MeshObject& mesh, const char* path);
+// Writes frame 0's runs as text polygons (one per triangle) and every frame's vertices with
+// normals (version 1.1); 1 when the file could be created, else 0.
+int SaveMeshText(const MeshObject& mesh, const char* path);
+
+}  // namespace quillon
