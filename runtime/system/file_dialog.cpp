@@ -331,6 +331,11 @@ bool RunWindowChooser(bool open, const std::vector<FileFilter>& filters, std::st
     std::copy(std::begin(input->keyState), std::end(input->keyState), c.previousKeys);
     if (step == Step::Continue) step = HandleMouse(c, l, chosen);
   }
+  // An Escape still held would end the program at the game's next frame.
+  for (int frame = 0; frame < 1000 && (input->keyState[kEscape] & 0x80); ++frame) {
+    DrawChooser(c, ChooserLayout());
+    ShowScreen();
+  }
   SetEscapeEnds(escapeEnded ? 1 : 0);
   FreeSurface(kFrozenSurface);
   return step == Step::Chosen;
