@@ -1,6 +1,7 @@
 // The chooser drawn in the window, driven by scripted keys and mouse.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -8,6 +9,7 @@
 
 #include "runtime/core/flow_hooks.h"
 #include "runtime/input/input_script.h"
+#include "runtime/platform/automation.h"
 #include "runtime/quillon.h"
 #include "support/gl_runtime.h"
 
@@ -94,6 +96,61 @@ TEST_F(FileDialogInWindow, AClickSelectsAndASecondClickOpens) {
   ASSERT_TRUE(LoadInputScript(script));
   StringValue chosen = FileDialog(1, "Pictures|*.bmp");
   EXPECT_EQ(std::string(chosen.CStr()), dir + "/zeta.bmp");
+}
+
+// A stand-in desktop chooser on the PATH: records its arguments and answers as told.
+class DesktopChooser : public FileDialogInWindow {
+ protected:
+  void SetUp() override {
+    FileDialogInWindow::SetUp();
+    bin = testing::MakeTempDir("chooser");
+    savedPath = std::getenv("PATH");
+    setenv("PATH", bin.c_str(), 1);
+    unsetenv("QUILLON_NO_DIALOGS");
+    platform::ReloadAutomation();
+  }
+  void TearDown() override {
+    setenv("PATH", savedPath.c_str(), 1);
+    setenv("QUILLON_NO_DIALOGS", "1", 1);
+    platform::ReloadAutomation();
+    fs::remove_all(bin);
+    FileDialogInWindow::TearDown();
+  }
+  void Install(const std::string& tool, const std::string& answer) {
+    std::string path = bin + "/" + tool;
+    std::ofstream(path) << "#!/bin/sh\nfor a in \"$@\"; do printf '[%s]\\n' \"$a\"; done > " << bin
+                        << "/args\n"
+                        << answer << "\n";
+    fs::permissions(path, fs::perms::owner_all);
+  }
+  std::string Arguments() {
+    std::ifstream in(bin + "/args");
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+  std::string bin, savedPath;
+};
+
+TEST_F(DesktopChooser, ZenityGetsTheFiltersAndStartingDirectory) {
+  Install("zenity", "echo '/tmp/a b/c.bmp'");
+  StringValue chosen = FileDialog(0, "Pictures|*.bmp;*.png|All files|*.*");
+  EXPECT_STREQ(chosen.CStr(), "/tmp/a b/c.bmp");
+  EXPECT_EQ(fs::current_path().string(), dir);
+  std::string args = Arguments();
+  EXPECT_NE(args.find("[--file-selection]\n[--filename=" + dir + "/]\n[--save]\n"),
+            std::string::npos)
+      << args;
+  EXPECT_NE(args.find("[--file-filter=Pictures | *.bmp *.png]\n[--file-filter=All files | *.*]"),
+            std::string::npos)
+      << args;
+  EXPECT_NE(args.find("[--attach="), std::string::npos) << args;
+}
+
+TEST_F(DesktopChooser, CancelInKdialogGivesNoFile) {
+  Install("kdialog", "exit 1");
+  EXPECT_STREQ(FileDialog(1, "Pictures|*.bmp").CStr(), "NO_FILE");
+  std::string args = Arguments();
+  EXPECT_NE(args.find("[--getopenfilename]\n[" + dir + "/]\n[*.bmp|Pictures]"), std::string::npos)
+      << args;
 }
 
 }  // namespace
