@@ -1,5 +1,8 @@
 // System information, debugger output and functions of other libraries.
 #include <gtest/gtest.h>
+#include <sys/ptrace.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstdio>
@@ -46,6 +49,42 @@ TEST(DebugOutput, WithoutADebuggerWritesNothing) {
   ::testing::internal::CaptureStderr();
   DebugOutput("hello");
   EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+}
+
+// What a child traced by this process (a debugger attached) writes on standard error.
+std::string TracedChildOutput(void (*body)()) {
+  int fds[2];
+  if (::pipe(fds) != 0) return "no pipe";
+  pid_t pid = ::fork();
+  if (pid == 0) {
+    ::close(fds[0]);
+    ::dup2(fds[1], 2);
+    if (::ptrace(PTRACE_TRACEME, 0, nullptr, nullptr) != 0) ::_exit(3);
+    body();
+    ::_exit(0);
+  }
+  ::close(fds[1]);
+  std::string out;
+  char buffer[256];
+  for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;) out.append(buffer, size_t(n));
+  ::close(fds[0]);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 3 ? "no ptrace" : out;
+}
+
+TEST(DebugOutput, WithADebuggerWritesTXAndTheText) {
+  std::string out = TracedChildOutput([] { DebugOutput("hello"); });
+  if (out == "no ptrace") GTEST_SKIP() << "ptrace is not allowed here";
+  EXPECT_EQ(out, "TXhello\n");
+
+  out = TracedChildOutput([] {
+    runtimeState.debugMode = 1;
+    StringValue name = "libNoSuch.so";
+    void* address = nullptr;
+    BindLibraryFunction(name, "f", address);
+  });
+  EXPECT_EQ(out, "TXFailed to load: libnosuch.so\n");
 }
 
 TEST(BindLibraryFunction, LoadsOnceForBothSpellingsAndCallsTheFunction) {
