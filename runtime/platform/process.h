@@ -20,6 +20,8 @@ ChildProcess StartProcess(const std::vector<std::string>& argv, bool captureOutp
 int WaitForProcess(ChildProcess& child, void (*idle)() = nullptr, std::string* output = nullptr);
 // A child nobody waits for is reaped in the background, so it never stays a zombie.
 void ReapInBackground(int pid);
+// A desktop session (X or Wayland) is there for desktop tools to show windows in.
+bool DesktopSessionPresent();
 // The full path of an executable found on the PATH, or empty.
 std::string FindOnPath(const std::string& name);
 

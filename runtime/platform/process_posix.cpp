@@ -55,6 +55,9 @@ ChildProcess StartProcess(const std::vector<std::string>& argv, bool captureOutp
     }
     posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
   }
+  // The runtime's own files, sockets and pipes are not the child's business (after the dup2,
+  // which needs the pipe still open).
+  posix_spawn_file_actions_addclosefrom_np(&actions, 3);
   pid_t pid = -1;
   int failed = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
@@ -109,6 +112,12 @@ void ReapInBackground(int pid) {
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
   }).detach();
+}
+
+bool DesktopSessionPresent() {
+  const char* x = std::getenv("DISPLAY");
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  return (x != nullptr && x[0] != '\0') || (wayland != nullptr && wayland[0] != '\0');
 }
 
 std::string FindOnPath(const std::string& name) {

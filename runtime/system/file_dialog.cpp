@@ -115,6 +115,7 @@ void KeepWindowAlive() { PumpMessages(); }
 // 1 chosen, 0 cancelled, -1 no chooser could be shown.
 int RunDesktopChooser(bool open, const std::vector<FileFilter>& filters,
                       const std::string& directory, std::string& chosen) {
+  if (!platform::DesktopSessionPresent()) return -1;
   std::string zenity = platform::FindOnPath("zenity");
   std::string kdialog = zenity.empty() ? platform::FindOnPath("kdialog") : std::string();
   if (zenity.empty() && kdialog.empty()) return -1;

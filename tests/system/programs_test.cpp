@@ -57,6 +57,16 @@ TEST(RunProgram, ArgumentsArriveExactlyAndNoShellSeesThem) {
   EXPECT_EQ(out, "[two words]\n[say \"hi\"]\n[a;b]\n[$(id)]\n[*.txt]\n['q']\n[c:\\dir\\]\n");
 }
 
+TEST(RunProgram, TheChildGetsNoneOfTheRuntimesOpenFiles) {
+  int fd = ::open("/dev/null", O_RDONLY);  // inherited unless the start closes it
+  ASSERT_GE(fd, 3);
+  std::string line = "sh -c \"[ -e /proc/self/fd/" + std::to_string(fd) + " ] && exit 5\"";
+  double code = -1;
+  EXPECT_EQ(RunProgram(line.c_str(), 1, 0, code), 1.0);
+  EXPECT_EQ(code, 1.0);  // the test failed: no such descriptor
+  ::close(fd);
+}
+
 // Children of this process that ended and were never waited for.
 int ZombieChildren() {
   int zombies = 0;
