@@ -73,20 +73,29 @@ StringValue WithSlashes(std::string path) {
 
 // ---- the desktop's chooser ----
 
+// Versions from 3.91 on refuse --attach and --confirm-overwrite (overwriting is always confirmed).
+bool ZenityTakesOldOptions(const std::string& tool) {
+  platform::ChildProcess child = platform::StartProcess({tool, "--version"}, true);
+  std::string version;
+  if (child.pid <= 0 || platform::WaitForProcess(child, nullptr, &version) != 0) return false;
+  int major = 0, minor = 0;
+  if (std::sscanf(version.c_str(), "%d.%d", &major, &minor) != 2) return false;
+  return major < 3 || (major == 3 && minor < 91);
+}
+
 std::vector<std::string> ZenityArguments(const std::string& tool, bool open,
                                          const std::vector<FileFilter>& filters,
                                          const std::string& directory, uint64_t window) {
+  bool oldOptions = ZenityTakesOldOptions(tool);
   std::vector<std::string> argv = {tool, "--file-selection", "--filename=" + directory + "/"};
-  if (!open) {
-    argv.push_back("--save");
-    argv.push_back("--confirm-overwrite");
-  }
+  if (!open) argv.push_back("--save");
+  if (!open && oldOptions) argv.push_back("--confirm-overwrite");
   for (const FileFilter& f : filters) {
     std::string line = f.description + " |";
     for (const std::string& p : f.patterns) line += " " + p;
     argv.push_back("--file-filter=" + line);
   }
-  if (window != 0) argv.push_back("--attach=" + std::to_string(window));
+  if (window != 0 && oldOptions) argv.push_back("--attach=" + std::to_string(window));
   return argv;
 }
 

@@ -116,10 +116,11 @@ class DesktopChooser : public FileDialogInWindow {
     fs::remove_all(bin);
     FileDialogInWindow::TearDown();
   }
-  void Install(const std::string& tool, const std::string& answer) {
+  void Install(const std::string& tool, const std::string& answer,
+               const std::string& version = "3.44.0") {
     std::string path = bin + "/" + tool;
-    std::ofstream(path) << "#!/bin/sh\nfor a in \"$@\"; do printf '[%s]\\n' \"$a\"; done > " << bin
-                        << "/args\n"
+    std::ofstream(path) << "#!/bin/sh\n[ \"$1\" = --version ] && echo " + version + " && exit 0\n"
+                        << "for a in \"$@\"; do printf '[%s]\\n' \"$a\"; done > " + bin + "/args\n"
                         << answer << "\n";
     fs::permissions(path, fs::perms::owner_all);
   }
@@ -143,6 +144,15 @@ TEST_F(DesktopChooser, ZenityGetsTheFiltersAndStartingDirectory) {
             std::string::npos)
       << args;
   EXPECT_NE(args.find("[--attach="), std::string::npos) << args;
+}
+
+TEST_F(DesktopChooser, NewerZenityGetsOnlyTheOptionsItKnows) {
+  Install("zenity", "echo /tmp/x.bmp", "4.0.1");
+  EXPECT_STREQ(FileDialog(0, "Pictures|*.bmp").CStr(), "/tmp/x.bmp");
+  std::string args = Arguments();
+  EXPECT_EQ(args.find("[--attach="), std::string::npos) << args;
+  EXPECT_EQ(args.find("[--confirm-overwrite]"), std::string::npos) << args;
+  EXPECT_NE(args.find("[--save]"), std::string::npos) << args;
 }
 
 TEST_F(DesktopChooser, CancelInKdialogGivesNoFile) {
