@@ -21,6 +21,7 @@
 #include "runtime/program/heartbeat.h"
 #include "runtime/program/window.h"
 #include "runtime/sound/sound_device.h"
+#include "runtime/system/system_internal.h"
 
 namespace quillon {
 
@@ -83,6 +84,7 @@ void RunEndSequence() {
   CloseAllFileChannels();
   DestroyAssetResolvers();
   EndNetGame(runtimeState.network);
+  ReleaseLoadedLibraries();
   platform::ExitProcess(ProgramExitStatus());
 }
 

@@ -22,6 +22,7 @@
 #include "runtime/program/program_end.h"
 #include "runtime/program/window.h"
 #include "runtime/sound/sound_device.h"
+#include "runtime/system/system_internal.h"
 #include "runtime/values/random.h"
 
 namespace quillon {
@@ -41,11 +42,22 @@ void ResetFrameTimes() {
   runtimeState.startTime = now;
 }
 
+// Around a desktop file chooser: the display gives way, then returns as the setting says.
+void SuspendForDialog() { SuspendDisplay(*runtimeState.graphics); }
+void RestoreAfterDialog() {
+  if (runtimeState.fullscreen == 1) {
+    EnterFullscreen(*runtimeState.graphics);
+  } else {
+    EnterWindowed(*runtimeState.graphics);
+  }
+}
+
 }  // namespace
 
 double StartRuntime(const char* title) {
   RuntimeState& rs = runtimeState;
   InstallTopLayerFlow();
+  InstallDialogDisplay({SuspendForDialog, RestoreAfterDialog});
   platform::GetAutomation();  // read before the working directory changes
   // The log is cleared before the window exists, so the driver line it writes is kept.
   ResetErrorLog();
@@ -115,7 +127,7 @@ void KeepCommandLine(int argc, char** argv) {
   StringValue line;
   for (int i = 1; i < argc; ++i) {
     if (i > 1) line += " ";
-    line += argv[i];
+    line += QuoteArgument(argv[i]).c_str();
   }
   runtimeState.commandLine = line;
 }

@@ -11,7 +11,8 @@ double StartRuntime(const char* title);
 // with a non-zero status.
 [[noreturn]] void EndFailedStartup();
 
-// The command line as one text: the arguments after the program name, joined by blanks.
+// The command line as one text: the arguments after the program name, joined by blanks, each
+// with a blank or quote quoted again.
 void KeepCommandLine(int argc, char** argv);
 
 }  // namespace quillon
