@@ -42,10 +42,14 @@ void ResetFrameTimes() {
   runtimeState.startTime = now;
 }
 
-// Around a desktop file chooser: the display gives way, then returns as the setting says.
-void SuspendForDialog() { SuspendDisplay(*runtimeState.graphics); }
+// Around a desktop file chooser: the display gives way, then returns to the mode it was in.
+bool fullscreenBeforeDialog = false;
+void SuspendForDialog() {
+  fullscreenBeforeDialog = runtimeState.graphics->displayModeChanged == 1;
+  SuspendDisplay(*runtimeState.graphics);
+}
 void RestoreAfterDialog() {
-  if (runtimeState.fullscreen == 1) {
+  if (fullscreenBeforeDialog) {
     EnterFullscreen(*runtimeState.graphics);
   } else {
     EnterWindowed(*runtimeState.graphics);
