@@ -33,5 +33,7 @@ void ReadRelativeMotion(int& dx, int& dy);
 void SetExclusiveMouse(Window* window, bool exclusive);
 void MovePointer(Window* window, int x, int y);
 void ShowPointer(bool visible);
+// Whether the pointer is drawn over the runtime's windows (false while hidden or exclusive).
+bool PointerShown();
 
 }  // namespace quillon::platform

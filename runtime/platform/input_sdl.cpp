@@ -157,4 +157,8 @@ void MovePointer(Window* window, int x, int y) {
 
 void ShowPointer(bool visible) { SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE); }
 
+bool PointerShown() {
+  return SDL_ShowCursor(SDL_QUERY) == SDL_ENABLE && SDL_GetRelativeMouseMode() == SDL_FALSE;
+}
+
 }  // namespace quillon::platform

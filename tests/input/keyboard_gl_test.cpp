@@ -43,7 +43,7 @@ class Keyboard : public ::testing::Test {
   void SetUp() override {
     testing::StartTestRuntime();
     ClearInputScript();
-    testing::FocusGameWindow();
+    ASSERT_TRUE(testing::FocusGameWindow());
   }
   void TearDown() override { ClearInputScript(); }
 };

@@ -3,6 +3,7 @@
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 
@@ -10,6 +11,7 @@
 #include "runtime/gl/sprite_batch.h"
 #include "runtime/platform/automation.h"
 #include "runtime/platform/clock.h"
+#include "runtime/platform/input.h"
 #include "runtime/platform/window.h"
 #include "runtime/quillon.h"
 
@@ -59,14 +61,69 @@ bool KeyEvents(const char* action, const std::string& keyNames) {
   return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
 }
 
-void FocusGameWindow() {
-  uint64_t id = platform::NativeWindowId(runtimeState.window);
-  ASSERT_TRUE(Xdotool("windowfocus --sync " + std::to_string(id)));
-  for (int i = 0; i < 200 && !platform::WindowHasFocus(runtimeState.window); ++i) {
-    PumpMessages();
-    platform::SleepMilliseconds(5);
-  }
+void PumpAndRest() {
   PumpMessages();
+  platform::SleepMilliseconds(5);
+}
+
+::testing::AssertionResult FocusGameWindow() {
+  std::string focus = "windowfocus " + std::to_string(platform::NativeWindowId(runtimeState.window));
+  // The request is repeated now and then: a focus change can be lost while windows come and go.
+  auto nextRequest = std::chrono::steady_clock::now();
+  bool focused = WaitFor([] { return platform::WindowHasFocus(runtimeState.window); }, [&] {
+    if (std::chrono::steady_clock::now() >= nextRequest) {
+      Xdotool(focus);
+      nextRequest = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    }
+    PumpAndRest();
+  });
+  PumpMessages();
+  if (focused) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "the game window never got the keyboard focus";
+}
+
+::testing::AssertionResult MovePointerTo(int x, int y) {
+  uint64_t id = platform::NativeWindowId(runtimeState.window);
+  if (!Xdotool("mousemove --window " + std::to_string(id) + " --sync " + std::to_string(x) + " " +
+               std::to_string(y))) {
+    return ::testing::AssertionFailure() << "xdotool could not move the pointer";
+  }
+  platform::MouseDevice seen;
+  bool arrived = WaitFor([&] { return seen.x == x && seen.y == y; }, [&] {
+    platform::PumpDeviceState();
+    seen = platform::ReadMouseDevice();
+    if (seen.x != x || seen.y != y) platform::SleepMilliseconds(5);
+  });
+  if (arrived) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "the pointer was sent to " << x << "," << y
+                                       << " but the runtime reads " << seen.x << "," << seen.y;
+}
+
+KeepSending::KeepSending(const char* what, std::function<void()> send, int firstDelayMs,
+                         int periodMs)
+    : thread([this, what, send = std::move(send), firstDelayMs, periodMs] {
+        auto start = std::chrono::steady_clock::now();
+        auto limit = start + std::chrono::duration<double>(kEventWaitSeconds);
+        auto next = start + std::chrono::milliseconds(firstDelayMs);
+        while (!done) {
+          auto now = std::chrono::steady_clock::now();
+          if (now > limit) {
+            std::fprintf(stderr, "gave up after %.0f s: %s\n", kEventWaitSeconds, what);
+            std::fflush(stderr);
+            std::_Exit(1);
+          }
+          if (now >= next) {
+            send();
+            ++sent;
+            next = now + std::chrono::milliseconds(periodMs);
+          }
+          std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+      }) {}
+
+KeepSending::~KeepSending() {
+  done = true;
+  thread.join();
 }
 
 std::string MakeTempDir(const char* tag) {
