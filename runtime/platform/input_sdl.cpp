@@ -136,6 +136,13 @@ int ScanCodeOfKeyName(const char* name) {
   return -1;
 }
 
+int ScanCodeOfPlatformKey(int platformCode) {
+  for (const ScanPair& pair : kScanPairs) {
+    if (pair.sdl == platformCode) return pair.code;
+  }
+  return -1;
+}
+
 MouseDevice ReadMouseDevice() {
   MouseDevice m;
   Uint32 buttons = SDL_GetMouseState(&m.x, &m.y);

@@ -26,15 +26,14 @@ std::set<int> KeysDown() {
   return down;
 }
 
-// Waits until the X server's key event has reached the keyboard snapshot.
+// Waits until the X server's key events have reached the keyboard snapshot.
 std::set<int> KeysDownAfterEvents(bool expectAny) {
-  std::set<int> down;
-  for (int i = 0; i < 100; ++i) {
-    PumpMessages();
+  std::set<int> down = KeysDown();
+  auto read = [&] {
+    testing::PumpAndRest();
     down = KeysDown();
-    if (down.empty() != expectAny) break;
-    platform::SleepMilliseconds(10);
-  }
+  };
+  testing::WaitFor([&] { return down.empty() != expectAny; }, read);
   return down;
 }
 
@@ -121,6 +120,27 @@ TEST_F(Keyboard, EscapeIsHarmlessWhileSwitchedOff) {
   EXPECT_EQ(KeyDown(1), 1.0);
   SetEscapeEnds(1);
   ClearInputScript();
+}
+
+// xdotool's key presses and releases about 12 ms apart: between two snapshots of the keyboard.
+TEST_F(Keyboard, TapBetweenTwoFramesIsDownInOneFrame) {
+  SetEscapeEnds(0);
+  ShowScreen();
+  ShowScreen();
+  ASSERT_EQ(KeyDown(1), 0.0);
+  ASSERT_TRUE(Xdotool("key Escape"));
+  // X delivers events in order: once the pointer is seen at its new place the tap has arrived
+  // too, and it is over before the next snapshot.
+  double x, y, left, right;
+  MouseState(x, y, left, right);
+  ASSERT_TRUE(testing::MovePointerTo(x == 30 ? 40 : 30, 30));
+  int framesDown = 0;
+  for (int frame = 0; frame < 4; ++frame) {
+    ShowScreen();
+    framesDown += KeyDown(1) != 0;
+  }
+  EXPECT_EQ(framesDown, 1);
+  SetEscapeEnds(1);
 }
 
 using KeyboardDeathTest = Keyboard;

@@ -36,13 +36,14 @@ TEST(MouseDeathTest, StartUpHidesThePointerOverTheWindow) {
 // has arrived.
 void MoveAndSumFrames(int dx, int dy, int& sumX, int& sumY) {
   sumX = sumY = 0;
-  ASSERT_TRUE(testing::Xdotool("mousemove_relative -- " + std::to_string(dx) + " " +
-                               std::to_string(dy)));
-  bool arrived = testing::WaitFor([&] { return sumX >= dx && sumY <= dy; }, [&] {
+  ASSERT_TRUE(
+      testing::Xdotool("mousemove_relative -- " + std::to_string(dx) + " " + std::to_string(dy)));
+  auto frame = [&] {
     ShowScreen();
     sumX += static_cast<int>(MouseAxis(0));
     sumY += static_cast<int>(MouseAxis(1));
-  });
+  };
+  bool arrived = testing::WaitFor([&] { return sumX >= dx && sumY <= dy; }, frame);
   ASSERT_TRUE(arrived) << "moved by " << sumX << "," << sumY;
 }
 
@@ -75,10 +76,12 @@ TEST_F(Mouse, ExclusiveMouseHidesThePointerAndAddsUpMovement) {
   ShowSystemPointer(1);
   EXPECT_TRUE(platform::PointerShown());
   platform::MouseDevice seen;
-  EXPECT_TRUE(testing::WaitFor([&] { return seen.x == 320 && seen.y == 240; }, [&] {
+  auto read = [&] {
     testing::PumpAndRest();
     seen = platform::ReadMouseDevice();
-  })) << seen.x << "," << seen.y;
+  };
+  EXPECT_TRUE(testing::WaitFor([&] { return seen.x == 320 && seen.y == 240; }, read))
+      << seen.x << "," << seen.y;
 }
 
 }  // namespace

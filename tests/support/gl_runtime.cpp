@@ -14,6 +14,7 @@
 #include "runtime/platform/input.h"
 #include "runtime/platform/window.h"
 #include "runtime/quillon.h"
+#include "support/process.h"
 
 namespace quillon::testing {
 
@@ -67,18 +68,24 @@ void PumpAndRest() {
 }
 
 ::testing::AssertionResult FocusGameWindow() {
-  std::string focus = "windowfocus " + std::to_string(platform::NativeWindowId(runtimeState.window));
-  // The request is repeated now and then: a focus change can be lost while windows come and go.
+  std::string id = std::to_string(platform::NativeWindowId(runtimeState.window));
+  // The runtime's own view may be stale (a focus change not yet read), so the X server is asked
+  // as well. The request is repeated now and then: a change can be lost while windows come and go.
+  auto focused = [&] {
+    return platform::WindowHasFocus(runtimeState.window) &&
+           Capture("xdotool getwindowfocus 2>/dev/null") == id + "\n";
+  };
   auto nextRequest = std::chrono::steady_clock::now();
-  bool focused = WaitFor([] { return platform::WindowHasFocus(runtimeState.window); }, [&] {
+  auto requestAndPump = [&] {
     if (std::chrono::steady_clock::now() >= nextRequest) {
-      Xdotool(focus);
+      Xdotool("windowfocus " + id);
       nextRequest = std::chrono::steady_clock::now() + std::chrono::seconds(1);
     }
     PumpAndRest();
-  });
+  };
+  bool done = WaitFor(focused, requestAndPump);
   PumpMessages();
-  if (focused) return ::testing::AssertionSuccess();
+  if (done) return ::testing::AssertionSuccess();
   return ::testing::AssertionFailure() << "the game window never got the keyboard focus";
 }
 
@@ -89,11 +96,12 @@ void PumpAndRest() {
     return ::testing::AssertionFailure() << "xdotool could not move the pointer";
   }
   platform::MouseDevice seen;
-  bool arrived = WaitFor([&] { return seen.x == x && seen.y == y; }, [&] {
+  auto read = [&] {
     platform::PumpDeviceState();
     seen = platform::ReadMouseDevice();
     if (seen.x != x || seen.y != y) platform::SleepMilliseconds(5);
-  });
+  };
+  bool arrived = WaitFor([&] { return seen.x == x && seen.y == y; }, read);
   if (arrived) return ::testing::AssertionSuccess();
   return ::testing::AssertionFailure() << "the pointer was sent to " << x << "," << y
                                        << " but the runtime reads " << seen.x << "," << seen.y;
