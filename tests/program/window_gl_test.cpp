@@ -1,7 +1,9 @@
 // The real window under Xvfb: size, caption, display modes, pause on focus loss.
 #include <GL/gl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
@@ -17,6 +19,7 @@
 #include "runtime/platform/window.h"
 #include "runtime/quillon.h"
 #include "support/gl_runtime.h"
+#include "support/process.h"
 
 // Counts allocations made through operator new while counting is on. The sanitizer build keeps
 // its own allocator (the GL driver frees through it), so it counts nothing there.
@@ -248,6 +251,84 @@ TEST(GameWindow, ShowScreenPacesAndAllocatesNothing) {
     EXPECT_NEAR(steps, std::round(steps), 1e-6);
     EXPECT_LT(f.next - interval, f.after);
   }
+}
+
+TEST(GameWindow, ShowScreenUndoesTheAlphaModeOfTheLastFrame) {
+  Start();
+  ShowScreen();
+  SetAlphaMode(-0.5);  // half-transparent drawing for the rest of this frame
+  ShowScreen();
+  EXPECT_FALSE(glIsEnabled(GL_BLEND));
+  EXPECT_EQ(runtimeState.graphics->textures.globalAlpha, 1.0f);
+  FillRect(10, 10, 19, 19, 0xFFFFFF);
+  EXPECT_EQ(testing::ReadPixel(15, 15), (testing::Rgba{255, 255, 255, 255}));
+}
+
+constexpr int kGrabbed = 7;
+constexpr testing::Rgba kWhite{255, 255, 255, 255}, kRed{255, 0, 0, 255};
+
+// Pictures made on the screen itself: a white 8 x 8 sprite and a background with a red square.
+void MakePictures() {
+  testing::ClearScreen();
+  FillRect(0, 0, 7, 7, 0xFFFFFF);
+  GrabSprite(kGrabbed, 0, 0, 8, 8);
+  testing::ClearScreen();
+  FillRect(100, 100, 119, 119, 0x0000FF);
+  GrabBackground();
+}
+
+double GrabbedSize() {
+  double w = 0, h = 0;
+  GetSpriteSize(kGrabbed, w, h);
+  return w * 100 + h;
+}
+
+// The context outlives the window that EnterFullscreen replaces, and with it every texture.
+TEST(GameWindow, SlotsAndTheBackgroundSurviveTheSwitchToFullscreen) {
+  Start();
+  MakePictures();
+  int dw = 0, dh = 0;
+  platform::DesktopSize(dw, dh);
+  SetScreen(dw, dh, 1);
+  ASSERT_EQ(IsFullscreen(), 1.0);
+  EXPECT_EQ(GrabbedSize(), 808);
+  ShowScreen();
+  EXPECT_EQ(testing::ReadPixel(110, 110), kRed);  // the background under the new frame
+  DrawSprite(kGrabbed, 300, 300);
+  EXPECT_EQ(testing::ReadPixel(303, 303), kWhite);
+  SetScreen(640, 480, 0);
+  ClearBackground();
+  FreeSlot(kGrabbed);
+}
+
+// Windows of this process as the X server lists them.
+int WindowsOfThisProcess() {
+  std::string ids = testing::Capture("xdotool search --pid " + std::to_string(getpid()));
+  return static_cast<int>(std::count(ids.begin(), ids.end(), '\n'));
+}
+
+// With multisampling every window creation makes a second window and destroys the first one
+// with every texture: at start-up, and again inside the switch to fullscreen.
+TEST(GameWindowDeathTest, MultisampleWindowReplacesTheFirstAndEmptiesTheStore) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        runtimeState.sampleCount = 3;
+        testing::StartTestRuntime(320, 200);
+        int failed = WindowsOfThisProcess() == 1 ? 0 : 1;
+        MakePictures();
+        failed |= GrabbedSize() == 808 ? 0 : 2;
+        int dw = 0;
+        int dh = 0;
+        platform::DesktopSize(dw, dh);
+        SetScreen(dw, dh, 1);
+        failed |= IsFullscreen() == 1.0 ? 0 : 4;
+        failed |= GrabbedSize() == 0 ? 0 : 8;
+        failed |= runtimeState.graphics->sampleCount == 3 ? 0 : 16;
+        failed |= WindowsOfThisProcess() == 1 ? 0 : 32;
+        std::exit(failed == 0 ? 42 : failed);
+      },
+      ::testing::ExitedWithCode(42), "");
 }
 
 // The format search halves the count: 6 is not offered under Xvfb, 3 is.

@@ -2,6 +2,7 @@
 
 #include <GL/gl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -62,6 +63,8 @@ bool KeyEvents(const char* action, const std::string& keyNames) {
   return std::system((command + " >/dev/null 2>&1").c_str()) == 0;
 }
 
+void LimitChildLifetime() { alarm(static_cast<unsigned>(kEventWaitSeconds)); }
+
 void PumpAndRest() {
   PumpMessages();
   platform::SleepMilliseconds(5);
@@ -91,7 +94,7 @@ void PumpAndRest() {
 
 ::testing::AssertionResult MovePointerTo(int x, int y) {
   uint64_t id = platform::NativeWindowId(runtimeState.window);
-  if (!Xdotool("mousemove --window " + std::to_string(id) + " --sync " + std::to_string(x) + " " +
+  if (!Xdotool("mousemove --window " + std::to_string(id) + " " + std::to_string(x) + " " +
                std::to_string(y))) {
     return ::testing::AssertionFailure() << "xdotool could not move the pointer";
   }
@@ -121,8 +124,8 @@ KeepSending::KeepSending(const char* what, std::function<void()> send, int first
             std::_Exit(1);
           }
           if (now >= next) {
-            send();
             ++sent;
+            send();
             next = now + std::chrono::milliseconds(periodMs);
           }
           std::this_thread::sleep_for(std::chrono::milliseconds(10));

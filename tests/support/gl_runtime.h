@@ -52,6 +52,9 @@ bool WaitFor(Done done, Step step, double seconds = kEventWaitSeconds) {
   }
   return true;
 }
+// For the child of a death test: ends it with SIGALRM once kEventWaitSeconds pass, so a wait
+// that never returns fails the test instead of hanging it.
+void LimitChildLifetime();
 // One round of waiting for the window system: the messages dispatched, then a short rest.
 void PumpAndRest();
 
@@ -64,7 +67,7 @@ class KeepSending {
   KeepSending(const char* what, std::function<void()> send, int firstDelayMs = 0,
               int periodMs = 1000);
   ~KeepSending();
-  // How many times send() has run so far.
+  // How many times send() has been started so far.
   int Sent() const { return sent; }
 
  private:
