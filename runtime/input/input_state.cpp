@@ -44,12 +44,18 @@ void FillScanToVirtualKey(InputState& input, bool identity) {
   for (const ScanVirtual& entry : kGermanLayout) input.scanToVirtualKey[entry.scan] = entry.virtualKey;
 }
 
-// Wheel steps arrive as events; the mouse sample of the frame takes them.
+// Wheel steps arrive as events; the mouse sample of the frame takes them. Key presses are kept
+// until the next snapshot: a key pressed and released between two would otherwise go unseen.
 void TakeInputEvent(const platform::Event& event) {
-  if (openInput != nullptr && event.kind == platform::EventKind::MouseWheel) {
+  if (openInput == nullptr) return;
+  if (event.kind == platform::EventKind::MouseWheel) {
     // Only the sign is read, and a game that never reads the mouse must not overflow the sum.
     openInput->wheelSteps = std::clamp(openInput->wheelSteps + std::clamp(event.value, -1000, 1000),
                                        -1000, 1000);
+  } else if (event.kind == platform::EventKind::KeyDown && event.value == 0) {
+    // A repeat (value non-zero) belongs to a key that was down at an earlier snapshot.
+    int code = platform::ScanCodeOfPlatformKey(event.code);
+    if (code >= 0 && code < 256) openInput->pressedSinceSnapshot[code] = 1;
   }
 }
 

@@ -31,6 +31,10 @@ struct InputState {
   int16_t lastDX = 0, lastDY = 0, lastWheel = 0;
   uint16_t scanToVirtualKey[256] = {};
   int32_t wheelSteps = 0;  // wheel events gathered since the last sample
+  // Keys that went down since the last frame's snapshot (a tap can be over before it is taken),
+  // and those of them the current frame counts as down.
+  uint8_t pressedSinceSnapshot[256] = {};
+  uint8_t pressedThisFrame[256] = {};
 };
 
 // Return codes of OpenInput.
@@ -43,7 +47,8 @@ void CloseInput();
 // The layout table used when there is no scan-code keyboard.
 void FillScanToVirtualKey(InputState& input, bool identity);
 
-// The window procedure hands key, wheel and text events here; dropped while input is closed.
+// The window procedure hands key, wheel and text events here; dropped while input is closed. A
+// key's press is kept for the next frame's snapshot.
 void TakeInputEvent(const platform::Event& event);
 
 // The open input layer, or null before start-up.

@@ -23,7 +23,8 @@ int ScanCodeOf(double n) {
 
 bool Down(const InputState& input, int code) {
   if (input.keyboardDevice || InputScriptActive()) return (input.keyState[code] & 0x80) != 0;
-  return platform::VirtualKeyDown(input.scanToVirtualKey[code]);
+  return input.pressedThisFrame[code] != 0 ||
+         platform::VirtualKeyDown(input.scanToVirtualKey[code]);
 }
 
 }  // namespace
@@ -40,6 +41,9 @@ void RefreshKeyboard() {
   platform::PumpDeviceState();
   if (input->keyboardDevice) {
     platform::ReadKeyboard(input->keyState);
+    for (int code = 0; code < 256; ++code) {
+      if (input->pressedThisFrame[code] != 0) input->keyState[code] = 0x80;
+    }
   } else {
     for (int vk = 0; vk < 256; ++vk) input->keyState[vk] = platform::VirtualKeyDown(vk) ? 0x80 : 0;
   }
@@ -58,6 +62,9 @@ bool EscapeEnds() { return escapeEnds == 1; }
 void BeginInputFrame() {
   InputState* input = CurrentInput();
   if (input == nullptr) return;
+  // Keys pressed since the last snapshot count as down for this frame, once.
+  std::memcpy(input->pressedThisFrame, input->pressedSinceSnapshot, 256);
+  std::memset(input->pressedSinceSnapshot, 0, 256);
   RefreshKeyboard();
   input->newMouseFrame = 1;
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 
 #include "runtime/core/flow_hooks.h"
 #include "runtime/core/runtime_state.h"
@@ -17,6 +18,11 @@ namespace {
 int16_t Sign(int v) { return static_cast<int16_t>((v > 0) - (v < 0)); }
 
 int16_t Clamp16(long v) { return static_cast<int16_t>(std::clamp<long>(v, -32768, 32767)); }
+
+// A position moved by a step; any position the program may set stays a number after the step.
+int32_t MovedBy(int32_t position, int16_t step) {
+  return static_cast<int32_t>(std::clamp<int64_t>(int64_t{position} + step, INT32_MIN, INT32_MAX));
+}
 
 struct Buttons {
   bool left, right, middle;
@@ -49,8 +55,8 @@ void TakeMovementSample(InputState& input, const Buttons& pointer, MouseSample& 
     platform::ReadRelativeMotion(dx, dy);
     s.dx = Clamp16(dx);
     s.dy = Clamp16(dy);
-    input.mouseX += s.dx;
-    input.mouseY += s.dy;
+    input.mouseX = MovedBy(input.mouseX, s.dx);
+    input.mouseY = MovedBy(input.mouseY, s.dy);
   }
   input.lastDX = s.dx;
   input.lastDY = s.dy;

@@ -29,8 +29,7 @@ void WaitForInputActivity() {
   if (input == nullptr) return;
   for (int round = 0; round < 8; ++round) {
     PumpMessages();
-    RefreshKeyboard();
-    input->newMouseFrame = 1;
+    BeginInputFrame();  // a key tapped during the pump counts too
     if (EscapeEnds() && (input->keyState[1] & 0x80)) EndProgram();
     if (AnyKeyDown(*input)) return;
     Remembered now;

@@ -18,6 +18,8 @@ void PumpDeviceState();
 void ReadKeyboard(uint8_t keyState[256]);
 // Whether the key that carries a Windows virtual-key code on the current layout is down.
 bool VirtualKeyDown(int virtualKey);
+// The scan code of a key event's platform code (Event::code); -1 for a key without one.
+int ScanCodeOfPlatformKey(int platformCode);
 // The scan code of an SDL-independent key name for tests and scripts ("space", "a", "up"...);
 // -1 when unknown.
 int ScanCodeOfKeyName(const char* name);
@@ -33,5 +35,7 @@ void ReadRelativeMotion(int& dx, int& dy);
 void SetExclusiveMouse(Window* window, bool exclusive);
 void MovePointer(Window* window, int x, int y);
 void ShowPointer(bool visible);
+// Whether the pointer is drawn over the runtime's windows (false while hidden or exclusive).
+bool PointerShown();
 
 }  // namespace quillon::platform

@@ -136,6 +136,13 @@ int ScanCodeOfKeyName(const char* name) {
   return -1;
 }
 
+int ScanCodeOfPlatformKey(int platformCode) {
+  for (const ScanPair& pair : kScanPairs) {
+    if (pair.sdl == platformCode) return pair.code;
+  }
+  return -1;
+}
+
 MouseDevice ReadMouseDevice() {
   MouseDevice m;
   Uint32 buttons = SDL_GetMouseState(&m.x, &m.y);
@@ -156,5 +163,9 @@ void MovePointer(Window* window, int x, int y) {
 }
 
 void ShowPointer(bool visible) { SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE); }
+
+bool PointerShown() {
+  return SDL_ShowCursor(SDL_QUERY) == SDL_ENABLE && SDL_GetRelativeMouseMode() == SDL_FALSE;
+}
 
 }  // namespace quillon::platform

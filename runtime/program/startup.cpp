@@ -16,6 +16,7 @@
 #include "runtime/input/input_state.h"
 #include "runtime/net/net_internal.h"
 #include "runtime/platform/automation.h"
+#include "runtime/platform/input.h"
 #include "runtime/platform/system.h"
 #include "runtime/platform/window.h"
 #include "runtime/program/heartbeat.h"
@@ -111,6 +112,9 @@ double StartRuntime(const char* title) {
   ShowScreen();
 
   rs.paused = 0;
+  // The window has no pointer image of its own: the pointer disappears over it until
+  // ShowSystemPointer switches from the exclusive mouse back to the shared one.
+  platform::ShowPointer(false);
   ResetFrameTimes();
   std::puts("Init OK");
   std::fflush(stdout);

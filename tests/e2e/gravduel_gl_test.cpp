@@ -2,9 +2,11 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <thread>
 
 #include "runtime/gfx2d/png_reader.h"
 #include "support/gl_runtime.h"
@@ -53,19 +55,22 @@ TEST(Gravduel, FrameLimitEndsTheRunWithScreenshotsAndFrameLog) {
 TEST(Gravduel, WindowIsCaptionedAndSizedAndEndsOnCloseRequest) {
   std::string dir = testing::MakeTempDir("e2e");
   testing::StartInBackground(dir, Env(dir) + "exec '" + kGame + "'");
+  // The game keeps a core busy: look now and then, not back to back.
+  auto rest = [] { std::this_thread::sleep_for(std::chrono::milliseconds(100)); };
   std::string id;
-  for (int i = 0; i < 300 && id.empty(); ++i) {
+  auto windowFound = [&] {
     id = testing::Capture("xdotool search --name '^Gravduel$' 2>/dev/null | head -n 1");
-    if (id.empty()) testing::Capture("sleep 0.05");
-  }
-  ASSERT_FALSE(id.empty()) << "no window captioned Gravduel";
+    return !id.empty();
+  };
+  ASSERT_TRUE(testing::WaitFor(windowFound, rest, 60)) << "no window captioned Gravduel";
   id.erase(id.find_last_not_of("\n") + 1);
   // The window opens at 640 x 480 and the duel makes it 800 x 640.
   std::string geometry;
-  for (int i = 0; i < 200 && geometry.find("Geometry: 800x640") == std::string::npos; ++i) {
+  auto resized = [&] {
     geometry = testing::Capture("xdotool getwindowgeometry " + id);
-  }
-  EXPECT_NE(geometry.find("Geometry: 800x640"), std::string::npos) << geometry;
+    return geometry.find("Geometry: 800x640") != std::string::npos;
+  };
+  EXPECT_TRUE(testing::WaitFor(resized, rest, 60)) << geometry;
 
   // The desktop's request to end (as the close box or a logout sends it) is an orderly end.
   std::string pid = ReadWholeFile(dir + "/pid");

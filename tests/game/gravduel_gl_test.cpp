@@ -331,13 +331,20 @@ TEST_F(Duel, MissingPicturesChangeNothingButThePicture) {
 
 TEST_F(Duel, LayersShipsOverBulletsOverTheBackdrop) {
   Park();
+  // B's yellow bullets: one under ship A's middle, one out on the backdrop.
+  liveB.At(0) = 1;
+  bulletsB.At(0) = {110, 110, 0, 0, 0};
+  liveB.At(1) = 1;
+  bulletsB.At(1) = {400, 200, 0, 0, 0};
   ShowScreen();
   DrawScene();
-  // Ship A's picture is drawn at its place; where no ship is, the backdrop shows.
-  quillon::testing::Rgba shipPixel = quillon::testing::ReadPixel(112, 112);
-  EXPECT_GT(shipPixel.b, 150);
-  quillon::testing::Rgba empty = quillon::testing::ReadPixel(400, 200);
-  EXPECT_LT(empty.r + empty.g, 200);
+  quillon::testing::Rgba underShip = quillon::testing::ReadPixel(112, 112);
+  EXPECT_GT(underShip.b, 150);  // the blue ship covers the bullet
+  EXPECT_LT(underShip.r, 150);
+  quillon::testing::Rgba bullet = quillon::testing::ReadPixel(402, 202);
+  EXPECT_GT(bullet.r + bullet.g, 400);  // the bullet covers the backdrop
+  quillon::testing::Rgba empty = quillon::testing::ReadPixel(400, 230);
+  EXPECT_LT(empty.r + empty.g, 200);  // where nothing flies, the backdrop shows
 }
 
 TEST_F(Duel, HudShowsTruncatedEnergy) {

@@ -146,7 +146,17 @@ TEST_F(SpritesTest, ViewportMovesTheOriginAndKeepsTheFullSize) {
   DrawSprite(kSprite, 537, 0);  // from 637: the right part falls outside
   ExpectSprite(100, 50, Upright);
   EXPECT_EQ(ScreenPixel(639, 50), SpritePixel(2, 0));
-  SetViewport(1e300, -1e300, std::nan(""), 5);  // clamped, not undefined
+  // Numbers no GL takes are clamped, not undefined: the origin ends far off the screen (so
+  // nothing shows) and the size is the whole area, since a width of 0 means that.
+  SetViewport(1e300, -1e300, std::nan(""), 5);
+  const OpenGLRainbows& device = *runtimeState.graphics;
+  EXPECT_EQ(device.viewportX, 1 << 24);
+  EXPECT_EQ(device.viewportY, -(1 << 24));
+  EXPECT_EQ(device.viewportWidth, 640);
+  EXPECT_EQ(device.viewportHeight, 480);
+  ClearTo(0, 0, 0);
+  DrawSprite(kWhite, 0, 0);
+  EXPECT_EQ(Lit(0, 0, 639, 479), 0);
   SetViewport(0, 0, 0, 0);
   double w = 0, h = 0;
   GetScreenSize(w, h);

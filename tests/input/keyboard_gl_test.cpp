@@ -8,6 +8,7 @@
 
 #include "runtime/core/flow_hooks.h"
 #include "runtime/input/input_script.h"
+#include "runtime/input/input_state.h"
 #include "runtime/platform/clock.h"
 #include "runtime/platform/window.h"
 #include "runtime/quillon.h"
@@ -27,15 +28,14 @@ std::set<int> KeysDown() {
   return down;
 }
 
-// Waits until the X server's key event has reached the keyboard snapshot.
+// Waits until the X server's key events have reached the keyboard snapshot.
 std::set<int> KeysDownAfterEvents(bool expectAny) {
-  std::set<int> down;
-  for (int i = 0; i < 100; ++i) {
-    PumpMessages();
+  std::set<int> down = KeysDown();
+  auto read = [&] {
+    testing::PumpAndRest();
     down = KeysDown();
-    if (down.empty() != expectAny) break;
-    platform::SleepMilliseconds(10);
-  }
+  };
+  testing::WaitFor([&] { return down.empty() != expectAny; }, read);
   return down;
 }
 
@@ -44,7 +44,7 @@ class Keyboard : public ::testing::Test {
   void SetUp() override {
     testing::StartTestRuntime();
     ClearInputScript();
-    testing::FocusGameWindow();
+    ASSERT_TRUE(testing::FocusGameWindow());
   }
   void TearDown() override { ClearInputScript(); }
 };
@@ -124,15 +124,41 @@ TEST_F(Keyboard, EscapeIsHarmlessWhileSwitchedOff) {
   ClearInputScript();
 }
 
+// xdotool's key presses and releases about 12 ms apart: between two snapshots of the keyboard.
+TEST_F(Keyboard, TapBetweenTwoFramesIsDownInOneFrame) {
+  SetEscapeEnds(0);
+  ShowScreen();
+  ShowScreen();
+  ASSERT_EQ(KeyDown(1), 0.0);
+  ASSERT_TRUE(Xdotool("key Escape"));
+  // X delivers events in order: once the pointer is seen at its new place the tap has arrived
+  // too, and it is over before the next snapshot.
+  double x, y, left, right;
+  MouseState(x, y, left, right);
+  ASSERT_TRUE(testing::MovePointerTo(x == 30 ? 40 : 30, 30));
+  int framesDown = 0;
+  for (int frame = 0; frame < 4; ++frame) {
+    ShowScreen();
+    framesDown += KeyDown(1) != 0;
+  }
+  EXPECT_EQ(framesDown, 1);
+  SetEscapeEnds(1);
+}
+
 using KeyboardDeathTest = Keyboard;
+
+// Shows frames until a key event ends the program; status 7 when none does for a long while.
+void FramesUntilTheEnd() {
+  testing::WaitFor([] { return false; }, ShowScreen);
+  std::exit(7);
+}
 
 TEST_F(KeyboardDeathTest, EscapeEndsTheProgram) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   EXPECT_EXIT(
       {
         testing::KeyEvents("down", "Escape");
-        for (int i = 0; i < 100; ++i) ShowScreen();
-        std::exit(7);
+        FramesUntilTheEnd();
       },
       ::testing::ExitedWithCode(0), "");
   testing::KeyEvents("up", "Escape");
@@ -143,8 +169,7 @@ TEST_F(KeyboardDeathTest, AltF4EndsTheProgram) {
   EXPECT_EXIT(
       {
         testing::KeyEvents("down", "Alt_L F4");
-        for (int i = 0; i < 100; ++i) ShowScreen();
-        std::exit(7);
+        FramesUntilTheEnd();
       },
       ::testing::ExitedWithCode(0), "");
   testing::KeyEvents("up", "F4 Alt_L");
@@ -175,16 +200,13 @@ TEST_F(KeyboardDeathTest, ScriptedEscapeEndsWithTheDebugReport) {
 // --- mouse -------------------------------------------------------------------------------------
 
 TEST_F(Keyboard, MovementIsSampledOncePerFrame) {
-  uint64_t id = platform::NativeWindowId(runtimeState.window);
-  Xdotool("mousemove --window " + std::to_string(id) + " --sync 50 60");
+  ASSERT_TRUE(testing::MovePointerTo(50, 60));
   ShowScreen();
   MouseAxis(0);
-  Xdotool("mousemove --window " + std::to_string(id) + " --sync 90 100");
-  PumpMessages();
+  ASSERT_TRUE(testing::MovePointerTo(90, 100));
   ShowScreen();
   double first = MouseAxis(0);
-  Xdotool("mousemove --window " + std::to_string(id) + " --sync 20 30");
-  PumpMessages();
+  ASSERT_TRUE(testing::MovePointerTo(20, 30));
   EXPECT_EQ(MouseAxis(0), first);
   EXPECT_EQ(first, 40);
   EXPECT_EQ(MouseAxis(1), 40);
@@ -219,20 +241,25 @@ TEST_F(Keyboard, MouseStateStaysInsideTheClientArea) {
   EXPECT_EQ(y, 0);
 }
 
+// Waits until the window procedure has handed over that many wheel steps.
+bool WheelStepsArrive(int steps) {
+  return testing::WaitFor([steps] { return CurrentInput()->wheelSteps == steps; },
+                          testing::PumpAndRest);
+}
+
 TEST_F(Keyboard, WheelGivesItsSign) {
-  uint64_t id = platform::NativeWindowId(runtimeState.window);
-  Xdotool("mousemove --window " + std::to_string(id) + " --sync 100 100");
+  ASSERT_TRUE(testing::MovePointerTo(100, 100));
   ShowScreen();
   MouseAxis(2);
-  Xdotool("click --repeat 3 4");  // three steps away from the user
-  PumpMessages();
+  ASSERT_TRUE(Xdotool("click --repeat 3 4"));  // three steps away from the user
+  ASSERT_TRUE(WheelStepsArrive(3));
   ShowScreen();
   EXPECT_EQ(MouseAxis(2), 1.0);
   EXPECT_EQ(MouseAxis(2), 1.0);  // the same frame repeats its sample
   ShowScreen();
   EXPECT_EQ(MouseAxis(2), 0.0);
-  Xdotool("click 5");
-  PumpMessages();
+  ASSERT_TRUE(Xdotool("click 5"));
+  ASSERT_TRUE(WheelStepsArrive(-1));
   ShowScreen();
   EXPECT_EQ(MouseAxis(2), -1.0);
 }

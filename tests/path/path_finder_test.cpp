@@ -291,7 +291,10 @@ TEST(Planner, RunsOutOfNodesWithoutCrashingAndResets) {
   testgrids::OpenField(grid, 20, 20);
   PlannerSettings s{0, 0, 19, 19, true, false, 5, 0, 8, 0.0f, 20, 20, grid.elements};
   AStarPlanner planner;
-  EXPECT_FALSE(planner.Search() && planner.path != nullptr);  // never initialised: no path
+  // Never initialised: the open list is empty, so the search is over at once, without a path.
+  EXPECT_TRUE(planner.Search());
+  EXPECT_EQ(planner.path, nullptr);
+  EXPECT_TRUE(planner.idle);
   ASSERT_TRUE(planner.Init(s));
   planner.Start();
   EXPECT_FALSE(planner.Search());  // five nodes cannot cover the field

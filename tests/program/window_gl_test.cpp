@@ -3,19 +3,24 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <new>
 #include <sstream>
 #include <string>
 
+#include "runtime/gfx2d/texture_store_internal.h"
 #include "runtime/gl/gl_extensions.h"
 #include "runtime/gl/opengl_rainbows.h"
 #include "runtime/platform/clock.h"
 #include "runtime/platform/window.h"
 #include "runtime/quillon.h"
 #include "support/gl_runtime.h"
+#include "support/process.h"
 
 // Counts allocations made through operator new while counting is on. The sanitizer build keeps
 // its own allocator (the GL driver frees through it), so it counts nothing there.
@@ -62,24 +67,23 @@ std::string Caption() { return platform::WindowCaption(runtimeState.window); }
 
 void ClientSize(int& w, int& h) { platform::GetClientSize(runtimeState.window, w, h); }
 
-// Runs the pump until cond holds or two seconds pass.
+// Gives the keyboard focus to a window of the window system by its id, and again every second
+// in case the change is lost, while the pump runs until cond holds; false when it never does.
 template <typename Cond>
-bool PumpUntil(Cond cond) {
-  for (int i = 0; i < 200 && !cond(); ++i) {
-    PumpMessages();
-    platform::SleepMilliseconds(10);
-  }
-  return cond();
+bool FocusUntil(uint64_t id, Cond cond) {
+  std::string focus = "windowfocus " + std::to_string(id);
+  auto next = std::chrono::steady_clock::now();
+  auto requestAndPump = [&] {
+    if (std::chrono::steady_clock::now() >= next) {
+      testing::Xdotool(focus);
+      next = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+    }
+    testing::PumpAndRest();
+  };
+  return testing::WaitFor(cond, requestAndPump);
 }
 
-// Gives the keyboard focus to a window of the window system by its id.
-void FocusWindow(uint64_t id, double delaySeconds = 0) {
-  std::string command = "xdotool windowfocus --sync " + std::to_string(id);
-  if (delaySeconds > 0) {
-    command = "(sleep " + std::to_string(delaySeconds) + "; " + command + ") >/dev/null 2>&1 &";
-  }
-  ASSERT_EQ(std::system(command.c_str()), 0);
-}
+bool GameHasFocus() { return platform::WindowHasFocus(runtimeState.window); }
 
 // A second top-level window to take the focus away from the game.
 platform::Window* OtherWindow() {
@@ -181,14 +185,19 @@ TEST(GameWindow, LosingFocusPausesUntilItReturns) {
   Start();
   ShowScreen();
   SetAutoPause(1);
-  FocusWindow(platform::NativeWindowId(OtherWindow()));
-  ASSERT_TRUE(PumpUntil([] { return runtimeState.paused == 1; }));
+  ASSERT_TRUE(
+      FocusUntil(platform::NativeWindowId(OtherWindow()), [] { return runtimeState.paused == 1; }));
   EXPECT_EQ(Caption(), "QuillonTest <pause>");
 
-  FocusWindow(platform::NativeWindowId(runtimeState.window), 0.4);
-  double before = NowMilliseconds();
-  ShowScreen();  // held while paused
-  EXPECT_GE(NowMilliseconds() - before, 300);
+  // A second thread gives the focus back (again and again, should a change be lost) once
+  // ShowScreen is under way; ShowScreen must not return before that.
+  std::string focus =
+      "windowfocus " + std::to_string(platform::NativeWindowId(runtimeState.window));
+  testing::KeepSending giveFocusBack(
+      "the paused ShowScreen to return after the focus came back",
+      [focus] { testing::Xdotool(focus); }, 300);
+  ShowScreen();
+  EXPECT_GE(giveFocusBack.Sent(), 1) << "ShowScreen returned while the game was paused";
   EXPECT_EQ(runtimeState.paused, 0);
   EXPECT_EQ(Caption(), "QuillonTest");
 }
@@ -198,13 +207,11 @@ TEST(GameWindow, NoPauseWithoutAutoPauseOrInDebugMode) {
   for (int mode = 0; mode < 2; ++mode) {
     SetAutoPause(mode == 0 ? 0 : 1);
     runtimeState.debugMode = mode == 0 ? 0 : 1;
-    FocusWindow(platform::NativeWindowId(OtherWindow()));
-    PumpUntil([] { return !platform::WindowHasFocus(runtimeState.window); });
-    EXPECT_FALSE(platform::WindowHasFocus(runtimeState.window));
+    ASSERT_TRUE(
+        FocusUntil(platform::NativeWindowId(OtherWindow()), [] { return !GameHasFocus(); }));
     EXPECT_EQ(runtimeState.paused, 0);
     EXPECT_EQ(Caption(), "QuillonTest");
-    FocusWindow(platform::NativeWindowId(runtimeState.window));
-    PumpUntil([] { return platform::WindowHasFocus(runtimeState.window); });
+    ASSERT_TRUE(FocusUntil(platform::NativeWindowId(runtimeState.window), GameHasFocus));
   }
   runtimeState.debugMode = 0;
   SetAutoPause(1);
@@ -213,18 +220,117 @@ TEST(GameWindow, NoPauseWithoutAutoPauseOrInDebugMode) {
 TEST(GameWindow, ShowScreenPacesAndAllocatesNothing) {
   Start();
   SetFrameRate(60);
+  const double interval = 1000.0 / 60;
   for (int i = 0; i < 3; ++i) ShowScreen();
+  struct Frame {
+    double grid, startBefore;      // before ShowScreen
+    double start, previous, next;  // what it left
+    double after;                  // the clock once it returned
+  } frames[30];
   allocations = 0;
   countAllocations = true;
-  double gridBefore = runtimeState.graphics->nextFrameTime;
-  for (int i = 0; i < 30; ++i) ShowScreen();
+  for (Frame& f : frames) {
+    f.grid = runtimeState.graphics->nextFrameTime;
+    f.startBefore = runtimeState.frameStart;
+    ShowScreen();
+    f.after = NowMilliseconds();
+    f.start = runtimeState.frameStart;
+    f.previous = runtimeState.previousFrameStart;
+    f.next = runtimeState.graphics->nextFrameTime;
+  }
   countAllocations = false;
   if (kCountingAllocations) {
     EXPECT_EQ(allocations.load(), 0);
   }
-  // Thirty frames move the grid by thirty intervals at least (more if a frame was missed).
-  EXPECT_GE(runtimeState.graphics->nextFrameTime - gridBefore, 30 * (1000.0 / 60) - 1e-6);
-  EXPECT_GE(runtimeState.frameStart, runtimeState.previousFrameStart);
+  for (const Frame& f : frames) {
+    EXPECT_EQ(f.previous, f.startBefore);
+    EXPECT_GT(f.start, f.startBefore);
+    // Released only once its grid point had passed; the grid then moves on by whole intervals
+    // to the first point after the release.
+    EXPECT_GT(f.after, f.grid);
+    double steps = (f.next - f.grid) / interval;
+    EXPECT_GE(steps, 1 - 1e-9);
+    EXPECT_NEAR(steps, std::round(steps), 1e-6);
+    EXPECT_LT(f.next - interval, f.after);
+  }
+}
+
+TEST(GameWindow, ShowScreenUndoesTheAlphaModeOfTheLastFrame) {
+  Start();
+  ShowScreen();
+  SetAlphaMode(-0.5);  // half-transparent drawing for the rest of this frame
+  ShowScreen();
+  EXPECT_FALSE(glIsEnabled(GL_BLEND));
+  EXPECT_EQ(runtimeState.graphics->textures.globalAlpha, 1.0f);
+  FillRect(10, 10, 19, 19, 0xFFFFFF);
+  EXPECT_EQ(testing::ReadPixel(15, 15), (testing::Rgba{255, 255, 255, 255}));
+}
+
+constexpr int kGrabbed = 7;
+constexpr testing::Rgba kWhite{255, 255, 255, 255}, kRed{255, 0, 0, 255};
+
+// Pictures made on the screen itself: a white 8 x 8 sprite and a background with a red square.
+void MakePictures() {
+  testing::ClearScreen();
+  FillRect(0, 0, 7, 7, 0xFFFFFF);
+  GrabSprite(kGrabbed, 0, 0, 8, 8);
+  testing::ClearScreen();
+  FillRect(100, 100, 119, 119, 0x0000FF);
+  GrabBackground();
+}
+
+double GrabbedSize() {
+  double w = 0, h = 0;
+  GetSpriteSize(kGrabbed, w, h);
+  return w * 100 + h;
+}
+
+// The context outlives the window that EnterFullscreen replaces, and with it every texture.
+TEST(GameWindow, SlotsAndTheBackgroundSurviveTheSwitchToFullscreen) {
+  Start();
+  MakePictures();
+  int dw = 0, dh = 0;
+  platform::DesktopSize(dw, dh);
+  SetScreen(dw, dh, 1);
+  ASSERT_EQ(IsFullscreen(), 1.0);
+  EXPECT_EQ(GrabbedSize(), 808);
+  ShowScreen();
+  EXPECT_EQ(testing::ReadPixel(110, 110), kRed);  // the background under the new frame
+  DrawSprite(kGrabbed, 300, 300);
+  EXPECT_EQ(testing::ReadPixel(303, 303), kWhite);
+  SetScreen(640, 480, 0);
+  ClearBackground();
+  FreeSlot(kGrabbed);
+}
+
+// Windows of this process as the X server lists them.
+int WindowsOfThisProcess() {
+  std::string ids = testing::Capture("xdotool search --pid " + std::to_string(getpid()));
+  return static_cast<int>(std::count(ids.begin(), ids.end(), '\n'));
+}
+
+// With multisampling every window creation makes a second window and destroys the first one
+// with every texture: at start-up, and again inside the switch to fullscreen.
+TEST(GameWindowDeathTest, MultisampleWindowReplacesTheFirstAndEmptiesTheStore) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(
+      {
+        runtimeState.sampleCount = 3;
+        testing::StartTestRuntime(320, 200);
+        int failed = WindowsOfThisProcess() == 1 ? 0 : 1;
+        MakePictures();
+        failed |= GrabbedSize() == 808 ? 0 : 2;
+        int dw = 0;
+        int dh = 0;
+        platform::DesktopSize(dw, dh);
+        SetScreen(dw, dh, 1);
+        failed |= IsFullscreen() == 1.0 ? 0 : 4;
+        failed |= GrabbedSize() == 0 ? 0 : 8;
+        failed |= runtimeState.graphics->sampleCount == 3 ? 0 : 16;
+        failed |= WindowsOfThisProcess() == 1 ? 0 : 32;
+        std::exit(failed == 0 ? 42 : failed);
+      },
+      ::testing::ExitedWithCode(42), "");
 }
 
 // The format search halves the count: 6 is not offered under Xvfb, 3 is.
