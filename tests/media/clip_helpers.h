@@ -1,0 +1,23 @@
+// Writes small movie clips with the encoders of libavcodec, for the media tests and examples.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace quillon::testing {
+
+struct ClipSpec {
+  int width = 320, height = 240;
+  int fps = 30;
+  int frames = 30;
+  // Colour (0xRRGGBB) of the whole picture at a frame.
+  std::function<uint32_t(int)> colourAt = [](int) { return 0xFF0000u; };
+  double toneHz = 0;  // a sine tone as the sound track; 0: no sound track
+  bool withVideo = true;
+};
+
+// Writes a Matroska file (MPEG-4 part 2 video, 16-bit PCM stereo sound); false on failure.
+bool WriteClip(const std::string& path, const ClipSpec& spec);
+
+}  // namespace quillon::testing
