@@ -118,18 +118,20 @@ void Draw(const Screen& screen) {
   glEnable(GL_TEXTURE_2D);
   glBindTexture(GL_TEXTURE_2D, screen.texture);
   glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
-  float s = static_cast<float>(screen.width) / screen.paddedWidth;
-  float t = static_cast<float>(screen.height) / screen.paddedHeight;
+  // Half a texel in from every side: filtering must not reach into the padding.
+  float s0 = 0.5f / screen.paddedWidth, t0 = 0.5f / screen.paddedHeight;
+  float s = (screen.width - 0.5f) / screen.paddedWidth;
+  float t = (screen.height - 0.5f) / screen.paddedHeight;
   float x0 = screen.place.x, y0 = screen.place.y;
   float x1 = x0 + screen.place.width, y1 = y0 + screen.place.height;
   glBegin(GL_QUADS);
-  glTexCoord2f(0, 0);
+  glTexCoord2f(s0, t0);
   glVertex2f(x0, y0);
-  glTexCoord2f(0, t);
+  glTexCoord2f(s0, t);
   glVertex2f(x0, y1);
   glTexCoord2f(s, t);
   glVertex2f(x1, y1);
-  glTexCoord2f(s, 0);
+  glTexCoord2f(s, t0);
   glVertex2f(x1, y0);
   glEnd();
   glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
@@ -162,8 +164,11 @@ struct Clock {
         t = heard;
       } else {
         // Nothing more to hear (the sound ended or fell behind): time goes on without it.
+        // A mixer that stops taking what is queued holds the picture for half a second at most.
         t = std::max(lastSound, 0.0) + (wall - lastSoundWall);
-        if (platform::QueuedPcmFrames() > 0) t = std::min(t, lastSound + 0.05);
+        if (platform::QueuedPcmFrames() > 0 && wall - lastSoundWall < 0.5) {
+          t = std::min(t, lastSound + 0.05);
+        }
       }
     }
     value = std::max(value, t);

@@ -129,7 +129,6 @@ bool OpenAudio(int bufferSamples, int mixerChannels) {
   gains = std::vector<ChannelGain>(allocated > 0 ? allocated : 0);
   for (int c = 0; c < allocated; ++c) Mix_RegisterEffect(c, ApplyGain, nullptr, nullptr);
   streamChannel = allocated >= 0 ? allocated : -1;
-  if (streamChannel >= 0) Mix_RegisterEffect(streamChannel, FeedStream, nullptr, nullptr);
   silentChunk = Mix_QuickLoad_RAW(reinterpret_cast<Uint8*>(silence.data()),
                                   static_cast<Uint32>(silence.size() * sizeof(int16_t)));
   ChooseSoundFont();
@@ -226,6 +225,8 @@ bool StartPcmStream() {
     stream.running = true;
   }
   Mix_Volume(streamChannel, MIX_MAX_VOLUME);
+  // A channel loses its effects whenever it stops, so the feed is registered for each start.
+  Mix_RegisterEffect(streamChannel, FeedStream, nullptr, nullptr);
   return Mix_PlayChannel(streamChannel, silentChunk, -1) == streamChannel;
 }
 

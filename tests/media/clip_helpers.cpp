@@ -78,20 +78,21 @@ void Paint(AVFrame* f, uint32_t rgb) {
 
 bool WriteClip(const std::string& path, const ClipSpec& spec) {
   Output out;
-  if (avformat_alloc_output_context2(&out.format, nullptr, "matroska", path.c_str()) < 0) {
+  if (avformat_alloc_output_context2(&out.format, nullptr, spec.container, path.c_str()) < 0) {
     return false;
   }
   if (spec.withVideo) {
-    out.video = OpenEncoder(out, AV_CODEC_ID_MPEG4, out.videoStream, [&](AVCodecContext* c) {
-      c->width = spec.width;
-      c->height = spec.height;
-      c->time_base = {1, spec.fps};
-      c->framerate = {spec.fps, 1};
-      c->pix_fmt = AV_PIX_FMT_YUV420P;
-      c->gop_size = 12;
-      c->flags |= AV_CODEC_FLAG_QSCALE;
-      c->global_quality = FF_QP2LAMBDA * 2;
-    });
+    out.video = OpenEncoder(out, spec.rawVideo ? AV_CODEC_ID_RAWVIDEO : AV_CODEC_ID_MPEG4,
+                            out.videoStream, [&](AVCodecContext* c) {
+                              c->width = spec.width;
+                              c->height = spec.height;
+                              c->time_base = {1, spec.fps};
+                              c->framerate = {spec.fps, 1};
+                              c->pix_fmt = AV_PIX_FMT_YUV420P;
+                              c->gop_size = 12;
+                              c->flags |= AV_CODEC_FLAG_QSCALE;
+                              c->global_quality = FF_QP2LAMBDA * 2;
+                            });
     if (out.video == nullptr) return false;
   }
   const int rate = 44100;

@@ -15,9 +15,11 @@ struct ClipSpec {
   std::function<uint32_t(int)> colourAt = [](int) { return 0xFF0000u; };
   double toneHz = 0;  // a sine tone as the sound track; 0: no sound track
   bool withVideo = true;
+  bool rawVideo = false;  // uncompressed pictures: their size is only in the container
+  const char* container = "matroska";
 };
 
-// Writes a Matroska file (MPEG-4 part 2 video, 16-bit PCM stereo sound); false on failure.
+// Writes a movie file (MPEG-4 part 2 or raw video, 16-bit PCM stereo sound); false on failure.
 bool WriteClip(const std::string& path, const ClipSpec& spec);
 
 }  // namespace quillon::testing
