@@ -76,8 +76,11 @@ bool CreateScreen(Screen& screen, int width, int height) {
   BindSlotTexture(-1, -1, false, nullptr);  // every unit off; the slot table sees nothing bound
   glGenTextures(1, &screen.texture);
   glBindTexture(GL_TEXTURE_2D, screen.texture);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+  // At its own size the picture maps texel to pixel: the cheaper nearest sampling is exact.
+  GLint filter =
+      screen.place.width == width && screen.place.height == height ? GL_NEAREST : GL_LINEAR;
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
   glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, screen.paddedWidth, screen.paddedHeight, 0, GL_RGBA,
@@ -118,10 +121,12 @@ void Draw(const Screen& screen) {
   glEnable(GL_TEXTURE_2D);
   glBindTexture(GL_TEXTURE_2D, screen.texture);
   glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
-  // Half a texel in from every side: filtering must not reach into the padding.
-  float s0 = 0.5f / screen.paddedWidth, t0 = 0.5f / screen.paddedHeight;
-  float s = (screen.width - 0.5f) / screen.paddedWidth;
-  float t = (screen.height - 0.5f) / screen.paddedHeight;
+  // Scaled, half a texel in from every side: filtering must not reach into the padding.
+  bool exact = screen.place.width == screen.width && screen.place.height == screen.height;
+  float inset = exact ? 0.0f : 0.5f;
+  float s0 = inset / screen.paddedWidth, t0 = inset / screen.paddedHeight;
+  float s = (screen.width - inset) / screen.paddedWidth;
+  float t = (screen.height - inset) / screen.paddedHeight;
   float x0 = screen.place.x, y0 = screen.place.y;
   float x1 = x0 + screen.place.width, y1 = y0 + screen.place.height;
   glBegin(GL_QUADS);

@@ -74,6 +74,26 @@ void Paint(AVFrame* f, uint32_t rgb) {
   }
 }
 
+// A diagonal gradient sliding with the frame number, with a fixed grain on top.
+void PaintMoving(AVFrame* f, int frame) {
+  av_frame_make_writable(f);
+  for (int y = 0; y < f->height; ++y) {
+    uint8_t* row = f->data[0] + y * f->linesize[0];
+    for (int x = 0; x < f->width; ++x) {
+      unsigned grain = (x * 2654435761u ^ y * 40503u) >> 28;
+      row[x] = static_cast<uint8_t>(16 + ((x + 2 * y + 4 * frame) % 200) + grain);
+    }
+  }
+  for (int plane = 1; plane < 3; ++plane) {
+    for (int y = 0; y < (f->height + 1) / 2; ++y) {
+      uint8_t* row = f->data[plane] + y * f->linesize[plane];
+      for (int x = 0; x < (f->width + 1) / 2; ++x) {
+        row[x] = static_cast<uint8_t>(64 + ((plane * x + y + frame) % 128));
+      }
+    }
+  }
+}
+
 }  // namespace
 
 bool WriteClip(const std::string& path, const ClipSpec& spec) {
@@ -125,7 +145,11 @@ bool WriteClip(const std::string& path, const ClipSpec& spec) {
   int64_t samples = 0;
   for (int i = 0; i < spec.frames; ++i) {
     if (out.video != nullptr) {
-      Paint(picture, spec.colourAt(i));
+      if (spec.moving) {
+        PaintMoving(picture, i);
+      } else {
+        Paint(picture, spec.colourAt(i));
+      }
       picture->pts = i;
       Send(out, out.video, out.videoStream, picture);
     }

@@ -15,6 +15,7 @@ struct ClipSpec {
   std::function<uint32_t(int)> colourAt = [](int) { return 0xFF0000u; };
   double toneHz = 0;  // a sine tone as the sound track; 0: no sound track
   bool withVideo = true;
+  bool moving = false;  // a sliding gradient with grain instead of one colour (for measurements)
   bool rawVideo = false;  // uncompressed pictures: their size is only in the container
   const char* container = "matroska";
 };
