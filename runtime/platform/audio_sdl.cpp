@@ -177,6 +177,9 @@ bool PlayAudioChunk(int channel, AudioChunk* chunk, float leftGain, float rightG
     return false;
   }
   Mix_HaltChannel(channel);
+  // The mixer drops a channel's effects whenever it stops: attach the gain again, once.
+  Mix_UnregisterEffect(channel, ApplyGain);
+  Mix_RegisterEffect(channel, ApplyGain, nullptr, nullptr);
   gains[channel].left.store(leftGain, std::memory_order_relaxed);
   gains[channel].right.store(rightGain, std::memory_order_relaxed);
   return Mix_PlayChannel(channel, chunk->chunk, 0) == channel;
@@ -225,7 +228,8 @@ bool StartPcmStream() {
     stream.running = true;
   }
   Mix_Volume(streamChannel, MIX_MAX_VOLUME);
-  // A channel loses its effects whenever it stops, so the feed is registered for each start.
+  // A channel loses its effects whenever it stops, so the feed is attached for each start.
+  Mix_UnregisterEffect(streamChannel, FeedStream);
   Mix_RegisterEffect(streamChannel, FeedStream, nullptr, nullptr);
   return Mix_PlayChannel(streamChannel, silentChunk, -1) == streamChannel;
 }
