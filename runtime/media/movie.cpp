@@ -181,12 +181,20 @@ struct Clock {
   }
 };
 
-// Moves decoded sound into the mixer's queue.
-void FeedSound(platform::VideoFile* video) {
+// Keeps at most kMostSound seconds of decoded sound waiting, the oldest going first.
+void TrimSound(platform::VideoFile* video) {
+  int left = platform::PendingSoundFrames(video);
+  if (left > kMostSound * kRate) platform::ConsumeSound(video, left - kMostSound * kRate);
+}
+
+// Moves decoded sound into the mixer's queue. Sound nobody will hear (no mixer, or one that
+// stopped taking it) is thrown away, so a long movie cannot pile it up.
+void FeedSound(platform::VideoFile* video, bool playing) {
   int pending = platform::PendingSoundFrames(video);
   if (pending <= 0) return;
-  int taken = platform::QueuePcmFrames(platform::PendingSound(video), pending);
+  int taken = playing ? platform::QueuePcmFrames(platform::PendingSound(video), pending) : pending;
   platform::ConsumeSound(video, taken);
+  TrimSound(video);
 }
 
 bool WantMore(platform::VideoFile* video, bool withSound) {
@@ -206,6 +214,7 @@ void Note(double offset) {
 // Shows the first picture until the key or button that started the movie is let go.
 void WaitForRelease(platform::VideoFile* video, Screen& screen) {
   while (platform::QueuedPictures(video) == 0 && platform::ReadVideoPacket(video)) {
+    TrimSound(video);
   }
   if (const uint8_t* first = platform::TakeFrontPicture(video)) Upload(screen, first);
   PumpMessages();
@@ -227,8 +236,11 @@ void Play(platform::VideoFile* video, Screen& screen, bool loop) {
   ShowScreen();
   for (;;) {
     if (EndingInput()) return;
-    while (!ended && WantMore(video, withSound)) ended = !platform::ReadVideoPacket(video);
-    if (withSound) FeedSound(video);
+    while (!ended && WantMore(video, withSound)) {
+      ended = !platform::ReadVideoPacket(video);
+      FeedSound(video, clock.sound);
+    }
+    FeedSound(video, clock.sound);
     if (ended && platform::QueuedPictures(video) == 0) {
       if (loop && platform::RewindVideo(video)) {
         ended = false;
