@@ -227,6 +227,7 @@ void WaitForRelease(platform::VideoFile* video, Screen& screen) {
 
 void Play(platform::VideoFile* video, Screen& screen, bool loop) {
   const bool withSound = platform::VideoHasSound(video);
+  const double frame = platform::VideoFrameSeconds(video);
   report.hadSound = withSound;
   Clock clock;
   clock.Start(withSound);
@@ -252,7 +253,6 @@ void Play(platform::VideoFile* video, Screen& screen, bool loop) {
       continue;
     }
     double now = clock.Now();
-    double frame = 1.0 / 30;
     // Late pictures are dropped while a later one is waiting: the picture never drifts.
     while (platform::QueuedPictures(video) > 1 && platform::FrontPictureTime(video) + frame < now) {
       platform::DropFrontPicture(video);

@@ -19,6 +19,8 @@ void CloseVideo(VideoFile* video);
 int VideoWidth(const VideoFile* video);
 int VideoHeight(const VideoFile* video);
 bool VideoHasSound(const VideoFile* video);
+// Seconds one picture stands for (from the frame rate; 1/30 when the file gives none).
+double VideoFrameSeconds(const VideoFile* video);
 
 // Reads and decodes the next packet: pictures join the picture queue, sound the sound queue.
 // False once the file has ended or failed (the decoders are drained then); a corrupt or

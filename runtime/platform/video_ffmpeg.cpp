@@ -219,6 +219,7 @@ void CloseVideo(VideoFile* v) {
 int VideoWidth(const VideoFile* v) { return v ? v->width : 0; }
 int VideoHeight(const VideoFile* v) { return v ? v->height : 0; }
 bool VideoHasSound(const VideoFile* v) { return v != nullptr && v->audio != nullptr; }
+double VideoFrameSeconds(const VideoFile* v) { return v ? v->frameSeconds : 1.0 / 30; }
 
 bool ReadVideoPacket(VideoFile* v) {
   if (v == nullptr || v->ended) return false;
