@@ -233,6 +233,8 @@ void Play(platform::VideoFile* video, Screen& screen, bool loop) {
   clock.Start(withSound);
   double shownUntil = 0;  // the end of the latest picture shown
   bool ended = false;
+  // A pass without a single picture ends a looped movie: rewinding it would spin for ever.
+  bool passHasPicture = screen.hasPicture;
   Draw(screen);
   ShowScreen();
   for (;;) {
@@ -243,8 +245,9 @@ void Play(platform::VideoFile* video, Screen& screen, bool loop) {
     }
     FeedSound(video, clock.sound);
     if (ended && platform::QueuedPictures(video) == 0) {
-      if (loop && platform::RewindVideo(video)) {
+      if (loop && passHasPicture && platform::RewindVideo(video)) {
         ended = false;
+        passHasPicture = false;
         ++report.loops;
         continue;
       }
@@ -259,6 +262,7 @@ void Play(platform::VideoFile* video, Screen& screen, bool loop) {
       ++report.framesDropped;
     }
     if (platform::QueuedPictures(video) == 0) continue;
+    passHasPicture = true;
     double due = platform::FrontPictureTime(video);
     if (due > now + 0.001) {
       platform::SleepMilliseconds(std::clamp(static_cast<int>((due - now) * 1000), 1, 10));

@@ -185,19 +185,24 @@ TEST_F(Movie, BrokenTruncatedAndUntrustedFilesEndWithoutAHang) {
   // Uncompressed 320 x 256 pictures whose container claims 16000 x 16000 (1 GB a picture) or 0 x 0.
   std::string bytes = testing::ReadWholeFile(Clip(
       "raw.avi", {.width = 320, .height = 256, .frames = 3, .rawVideo = true, .container = "avi"}));
-  auto claim = [&](const std::string& name, const std::string& side) {
-    std::string patched = bytes, size = std::string("\x40\x01\0\0\0\x01\0\0", 8);
+  auto claim = [&](const std::string& name, const std::string& size) {
+    std::string patched = bytes, real = std::string("\x40\x01\0\0\0\x01\0\0", 8);
     int found = 0;
-    for (size_t at = patched.find(size); at != std::string::npos; at = patched.find(size, at)) {
-      patched.replace(at, 8, side + side);
+    for (size_t at = patched.find(real); at != std::string::npos; at = patched.find(real, at)) {
+      patched.replace(at, 8, size);
       ++found;
     }
     EXPECT_GE(found, 1);
     std::ofstream(dir + "/" + name, std::ios::binary) << patched;
     return dir + "/" + name;
   };
-  std::string huge = claim("huge.avi", std::string("\x80\x3E\0\0", 4));
-  std::string zero = claim("zero.avi", std::string("\0\0\0\0", 4));
+  std::string huge = claim("huge.avi", std::string("\x80\x3E\0\0\x80\x3E\0\0", 8));
+  std::string zero = claim("zero.avi", std::string(8, '\0'));
+  // 320 x 512 claimed: every packet is half a picture, none decodes. Looped, it must still end.
+  std::string halves = claim("halves.avi", std::string("\x40\x01\0\0\0\x02\0\0", 8));
+  PlayMovieLooped(StringValue(halves.c_str()));
+  EXPECT_TRUE(LastMovieReport().opened);
+  EXPECT_EQ(LastMovieReport().framesShown, 0);
   PlayMovie(StringValue((dir + "/raw.avi").c_str()));
   EXPECT_TRUE(LastMovieReport().opened) << "the clip as written plays";
   for (std::string name : {soundOnly, dir + "/junk.mkv", dir + "/missing.mkv", huge, zero}) {
