@@ -20,6 +20,7 @@
 #include "runtime/input/keyboard.h"
 #include "runtime/input/mouse.h"
 #include "runtime/input/waiting.h"
+#include "runtime/media/media.h"
 #include "runtime/net/http_fetch.h"
 #include "runtime/net/net_game.h"
 #include "runtime/path/path_finder.h"

@@ -7,6 +7,7 @@
 namespace quillon::platform {
 
 struct AudioChunk;  // a decoded sound
+struct MusicTrack;  // a music file opened for streaming
 
 // Opens the default output device with a buffer of bufferSamples sample frames and mixerChannels
 // channels; false (and nothing open) when there is no usable device.
@@ -25,5 +26,29 @@ void FreeAudioChunk(AudioChunk* chunk);
 bool PlayAudioChunk(int channel, AudioChunk* chunk, float leftGain, float rightGain);
 bool AudioChannelPlaying(int channel);
 void HaltAudioChannel(int channel);
+
+// Music: one track at a time on the mixer's music stream, beside the sound channels.
+// Opens MIDI (with the General MIDI sound font found on the system), OGG, MP3, FLAC, WAV and
+// tracker modules; null when the file cannot be played or the mixer is closed.
+MusicTrack* LoadMusic(const char* path);
+// Halts the track if it is the one playing, then frees it.
+void FreeMusic(MusicTrack* track);
+// Starts the track from its beginning, once; false when the mixer refused.
+bool PlayMusicOnce(MusicTrack* track);
+bool MusicPlaying();
+void HaltMusic();
+
+// A stream of PCM sample frames (44100 Hz, 16-bit, interleaved stereo) mixed on a channel of its
+// own; movie sound goes through it. Silence plays while nothing is queued, and the stream's clock
+// stands still then.
+bool StartPcmStream();
+// Stops the stream and forgets what was queued.
+void StopPcmStream();
+// Appends up to count frames; returns how many were taken (the queue holds about two seconds).
+int QueuePcmFrames(const int16_t* frames, int count);
+int QueuedPcmFrames();
+// Seconds of queued sound heard so far: frames taken before the mixer's last request plus the time
+// since it, at most that request's length. 0 until the first request.
+double PcmStreamSeconds();
 
 }  // namespace quillon::platform

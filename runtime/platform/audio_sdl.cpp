@@ -1,7 +1,11 @@
 #include <SDL.h>
 #include <SDL_mixer.h>
+#include <sys/stat.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstdlib>
+#include <mutex>
 #include <vector>
 
 #include "runtime/platform/audio.h"
@@ -10,6 +14,10 @@ namespace quillon::platform {
 
 struct AudioChunk {
   Mix_Chunk* chunk = nullptr;
+};
+
+struct MusicTrack {
+  Mix_Music* music = nullptr;
 };
 
 namespace {
@@ -25,6 +33,67 @@ struct ChannelGain {
 
 bool open = false;
 std::vector<ChannelGain> gains;
+int streamChannel = -1;  // the channel after the sound channels
+
+// The PCM stream: a ring of interleaved samples the mixer thread drains.
+constexpr int kStreamCapacity = 2 * kFrequency;  // sample frames
+struct PcmStream {
+  std::mutex lock;
+  std::vector<int16_t> ring = std::vector<int16_t>(2 * kStreamCapacity);
+  int head = 0;             // next frame to play
+  int count = 0;            // frames queued
+  int64_t takenBefore = 0;  // frames taken before the last request
+  int lastTaken = 0;        // frames the last request took
+  double lastRequestMs = -1;
+  bool running = false;
+};
+PcmStream stream;
+std::vector<int16_t> silence(2 * 8192);  // long, so its loop seldom splits a request
+Mix_Chunk* silentChunk = nullptr;
+
+double NowMs() {
+  return static_cast<double>(SDL_GetPerformanceCounter()) * 1000.0 /
+         static_cast<double>(SDL_GetPerformanceFrequency());
+}
+
+// Replaces the silent chunk's samples with queued ones on the mixer thread.
+void FeedStream(int, void* buffer, int length, void*) {
+  auto* out = static_cast<int16_t*>(buffer);
+  int frames = length / 4;
+  std::lock_guard<std::mutex> guard(stream.lock);
+  int take = stream.running ? std::min(frames, stream.count) : 0;
+  for (int i = 0; i < take; ++i) {
+    int at = (stream.head + i) % kStreamCapacity;
+    out[2 * i] = stream.ring[2 * at];
+    out[2 * i + 1] = stream.ring[2 * at + 1];
+  }
+  std::fill(out + 2 * take, out + 2 * frames, int16_t{0});
+  stream.head = (stream.head + take) % kStreamCapacity;
+  stream.count -= take;
+  stream.takenBefore += stream.lastTaken;
+  stream.lastTaken = take;
+  stream.lastRequestMs = NowMs();
+}
+
+bool FileExists(const char* path) {
+  struct stat info;
+  return stat(path, &info) == 0 && S_ISREG(info.st_mode);
+}
+
+// The mixer's default sound font may not be installed; the General MIDI font of install-deps is.
+void ChooseSoundFont() {
+  if (std::getenv("SDL_SOUNDFONTS") != nullptr) return;
+  const char* current = Mix_GetSoundFonts();
+  if (current != nullptr && FileExists(current)) return;
+  for (const char* font :
+       {"/usr/share/sounds/sf2/TimGM6mb.sf2", "/usr/share/sounds/sf2/default-GM.sf2",
+        "/usr/share/sounds/sf2/FluidR3_GM.sf2"}) {
+    if (FileExists(font)) {
+      Mix_SetSoundFonts(font);
+      return;
+    }
+  }
+}
 
 int16_t Scaled(int16_t sample, float gain) {
   float v = static_cast<float>(sample) * gain;
@@ -56,16 +125,24 @@ bool OpenAudio(int bufferSamples, int mixerChannels) {
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
     return false;
   }
-  int allocated = Mix_AllocateChannels(mixerChannels);
+  int allocated = Mix_AllocateChannels(mixerChannels + 1) - 1;
   gains = std::vector<ChannelGain>(allocated > 0 ? allocated : 0);
   for (int c = 0; c < allocated; ++c) Mix_RegisterEffect(c, ApplyGain, nullptr, nullptr);
+  streamChannel = allocated >= 0 ? allocated : -1;
+  silentChunk = Mix_QuickLoad_RAW(reinterpret_cast<Uint8*>(silence.data()),
+                                  static_cast<Uint32>(silence.size() * sizeof(int16_t)));
+  ChooseSoundFont();
   open = true;
   return true;
 }
 
 void CloseAudio() {
   if (!open) return;
+  Mix_HaltMusic();
   Mix_HaltChannel(-1);
+  Mix_FreeChunk(silentChunk);
+  silentChunk = nullptr;
+  streamChannel = -1;
   Mix_CloseAudio();
   SDL_QuitSubSystem(SDL_INIT_AUDIO);
   gains.clear();
@@ -100,6 +177,9 @@ bool PlayAudioChunk(int channel, AudioChunk* chunk, float leftGain, float rightG
     return false;
   }
   Mix_HaltChannel(channel);
+  // The mixer drops a channel's effects whenever it stops: attach the gain again, once.
+  Mix_UnregisterEffect(channel, ApplyGain);
+  Mix_RegisterEffect(channel, ApplyGain, nullptr, nullptr);
   gains[channel].left.store(leftGain, std::memory_order_relaxed);
   gains[channel].right.store(rightGain, std::memory_order_relaxed);
   return Mix_PlayChannel(channel, chunk->chunk, 0) == channel;
@@ -113,6 +193,80 @@ bool AudioChannelPlaying(int channel) {
 void HaltAudioChannel(int channel) {
   if (!open || channel < 0 || channel >= static_cast<int>(gains.size())) return;
   Mix_HaltChannel(channel);
+}
+
+MusicTrack* LoadMusic(const char* path) {
+  if (!open || path == nullptr) return nullptr;
+  Mix_Music* music = Mix_LoadMUS(path);
+  if (music == nullptr) return nullptr;
+  return new MusicTrack{music};
+}
+
+void FreeMusic(MusicTrack* track) {
+  if (track == nullptr) return;
+  Mix_FreeMusic(track->music);  // halts it first when it is playing
+  delete track;
+}
+
+// Loops 1: played through once; the runtime restarts it itself, frame by frame.
+bool PlayMusicOnce(MusicTrack* track) {
+  if (!open || track == nullptr) return false;
+  return Mix_PlayMusic(track->music, 1) == 0;
+}
+
+bool MusicPlaying() { return open && Mix_PlayingMusic() != 0; }
+
+void HaltMusic() {
+  if (open) Mix_HaltMusic();
+}
+
+bool StartPcmStream() {
+  if (!open || streamChannel < 0 || silentChunk == nullptr) return false;
+  StopPcmStream();
+  {
+    std::lock_guard<std::mutex> guard(stream.lock);
+    stream.running = true;
+  }
+  Mix_Volume(streamChannel, MIX_MAX_VOLUME);
+  // A channel loses its effects whenever it stops, so the feed is attached for each start.
+  Mix_UnregisterEffect(streamChannel, FeedStream);
+  Mix_RegisterEffect(streamChannel, FeedStream, nullptr, nullptr);
+  return Mix_PlayChannel(streamChannel, silentChunk, -1) == streamChannel;
+}
+
+void StopPcmStream() {
+  if (open && streamChannel >= 0) Mix_HaltChannel(streamChannel);
+  std::lock_guard<std::mutex> guard(stream.lock);
+  stream.running = false;
+  stream.head = stream.count = stream.lastTaken = 0;
+  stream.takenBefore = 0;
+  stream.lastRequestMs = -1;
+}
+
+int QueuePcmFrames(const int16_t* frames, int count) {
+  if (frames == nullptr || count <= 0) return 0;
+  std::lock_guard<std::mutex> guard(stream.lock);
+  int take = std::min(count, kStreamCapacity - stream.count);
+  for (int i = 0; i < take; ++i) {
+    int at = (stream.head + stream.count + i) % kStreamCapacity;
+    stream.ring[2 * at] = frames[2 * i];
+    stream.ring[2 * at + 1] = frames[2 * i + 1];
+  }
+  stream.count += take;
+  return take;
+}
+
+int QueuedPcmFrames() {
+  std::lock_guard<std::mutex> guard(stream.lock);
+  return stream.count;
+}
+
+double PcmStreamSeconds() {
+  std::lock_guard<std::mutex> guard(stream.lock);
+  if (stream.lastRequestMs < 0) return 0;
+  double since = (NowMs() - stream.lastRequestMs) / 1000.0;
+  double part = std::min(since, static_cast<double>(stream.lastTaken) / kFrequency);
+  return static_cast<double>(stream.takenBefore) / kFrequency + std::max(part, 0.0);
 }
 
 }  // namespace quillon::platform

@@ -17,6 +17,7 @@
 #include "runtime/gl/sprite_batch.h"
 #include "runtime/input/input_state.h"
 #include "runtime/input/keyboard.h"
+#include "runtime/media/media_internal.h"
 #include "runtime/platform/automation.h"
 #include "runtime/platform/events.h"
 #include "runtime/platform/window.h"
@@ -102,6 +103,7 @@ void RunShowScreen() {
   rs.previousFrameStart = rs.frameStart;
   rs.frameStart = NowMilliseconds();
   CountShowScreen();
+  KeepMusicLooping();
 
   WaitWhilePaused();
 

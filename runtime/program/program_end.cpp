@@ -13,6 +13,7 @@
 #include "runtime/gl/opengl_rainbows.h"
 #include "runtime/input/input_state.h"
 #include "runtime/input/keyboard.h"
+#include "runtime/media/media_internal.h"
 #include "runtime/net/net_internal.h"
 #include "runtime/platform/system.h"
 #include "runtime/platform/window.h"
@@ -74,7 +75,8 @@ void RunEndSequence() {
   if (ending) platform::ExitProcess(ProgramExitStatus());
   ending = true;
 
-  // The multimedia timer resolution has no counterpart here; the media window joins with music.
+  // The multimedia timer resolution has no counterpart here.
+  StopAllMedia();
   if (runtimeState.debugMode == 1) WriteEndReport();
   FinishAutomation();
   DestroyGraphics();

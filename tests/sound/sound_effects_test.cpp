@@ -169,3 +169,24 @@ TEST_F(SoundTest, WithoutADeviceTheGameRunsOn) {
 
 }  // namespace
 }  // namespace quillon
+
+namespace quillon {
+namespace {
+
+// The mixer drops a channel's effects when it stops: the second play of a copy kept its gain
+// only once the gain was attached at every start.
+TEST_F(SoundTest, AReplayedCopyKeepsItsPanAndVolume) {
+  ASSERT_EQ(OpenSoundDevice(nullptr), 1);
+  ASSERT_EQ(LoadSound(StringValue(tone.c_str()), 0, 1), 1);
+  EXPECT_EQ(PlaySound(0, -1, 1), 0);
+  for (int i = 0; i < 400 && IsSoundPlaying(0); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  EXPECT_EQ(PlaySound(0, -1, 1), 0);
+  std::vector<int16_t> out = Played();
+  EXPECT_GT(Peak(out, 0), 20000);
+  EXPECT_EQ(Peak(out, 1), 0) << "the right side of a hard-left sound must stay silent";
+}
+
+}  // namespace
+}  // namespace quillon

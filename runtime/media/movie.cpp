@@ -1,0 +1,317 @@
+#include <GL/gl.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "runtime/core/clock.h"
+#include "runtime/core/program_flow.h"
+#include "runtime/files/asset_resolver.h"
+#include "runtime/gl/opengl_rainbows.h"
+#include "runtime/gl/sprite_batch.h"
+#include "runtime/gl/texture_slots.h"
+#include "runtime/input/input_state.h"
+#include "runtime/input/keyboard.h"
+#include "runtime/input/mouse.h"
+#include "runtime/media/media.h"
+#include "runtime/media/media_internal.h"
+#include "runtime/platform/audio.h"
+#include "runtime/platform/clock.h"
+#include "runtime/platform/video.h"
+
+namespace quillon {
+
+namespace {
+
+constexpr int kRate = 44100;
+// Read ahead no further than this: pictures waiting and sound not yet heard.
+constexpr int kMostPictures = 8;
+constexpr double kSoundAhead = 0.5;  // seconds queued before more is read for the sound's sake
+constexpr double kMostSound = 2.0;   // seconds held back when the mixer's queue is full
+
+MovieReport report;
+
+// Keys that type a character: digits, letters, punctuation, space, Enter, Backspace, keypad.
+bool GivesCharacter(int code) {
+  return (code >= 2 && code <= 14) || (code >= 16 && code <= 28) || (code >= 30 && code <= 41) ||
+         (code >= 43 && code <= 53) || code == 55 || code == 57 || (code >= 71 && code <= 83) ||
+         code == 156 || code == 181;
+}
+
+// A character key or a mouse button is down in the current snapshot.
+bool EndingInput() {
+  InputState* input = CurrentInput();
+  if (input == nullptr) return false;
+  for (int code = 0; code < 256; ++code) {
+    if ((input->keyState[code] & 0x80) && GivesCharacter(code)) return true;
+  }
+  return AnyMouseButton() != 0;
+}
+
+int PowerOfTwoAtLeast(int n) {
+  int p = 1;
+  while (p < n) p *= 2;
+  return p;
+}
+
+// The movie's picture as one texture, padded to powers of two.
+struct Screen {
+  GLuint texture = 0;
+  int width = 0, height = 0, paddedWidth = 0, paddedHeight = 0;
+  MovieRectangle place;
+  bool hasPicture = false;
+};
+
+bool CreateScreen(Screen& screen, int width, int height) {
+  OpenGLRainbows* device = LiveDevice();
+  if (device == nullptr) return false;
+  screen.place = FitMovie(width, height, device->width, device->height);
+  if (screen.place.width <= 0 || screen.place.height <= 0) return false;
+  GLint most = 0;
+  glGetIntegerv(GL_MAX_TEXTURE_SIZE, &most);
+  screen.paddedWidth = PowerOfTwoAtLeast(width);
+  screen.paddedHeight = PowerOfTwoAtLeast(height);
+  if (screen.paddedWidth > most || screen.paddedHeight > most) return false;
+  screen.width = width;
+  screen.height = height;
+  BindSlotTexture(-1, -1, false, nullptr);  // every unit off; the slot table sees nothing bound
+  glGenTextures(1, &screen.texture);
+  glBindTexture(GL_TEXTURE_2D, screen.texture);
+  // At its own size the picture maps texel to pixel: the cheaper nearest sampling is exact.
+  GLint filter =
+      screen.place.width == width && screen.place.height == height ? GL_NEAREST : GL_LINEAR;
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, screen.paddedWidth, screen.paddedHeight, 0, GL_RGBA,
+               GL_UNSIGNED_BYTE, nullptr);
+  return glGetError() == GL_NO_ERROR;
+}
+
+void DeleteScreen(Screen& screen) {
+  if (screen.texture != 0 && LiveDevice() != nullptr) glDeleteTextures(1, &screen.texture);
+  screen.texture = 0;
+}
+
+void Upload(Screen& screen, const uint8_t* rgba) {
+  BindSlotTexture(-1, -1, false, nullptr);
+  glBindTexture(GL_TEXTURE_2D, screen.texture);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+  glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, screen.width, screen.height, GL_RGBA, GL_UNSIGNED_BYTE,
+                  rgba);
+  screen.hasPicture = true;
+}
+
+// Draws the picture into its rectangle, the rest of the frame as ShowScreen left it.
+void Draw(const Screen& screen) {
+  OpenGLRainbows* device = LiveDevice();
+  if (device == nullptr || !screen.hasPicture) return;
+  Flush2DBatch();
+  BindSlotTexture(-1, -1, false, nullptr);
+  glViewport(0, 0, device->width, device->height);
+  glMatrixMode(GL_PROJECTION);
+  glLoadIdentity();
+  glOrtho(0, device->width, device->height, 0, -1, 1);
+  glMatrixMode(GL_MODELVIEW);
+  glLoadIdentity();
+  for (GLenum cap : {GL_DEPTH_TEST, GL_BLEND, GL_ALPHA_TEST, GL_CULL_FACE, GL_LIGHTING, GL_FOG}) {
+    glDisable(cap);
+  }
+  glEnable(GL_TEXTURE_2D);
+  glBindTexture(GL_TEXTURE_2D, screen.texture);
+  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
+  // Scaled, half a texel in from every side: filtering must not reach into the padding.
+  bool exact = screen.place.width == screen.width && screen.place.height == screen.height;
+  float inset = exact ? 0.0f : 0.5f;
+  float s0 = inset / screen.paddedWidth, t0 = inset / screen.paddedHeight;
+  float s = (screen.width - inset) / screen.paddedWidth;
+  float t = (screen.height - inset) / screen.paddedHeight;
+  float x0 = screen.place.x, y0 = screen.place.y;
+  float x1 = x0 + screen.place.width, y1 = y0 + screen.place.height;
+  glBegin(GL_QUADS);
+  glTexCoord2f(s0, t0);
+  glVertex2f(x0, y0);
+  glTexCoord2f(s0, t);
+  glVertex2f(x0, y1);
+  glTexCoord2f(s, t);
+  glVertex2f(x1, y1);
+  glTexCoord2f(s, t0);
+  glVertex2f(x1, y0);
+  glEnd();
+  glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+}
+
+// The movie's clock in seconds: the sound heard so far while there is sound to hear, else the
+// wall clock from where the sound left it. Never runs backwards.
+struct Clock {
+  bool sound = false;
+  double wallStart = 0;
+  double value = 0;
+  double lastSound = -1;
+  double lastSoundWall = 0;
+
+  void Start(bool withSound) {
+    sound = withSound && platform::StartPcmStream();
+    wallStart = NowMilliseconds() / 1000;
+    lastSoundWall = wallStart;
+    value = 0;
+    lastSound = -1;
+  }
+  double Now() {
+    double wall = NowMilliseconds() / 1000;
+    double t = wall - wallStart;
+    if (sound) {
+      double heard = platform::PcmStreamSeconds();
+      if (heard != lastSound) {
+        lastSound = heard;
+        lastSoundWall = wall;
+        t = heard;
+      } else {
+        // Nothing more to hear (the sound ended or fell behind): time goes on without it.
+        // A mixer that stops taking what is queued holds the picture for half a second at most.
+        t = std::max(lastSound, 0.0) + (wall - lastSoundWall);
+        if (platform::QueuedPcmFrames() > 0 && wall - lastSoundWall < 0.5) {
+          t = std::min(t, lastSound + 0.05);
+        }
+      }
+    }
+    value = std::max(value, t);
+    return value;
+  }
+};
+
+// Keeps at most kMostSound seconds of decoded sound waiting, the oldest going first.
+void TrimSound(platform::VideoFile* video) {
+  int left = platform::PendingSoundFrames(video);
+  if (left > kMostSound * kRate) platform::ConsumeSound(video, left - kMostSound * kRate);
+}
+
+// Moves decoded sound into the mixer's queue. Sound nobody will hear (no mixer, or one that
+// stopped taking it) is thrown away, so a long movie cannot pile it up.
+void FeedSound(platform::VideoFile* video, bool playing) {
+  int pending = platform::PendingSoundFrames(video);
+  if (pending <= 0) return;
+  int taken = playing ? platform::QueuePcmFrames(platform::PendingSound(video), pending) : pending;
+  platform::ConsumeSound(video, taken);
+  TrimSound(video);
+}
+
+bool WantMore(platform::VideoFile* video, bool withSound) {
+  int pictures = platform::QueuedPictures(video);
+  if (pictures >= kMostPictures) return false;
+  if (pictures < 2) return true;
+  if (!withSound || platform::PendingSoundFrames(video) > kMostSound * kRate) return false;
+  return platform::QueuedPcmFrames() + platform::PendingSoundFrames(video) < kSoundAhead * kRate;
+}
+
+void Note(double offset) {
+  double size = std::fabs(offset) * 1000;
+  report.worstOffsetMs = std::max(report.worstOffsetMs, size);
+  report.meanOffsetMs += (size - report.meanOffsetMs) / (report.framesShown + 1);
+}
+
+// Shows the first picture until the key or button that started the movie is let go.
+void WaitForRelease(platform::VideoFile* video, Screen& screen) {
+  while (platform::QueuedPictures(video) == 0 && platform::ReadVideoPacket(video)) {
+    TrimSound(video);
+  }
+  if (const uint8_t* first = platform::TakeFrontPicture(video)) Upload(screen, first);
+  PumpMessages();
+  RefreshKeyboard();
+  while (EndingInput()) {
+    Draw(screen);
+    ShowScreen();
+  }
+}
+
+void Play(platform::VideoFile* video, Screen& screen, bool loop) {
+  const bool withSound = platform::VideoHasSound(video);
+  const double frame = platform::VideoFrameSeconds(video);
+  report.hadSound = withSound;
+  Clock clock;
+  clock.Start(withSound);
+  double shownUntil = 0;  // the end of the latest picture shown
+  bool ended = false;
+  // A pass without a single picture ends a looped movie: rewinding it would spin for ever.
+  bool passHasPicture = screen.hasPicture;
+  Draw(screen);
+  ShowScreen();
+  for (;;) {
+    if (EndingInput()) return;
+    while (!ended && WantMore(video, withSound)) {
+      ended = !platform::ReadVideoPacket(video);
+      FeedSound(video, clock.sound);
+    }
+    FeedSound(video, clock.sound);
+    if (ended && platform::QueuedPictures(video) == 0) {
+      if (loop && passHasPicture && platform::RewindVideo(video)) {
+        ended = false;
+        passHasPicture = false;
+        ++report.loops;
+        continue;
+      }
+      if (clock.Now() >= shownUntil) return;
+      platform::SleepMilliseconds(2);
+      continue;
+    }
+    double now = clock.Now();
+    // Late pictures are dropped while a later one is waiting: the picture never drifts.
+    while (platform::QueuedPictures(video) > 1 && platform::FrontPictureTime(video) + frame < now) {
+      platform::DropFrontPicture(video);
+      ++report.framesDropped;
+    }
+    if (platform::QueuedPictures(video) == 0) continue;
+    passHasPicture = true;
+    double due = platform::FrontPictureTime(video);
+    if (due > now + 0.001) {
+      platform::SleepMilliseconds(std::clamp(static_cast<int>((due - now) * 1000), 1, 10));
+      continue;
+    }
+    if (const uint8_t* pixels = platform::TakeFrontPicture(video)) Upload(screen, pixels);
+    shownUntil = std::max(shownUntil, due + frame);
+    Draw(screen);
+    Note(clock.Now() - due);
+    ++report.framesShown;
+    ShowScreen();
+  }
+}
+
+void PlayMovieFile(const StringValue& file, bool loop) {
+  report = MovieReport();
+  StringValue path;
+  if (LiveDevice() == nullptr || ResolveAssetFile(kMediaResolver, file.CStr(), path) == 0) return;
+  platform::VideoFile* video = platform::OpenVideo(path.CStr());
+  if (video == nullptr) return;
+  Screen screen;
+  if (CreateScreen(screen, platform::VideoWidth(video), platform::VideoHeight(video))) {
+    report.opened = true;
+    WaitForRelease(video, screen);
+    Play(video, screen, loop);
+  }
+  platform::StopPcmStream();
+  DeleteScreen(screen);
+  platform::CloseVideo(video);
+}
+
+}  // namespace
+
+MovieRectangle FitMovie(int32_t sourceWidth, int32_t sourceHeight, int32_t clientWidth,
+                        int32_t clientHeight) {
+  MovieRectangle r;
+  if (sourceWidth <= 0 || sourceHeight <= 0 || clientWidth <= 0 || clientHeight <= 0) return r;
+  double k = std::min(static_cast<double>(clientHeight) / sourceHeight,
+                      static_cast<double>(clientWidth) / sourceWidth);
+  r.width = static_cast<int32_t>(k * sourceWidth);
+  r.height = static_cast<int32_t>(k * sourceHeight);
+  r.x = (clientWidth - r.width) / 2;
+  r.y = (clientHeight - r.height) / 2;
+  return r;
+}
+
+const MovieReport& LastMovieReport() { return report; }
+
+void PlayMovie(const StringValue& file) { PlayMovieFile(file, false); }
+void PlayMovieLooped(const StringValue& file) { PlayMovieFile(file, true); }
+
+}  // namespace quillon

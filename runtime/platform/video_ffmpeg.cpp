@@ -1,0 +1,325 @@
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/imgutils.h>
+#include <libswresample/swresample.h>
+#include <libswscale/swscale.h>
+}
+
+#include <algorithm>
+#include <cmath>
+#include <deque>
+#include <vector>
+
+#include "runtime/platform/video.h"
+
+namespace quillon::platform {
+
+namespace {
+
+constexpr int kRate = 44100;
+// Decode errors in a row after which the file counts as ended: a corrupt stream must not spin.
+constexpr int kErrorsBeforeEnd = 64;
+// A gap in the sound is filled with silence up to this long; longer ones are not trusted.
+constexpr double kLongestGap = 1.0;
+
+struct Picture {
+  AVFrame* frame = nullptr;
+  double time = 0;
+};
+
+}  // namespace
+
+struct VideoFile {
+  AVFormatContext* format = nullptr;
+  AVCodecContext* video = nullptr;
+  AVCodecContext* audio = nullptr;
+  int videoIndex = -1;
+  int audioIndex = -1;
+  int width = 0, height = 0;
+  double frameSeconds = 1.0 / 30;
+  SwsContext* scaler = nullptr;
+  SwrContext* resampler = nullptr;
+  AVPacket* packet = nullptr;
+  AVFrame* decoded = nullptr;
+  std::deque<Picture> pictures;
+  std::vector<uint8_t> rgba;
+  std::vector<int16_t> sound;  // pending interleaved frames from soundHead on
+  size_t soundHead = 0;
+  int64_t soundFrames = 0;  // frames decoded, all passes
+  double passOffset = 0;    // seconds added to this pass's times
+  double lastTime = -1;     // last picture time handed out
+  double passEnd = 0;       // end of the latest picture so far
+  int errors = 0;
+  bool ended = false;
+};
+
+namespace {
+
+double Seconds(int64_t ts, AVRational base) {
+  return static_cast<double>(ts) * base.num / base.den;
+}
+
+AVCodecContext* OpenDecoder(AVStream* stream) {
+  const AVCodec* codec = avcodec_find_decoder(stream->codecpar->codec_id);
+  if (codec == nullptr) return nullptr;
+  AVCodecContext* context = avcodec_alloc_context3(codec);
+  if (context == nullptr) return nullptr;
+  if (avcodec_parameters_to_context(context, stream->codecpar) < 0 ||
+      avcodec_open2(context, codec, nullptr) < 0) {
+    avcodec_free_context(&context);
+    return nullptr;
+  }
+  return context;
+}
+
+bool SizeUsable(int width, int height) {
+  return width > 0 && height > 0 && width <= kMaxVideoSide && height <= kMaxVideoSide;
+}
+
+// A time from the file, made safe: increasing, no jump of more than a second.
+double PictureTime(VideoFile& v, const AVFrame* frame) {
+  AVStream* stream = v.format->streams[v.videoIndex];
+  double next = v.lastTime < 0 ? v.passOffset : v.lastTime + v.frameSeconds;
+  int64_t ts = frame->best_effort_timestamp;
+  double t = next;
+  if (ts != AV_NOPTS_VALUE) {
+    int64_t start = stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0;
+    t = Seconds(ts - start, stream->time_base) + v.passOffset;
+  }
+  if (!std::isfinite(t) || t < v.lastTime + 1e-6 || t > next + 1.0 ||
+      (v.lastTime < 0 && t > v.passOffset + 1.0)) {
+    t = std::max(next, v.lastTime + 1e-6);
+  }
+  v.lastTime = t;
+  v.passEnd = std::max(v.passEnd, t + v.frameSeconds);
+  return t;
+}
+
+void AppendSilence(VideoFile& v, int64_t frames) {
+  v.sound.insert(v.sound.end(), static_cast<size_t>(2 * frames), int16_t{0});
+  v.soundFrames += frames;
+}
+
+void TakeSound(VideoFile& v, const AVFrame* frame) {
+  if (v.resampler == nullptr) {
+    AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
+    AVChannelLayout source = frame->ch_layout;  // a copy: the call takes no const
+    if (swr_alloc_set_opts2(&v.resampler, &stereo, AV_SAMPLE_FMT_S16, kRate, &source,
+                            static_cast<AVSampleFormat>(frame->format), frame->sample_rate, 0,
+                            nullptr) < 0 ||
+        swr_init(v.resampler) < 0) {
+      swr_free(&v.resampler);
+      return;
+    }
+  }
+  AVStream* stream = v.format->streams[v.audioIndex];
+  if (frame->best_effort_timestamp != AV_NOPTS_VALUE) {
+    int64_t start = stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0;
+    double at = Seconds(frame->best_effort_timestamp - start, stream->time_base) + v.passOffset;
+    double gap = at - static_cast<double>(v.soundFrames) / kRate;
+    if (gap > 0.02 && gap < kLongestGap) AppendSilence(v, static_cast<int64_t>(gap * kRate));
+  }
+  int room = swr_get_out_samples(v.resampler, frame->nb_samples);
+  if (room <= 0) return;
+  size_t at = v.sound.size();
+  v.sound.resize(at + 2 * static_cast<size_t>(room));
+  uint8_t* out[1] = {reinterpret_cast<uint8_t*>(v.sound.data() + at)};
+  int made = swr_convert(v.resampler, out, room, const_cast<const uint8_t**>(frame->extended_data),
+                         frame->nb_samples);
+  made = std::max(made, 0);
+  v.sound.resize(at + 2 * static_cast<size_t>(made));
+  v.soundFrames += made;
+}
+
+// Takes every frame the decoder has ready.
+void Receive(VideoFile& v, AVCodecContext* decoder) {
+  while (avcodec_receive_frame(decoder, v.decoded) == 0) {
+    if (decoder == v.video) {
+      Picture picture{av_frame_alloc(), 0};
+      if (picture.frame == nullptr) {
+        av_frame_unref(v.decoded);
+        continue;
+      }
+      picture.time = PictureTime(v, v.decoded);
+      av_frame_move_ref(picture.frame, v.decoded);
+      v.pictures.push_back(picture);
+    } else {
+      TakeSound(v, v.decoded);
+      av_frame_unref(v.decoded);
+    }
+  }
+}
+
+void Drain(VideoFile& v) {
+  for (AVCodecContext* decoder : {v.video, v.audio}) {
+    if (decoder == nullptr) continue;
+    avcodec_send_packet(decoder, nullptr);
+    Receive(v, decoder);
+  }
+  v.ended = true;
+}
+
+void FreePicture(Picture& picture) { av_frame_free(&picture.frame); }
+
+}  // namespace
+
+VideoFile* OpenVideo(const char* path) {
+  if (path == nullptr) return nullptr;
+  auto* v = new VideoFile();
+  if (avformat_open_input(&v->format, path, nullptr, nullptr) < 0) {
+    delete v;
+    return nullptr;
+  }
+  bool ok = avformat_find_stream_info(v->format, nullptr) >= 0;
+  v->videoIndex = ok ? av_find_best_stream(v->format, AVMEDIA_TYPE_VIDEO, -1, -1, nullptr, 0) : -1;
+  if (v->videoIndex >= 0) {
+    AVStream* stream = v->format->streams[v->videoIndex];
+    // The size comes from the file: refused before anything is sized by it.
+    if (SizeUsable(stream->codecpar->width, stream->codecpar->height)) {
+      v->video = OpenDecoder(stream);
+    }
+    AVRational rate = av_guess_frame_rate(v->format, stream, nullptr);
+    if (rate.num > 0 && rate.den > 0) {
+      v->frameSeconds = std::clamp(static_cast<double>(rate.den) / rate.num, 1.0 / 240, 1.0);
+    }
+  }
+  if (v->video == nullptr || !SizeUsable(v->video->width, v->video->height)) {
+    CloseVideo(v);
+    return nullptr;
+  }
+  v->width = v->video->width;
+  v->height = v->video->height;
+  v->audioIndex = av_find_best_stream(v->format, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
+  if (v->audioIndex >= 0) v->audio = OpenDecoder(v->format->streams[v->audioIndex]);
+  if (v->audio == nullptr) v->audioIndex = -1;  // played silent
+  v->packet = av_packet_alloc();
+  v->decoded = av_frame_alloc();
+  if (v->packet == nullptr || v->decoded == nullptr) {
+    CloseVideo(v);
+    return nullptr;
+  }
+  v->rgba.resize(static_cast<size_t>(v->width) * v->height * 4);
+  return v;
+}
+
+void CloseVideo(VideoFile* v) {
+  if (v == nullptr) return;
+  for (Picture& picture : v->pictures) FreePicture(picture);
+  sws_freeContext(v->scaler);
+  swr_free(&v->resampler);
+  av_packet_free(&v->packet);
+  av_frame_free(&v->decoded);
+  avcodec_free_context(&v->video);
+  avcodec_free_context(&v->audio);
+  avformat_close_input(&v->format);
+  delete v;
+}
+
+int VideoWidth(const VideoFile* v) { return v ? v->width : 0; }
+int VideoHeight(const VideoFile* v) { return v ? v->height : 0; }
+bool VideoHasSound(const VideoFile* v) { return v != nullptr && v->audio != nullptr; }
+double VideoFrameSeconds(const VideoFile* v) { return v ? v->frameSeconds : 1.0 / 30; }
+
+bool ReadVideoPacket(VideoFile* v) {
+  if (v == nullptr || v->ended) return false;
+  int read = av_read_frame(v->format, v->packet);
+  if (read < 0) {
+    Drain(*v);
+    return false;
+  }
+  AVCodecContext* decoder = nullptr;
+  if (v->packet->stream_index == v->videoIndex) decoder = v->video;
+  if (v->packet->stream_index == v->audioIndex) decoder = v->audio;
+  if (decoder != nullptr) {
+    int sent = avcodec_send_packet(decoder, v->packet);
+    if (sent == AVERROR(EAGAIN)) {
+      Receive(*v, decoder);
+      sent = avcodec_send_packet(decoder, v->packet);
+    }
+    v->errors = sent < 0 ? v->errors + 1 : 0;
+    Receive(*v, decoder);
+  }
+  av_packet_unref(v->packet);
+  if (v->errors >= kErrorsBeforeEnd) {
+    Drain(*v);
+    return false;
+  }
+  return true;
+}
+
+int QueuedPictures(const VideoFile* v) { return v ? static_cast<int>(v->pictures.size()) : 0; }
+
+double FrontPictureTime(const VideoFile* v) {
+  return v == nullptr || v->pictures.empty() ? 0 : v->pictures.front().time;
+}
+
+const uint8_t* TakeFrontPicture(VideoFile* v) {
+  if (v == nullptr || v->pictures.empty()) return nullptr;
+  Picture picture = v->pictures.front();
+  v->pictures.pop_front();
+  const AVFrame* f = picture.frame;
+  const uint8_t* result = nullptr;
+  if (SizeUsable(f->width, f->height)) {
+    v->scaler = sws_getCachedContext(v->scaler, f->width, f->height,
+                                     static_cast<AVPixelFormat>(f->format), v->width, v->height,
+                                     AV_PIX_FMT_RGBA, SWS_BILINEAR, nullptr, nullptr, nullptr);
+    uint8_t* planes[1] = {v->rgba.data()};
+    int strides[1] = {v->width * 4};
+    if (v->scaler != nullptr &&
+        sws_scale(v->scaler, f->data, f->linesize, 0, f->height, planes, strides) > 0) {
+      result = v->rgba.data();
+    }
+  }
+  FreePicture(picture);
+  return result;
+}
+
+void DropFrontPicture(VideoFile* v) {
+  if (v == nullptr || v->pictures.empty()) return;
+  FreePicture(v->pictures.front());
+  v->pictures.pop_front();
+}
+
+int PendingSoundFrames(const VideoFile* v) {
+  return v ? static_cast<int>((v->sound.size() - v->soundHead) / 2) : 0;
+}
+
+const int16_t* PendingSound(const VideoFile* v) {
+  return v ? v->sound.data() + v->soundHead : nullptr;
+}
+
+void ConsumeSound(VideoFile* v, int frames) {
+  if (v == nullptr || frames <= 0) return;
+  v->soundHead = std::min(v->sound.size(), v->soundHead + 2 * static_cast<size_t>(frames));
+  // Compact once the consumed part dominates, so the buffer stays about as long as the backlog.
+  if (v->soundHead > 65536 && v->soundHead * 2 > v->sound.size()) {
+    v->sound.erase(v->sound.begin(), v->sound.begin() + static_cast<ptrdiff_t>(v->soundHead));
+    v->soundHead = 0;
+  }
+}
+
+double DecodedSoundSeconds(const VideoFile* v) {
+  return v ? static_cast<double>(v->soundFrames) / kRate : 0;
+}
+
+bool RewindVideo(VideoFile* v) {
+  if (v == nullptr) return false;
+  if (av_seek_frame(v->format, v->videoIndex, 0, AVSEEK_FLAG_BACKWARD) < 0 &&
+      avformat_seek_file(v->format, -1, INT64_MIN, 0, INT64_MAX, 0) < 0) {
+    return false;
+  }
+  avcodec_flush_buffers(v->video);
+  if (v->audio != nullptr) avcodec_flush_buffers(v->audio);
+  // The next pass starts where this one's pictures ended; its sound is padded up to there.
+  v->passOffset = std::max(v->passEnd, v->lastTime + v->frameSeconds);
+  if (v->audio != nullptr) {
+    double gap = v->passOffset - static_cast<double>(v->soundFrames) / kRate;
+    if (gap > 0 && gap < kLongestGap) AppendSilence(*v, static_cast<int64_t>(gap * kRate));
+  }
+  v->errors = 0;
+  v->ended = false;
+  return true;
+}
+
+}  // namespace quillon::platform

@@ -1,0 +1,177 @@
+#include "media/clip_helpers.h"
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+}
+
+#include <cmath>
+#include <vector>
+
+namespace quillon::testing {
+
+namespace {
+
+struct Output {
+  AVFormatContext* format = nullptr;
+  AVCodecContext* video = nullptr;
+  AVCodecContext* audio = nullptr;
+  AVStream* videoStream = nullptr;
+  AVStream* audioStream = nullptr;
+  ~Output() {
+    avcodec_free_context(&video);
+    avcodec_free_context(&audio);
+    if (format != nullptr) {
+      if (format->pb != nullptr) avio_closep(&format->pb);
+      avformat_free_context(format);
+    }
+  }
+};
+
+AVCodecContext* OpenEncoder(Output& out, AVCodecID id, AVStream*& stream,
+                            const std::function<void(AVCodecContext*)>& setup) {
+  const AVCodec* codec = avcodec_find_encoder(id);
+  if (codec == nullptr) return nullptr;
+  AVCodecContext* c = avcodec_alloc_context3(codec);
+  setup(c);
+  if (out.format->oformat->flags & AVFMT_GLOBALHEADER) c->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+  stream = avformat_new_stream(out.format, nullptr);
+  if (avcodec_open2(c, codec, nullptr) < 0 ||
+      avcodec_parameters_from_context(stream->codecpar, c) < 0) {
+    avcodec_free_context(&c);
+    return nullptr;
+  }
+  stream->time_base = c->time_base;
+  return c;
+}
+
+bool Send(Output& out, AVCodecContext* c, AVStream* stream, AVFrame* frame) {
+  if (avcodec_send_frame(c, frame) < 0) return false;
+  AVPacket* packet = av_packet_alloc();
+  while (avcodec_receive_packet(c, packet) == 0) {
+    av_packet_rescale_ts(packet, c->time_base, stream->time_base);
+    packet->stream_index = stream->index;
+    av_interleaved_write_frame(out.format, packet);
+  }
+  av_packet_free(&packet);
+  return true;
+}
+
+void Paint(AVFrame* f, uint32_t rgb) {
+  double r = (rgb >> 16) & 255, g = (rgb >> 8) & 255, b = rgb & 255;
+  auto clamp = [](double v) {
+    return static_cast<uint8_t>(std::lround(std::fmin(255, std::fmax(0, v))));
+  };
+  uint8_t y = clamp(16 + (65.481 * r + 128.553 * g + 24.966 * b) / 255);
+  uint8_t u = clamp(128 + (-37.797 * r - 74.203 * g + 112.0 * b) / 255);
+  uint8_t v = clamp(128 + (112.0 * r - 93.786 * g - 18.214 * b) / 255);
+  av_frame_make_writable(f);
+  for (int row = 0; row < f->height; ++row)
+    std::fill_n(f->data[0] + row * f->linesize[0], f->width, y);
+  for (int row = 0; row < (f->height + 1) / 2; ++row) {
+    std::fill_n(f->data[1] + row * f->linesize[1], (f->width + 1) / 2, u);
+    std::fill_n(f->data[2] + row * f->linesize[2], (f->width + 1) / 2, v);
+  }
+}
+
+// A diagonal gradient sliding with the frame number, with a fixed grain on top.
+void PaintMoving(AVFrame* f, int frame) {
+  av_frame_make_writable(f);
+  for (int y = 0; y < f->height; ++y) {
+    uint8_t* row = f->data[0] + y * f->linesize[0];
+    for (int x = 0; x < f->width; ++x) {
+      unsigned grain = (x * 2654435761u ^ y * 40503u) >> 28;
+      row[x] = static_cast<uint8_t>(16 + ((x + 2 * y + 4 * frame) % 200) + grain);
+    }
+  }
+  for (int plane = 1; plane < 3; ++plane) {
+    for (int y = 0; y < (f->height + 1) / 2; ++y) {
+      uint8_t* row = f->data[plane] + y * f->linesize[plane];
+      for (int x = 0; x < (f->width + 1) / 2; ++x) {
+        row[x] = static_cast<uint8_t>(64 + ((plane * x + y + frame) % 128));
+      }
+    }
+  }
+}
+
+}  // namespace
+
+bool WriteClip(const std::string& path, const ClipSpec& spec) {
+  Output out;
+  if (avformat_alloc_output_context2(&out.format, nullptr, spec.container, path.c_str()) < 0) {
+    return false;
+  }
+  if (spec.withVideo) {
+    out.video = OpenEncoder(out, spec.rawVideo ? AV_CODEC_ID_RAWVIDEO : AV_CODEC_ID_MPEG4,
+                            out.videoStream, [&](AVCodecContext* c) {
+                              c->width = spec.width;
+                              c->height = spec.height;
+                              c->time_base = {1, spec.fps};
+                              c->framerate = {spec.fps, 1};
+                              c->pix_fmt = AV_PIX_FMT_YUV420P;
+                              c->gop_size = 12;
+                              c->flags |= AV_CODEC_FLAG_QSCALE;
+                              c->global_quality = FF_QP2LAMBDA * 2;
+                            });
+    if (out.video == nullptr) return false;
+  }
+  const int rate = 44100;
+  if (spec.toneHz > 0) {
+    out.audio = OpenEncoder(out, AV_CODEC_ID_PCM_S16LE, out.audioStream, [&](AVCodecContext* c) {
+      c->sample_fmt = AV_SAMPLE_FMT_S16;
+      c->sample_rate = rate;
+      c->time_base = {1, rate};
+      AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
+      av_channel_layout_copy(&c->ch_layout, &stereo);
+    });
+    if (out.audio == nullptr) return false;
+  }
+  if (avio_open(&out.format->pb, path.c_str(), AVIO_FLAG_WRITE) < 0 ||
+      avformat_write_header(out.format, nullptr) < 0) {
+    return false;
+  }
+  AVFrame* picture = av_frame_alloc();
+  picture->format = AV_PIX_FMT_YUV420P;
+  picture->width = spec.width;
+  picture->height = spec.height;
+  if (spec.withVideo) av_frame_get_buffer(picture, 0);
+  AVFrame* sound = av_frame_alloc();
+  sound->format = AV_SAMPLE_FMT_S16;
+  sound->sample_rate = rate;
+  sound->nb_samples = 1024;
+  AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
+  av_channel_layout_copy(&sound->ch_layout, &stereo);
+  if (out.audio != nullptr) av_frame_get_buffer(sound, 0);
+  int64_t samples = 0;
+  for (int i = 0; i < spec.frames; ++i) {
+    if (out.video != nullptr) {
+      if (spec.moving) {
+        PaintMoving(picture, i);
+      } else {
+        Paint(picture, spec.colourAt(i));
+      }
+      picture->pts = i;
+      Send(out, out.video, out.videoStream, picture);
+    }
+    int64_t until = static_cast<int64_t>(i + 1) * rate / spec.fps;
+    while (out.audio != nullptr && samples < until) {
+      av_frame_make_writable(sound);
+      auto* s = reinterpret_cast<int16_t*>(sound->data[0]);
+      for (int k = 0; k < sound->nb_samples; ++k) {
+        auto v =
+            static_cast<int16_t>(16000 * std::sin(2 * M_PI * spec.toneHz * (samples + k) / rate));
+        s[2 * k] = s[2 * k + 1] = v;
+      }
+      sound->pts = samples;
+      Send(out, out.audio, out.audioStream, sound);
+      samples += sound->nb_samples;
+    }
+  }
+  if (out.video != nullptr) Send(out, out.video, out.videoStream, nullptr);
+  if (out.audio != nullptr) Send(out, out.audio, out.audioStream, nullptr);
+  av_frame_free(&picture);
+  av_frame_free(&sound);
+  return av_write_trailer(out.format) == 0;
+}
+
+}  // namespace quillon::testing

@@ -1,0 +1,215 @@
+// Movies in a real window: the fitted picture read back, the waiting rules under a script, the
+// sound in the disk driver's capture, and files that must not hang or be trusted.
+#include <GL/gl.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "media/clip_helpers.h"
+#include "runtime/core/flow_hooks.h"
+#include "runtime/gfx2d/png_reader.h"
+#include "runtime/gfx2d/rgba_image.h"
+#include "runtime/input/input_script.h"
+#include "runtime/media/media_internal.h"
+#include "runtime/platform/automation.h"
+#include "runtime/quillon.h"
+#include "support/gl_runtime.h"
+#include "support/process.h"
+
+namespace quillon {
+namespace {
+
+namespace fs = std::filesystem;
+
+class Movie : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    dir = testing::MakeTempDir("movie");
+    capture = dir + "/sound.raw";
+    setenv("SDL_AUDIODRIVER", "disk", 1);
+    setenv("SDL_DISKAUDIOFILE", capture.c_str(), 1);
+    testing::StartTestRuntime(640, 400);
+  }
+  void SetUp() override { ClearInputScript(); }
+  void TearDown() override { ClearInputScript(); }
+  static std::string Clip(const std::string& name, const testing::ClipSpec& spec) {
+    std::string path = dir + "/" + name;
+    EXPECT_TRUE(testing::WriteClip(path, spec)) << name;
+    return path;
+  }
+  // A script event at a frame counted from now.
+  static void ScriptFromNow(const std::string& lines) {
+    std::string text;
+    size_t start = 0;
+    while (start < lines.size()) {
+      size_t end = lines.find('\n', start);
+      std::string line = lines.substr(start, end - start);
+      int offset = std::atoi(line.c_str());
+      text += std::to_string(ShowScreenCount() + offset) + line.substr(line.find(' ')) + "\n";
+      start = end == std::string::npos ? lines.size() : end + 1;
+    }
+    ASSERT_TRUE(LoadInputScript(text));
+  }
+  static size_t Written() { return fs::exists(capture) ? fs::file_size(capture) / 4 : 0; }
+  static int Peak(size_t from, size_t to) {
+    std::string raw = testing::ReadWholeFile(capture);
+    std::vector<int16_t> s(raw.size() / 2);
+    std::memcpy(s.data(), raw.data(), s.size() * 2);
+    int peak = 0;
+    for (size_t i = 2 * from; i < std::min(2 * to, s.size()); ++i) {
+      peak = std::max(peak, std::abs(int{s[i]}));
+    }
+    return peak;
+  }
+  // The last frame the movie presented, as the automation's screenshots caught it.
+  static RgbaImage LastScreenshot(const std::string& clip) {
+    std::string shots = testing::MakeTempDir("movie-shots");
+    setenv("QUILLON_SCREENSHOT", (shots + "/frame.png").c_str(), 1);
+    setenv("QUILLON_SCREENSHOT_EVERY", "1", 1);
+    platform::ReloadAutomation();
+    PlayMovie(StringValue(clip.c_str()));
+    unsetenv("QUILLON_SCREENSHOT");
+    unsetenv("QUILLON_SCREENSHOT_EVERY");
+    platform::ReloadAutomation();
+    std::string last;
+    for (const auto& entry : fs::directory_iterator(shots)) {
+      last = std::max(last, entry.path().string());
+    }
+    RgbaImage image;
+    EXPECT_TRUE(ReadPngImage(last.c_str(), -1, image)) << "no movie frame was caught";
+    fs::remove_all(shots);
+    return image;
+  }
+  static std::string dir, capture;
+};
+std::string Movie::dir, Movie::capture;
+
+testing::Rgba PixelAt(const RgbaImage& image, int x, int y) {
+  if (x < 0 || y < 0 || x >= image.width || y >= image.height) return {1, 2, 3, 4};
+  const uint8_t* p = &image.pixels[(static_cast<size_t>(y) * image.width + x) * 4];
+  return {p[0], p[1], p[2], 255};
+}
+
+bool Near(testing::Rgba p, uint32_t rgb) {
+  return std::abs(p.r - int(rgb >> 16 & 255)) <= 12 && std::abs(p.g - int(rgb >> 8 & 255)) <= 12 &&
+         std::abs(p.b - int(rgb & 255)) <= 12;
+}
+
+TEST(MovieFit, ScaledByTheSmallerRatioAndCentred) {
+  MovieRectangle r = FitMovie(320, 240, 640, 400);
+  EXPECT_EQ(r.width, 533);
+  EXPECT_EQ(r.height, 400);
+  EXPECT_EQ(r.x, 53);
+  EXPECT_EQ(r.y, 0);
+  r = FitMovie(200, 400, 640, 400);
+  EXPECT_EQ(r.width, 200);
+  EXPECT_EQ(r.x, 220);
+  EXPECT_EQ(FitMovie(0, 0, 640, 400).width, 0);
+  EXPECT_EQ(FitMovie(320, -5, 640, 400).width, 0);
+}
+
+TEST_F(Movie, ASolidClipFillsItsFittedRectangleAndNothingElse) {
+  const uint32_t colour = 0xC83C28;
+  std::string clip = Clip("solid.mkv", {.frames = 15, .colourAt = [&](int) { return colour; }});
+  RgbaImage frame = LastScreenshot(clip);
+  ASSERT_TRUE(LastMovieReport().opened);
+  ASSERT_EQ(frame.width, 640);
+  const testing::Rgba black{0, 0, 0, 255};
+  for (int y : {0, 200, 399}) {
+    EXPECT_TRUE(Near(PixelAt(frame, 53, y), colour)) << "left edge, row " << y;
+    EXPECT_TRUE(Near(PixelAt(frame, 585, y), colour)) << "right edge, row " << y;
+    EXPECT_EQ(PixelAt(frame, 52, y), black) << "left of it, row " << y;
+    EXPECT_EQ(PixelAt(frame, 586, y), black) << "right of it, row " << y;
+  }
+}
+
+TEST_F(Movie, PlaysToItsEndAndAHeldKeyDoesNotEndIt) {
+  std::string clip = Clip("short.mkv", {.frames = 20});
+  PlayMovie(StringValue(clip.c_str()));
+  EXPECT_GE(LastMovieReport().framesShown + LastMovieReport().framesDropped, 19);
+  EXPECT_FALSE(LastMovieReport().hadSound);
+
+  // The key that started it is still down for a few frames: the movie waits and then plays.
+  ScriptFromNow("0 key a down\n5 key a up\n");
+  PlayMovie(StringValue(clip.c_str()));
+  EXPECT_GE(LastMovieReport().framesShown + LastMovieReport().framesDropped, 19);
+}
+
+TEST_F(Movie, ALoopedMovieRunsUntilAScriptedKeyOrButton) {
+  std::string clip = Clip("loop.mkv", {.frames = 10});
+  ScriptFromNow("45 key space down\n50 key space up\n");
+  PlayMovieLooped(StringValue(clip.c_str()));
+  EXPECT_GE(LastMovieReport().loops, 2);
+  EXPECT_LE(LastMovieReport().framesShown, 60);
+
+  ScriptFromNow("25 button left down\n30 button left up\n");
+  PlayMovieLooped(StringValue(clip.c_str()));
+  EXPECT_GE(LastMovieReport().loops, 1);
+  EXPECT_LE(LastMovieReport().framesShown, 40);
+}
+
+TEST_F(Movie, SoundPlaysThroughTheMixer) {
+  std::string clip = Clip("tone.mkv", {.frames = 30, .toneHz = 660});
+  std::string silent = Clip("silent.mkv", {.frames = 15});
+  size_t from = Written();
+  PlayMovie(StringValue(silent.c_str()));
+  size_t between = Written();
+  PlayMovie(StringValue(clip.c_str()));
+  EXPECT_TRUE(LastMovieReport().hadSound);
+  EXPECT_EQ(Peak(from, between), 0);
+  EXPECT_GT(Peak(between, Written()), 12000);
+}
+
+TEST_F(Movie, BrokenTruncatedAndUntrustedFilesEndWithoutAHang) {
+  std::string whole = Clip("whole.mkv", {.frames = 90, .toneHz = 440});
+  std::string cut = dir + "/cut.mkv";
+  fs::copy_file(whole, cut);
+  fs::resize_file(cut, fs::file_size(whole) / 3);
+  PlayMovie(StringValue(cut.c_str()));
+  EXPECT_TRUE(LastMovieReport().opened);
+  EXPECT_LT(LastMovieReport().framesShown + LastMovieReport().framesDropped, 60);
+  // The same cut looped: every pass ends early, a key still ends it.
+  ScriptFromNow("60 key x down\n");
+  PlayMovieLooped(StringValue(cut.c_str()));
+  EXPECT_GE(LastMovieReport().loops, 1);
+  ClearInputScript();
+
+  std::string soundOnly = Clip("sound-only.mkv", {.toneHz = 440, .withVideo = false});
+  std::ofstream(dir + "/junk.mkv") << "no movie here";
+  // Uncompressed 320 x 256 pictures whose container claims 16000 x 16000 (1 GB a picture) or 0 x 0.
+  std::string bytes = testing::ReadWholeFile(Clip(
+      "raw.avi", {.width = 320, .height = 256, .frames = 3, .rawVideo = true, .container = "avi"}));
+  auto claim = [&](const std::string& name, const std::string& size) {
+    std::string patched = bytes, real = std::string("\x40\x01\0\0\0\x01\0\0", 8);
+    int found = 0;
+    for (size_t at = patched.find(real); at != std::string::npos; at = patched.find(real, at)) {
+      patched.replace(at, 8, size);
+      ++found;
+    }
+    EXPECT_GE(found, 1);
+    std::ofstream(dir + "/" + name, std::ios::binary) << patched;
+    return dir + "/" + name;
+  };
+  std::string huge = claim("huge.avi", std::string("\x80\x3E\0\0\x80\x3E\0\0", 8));
+  std::string zero = claim("zero.avi", std::string(8, '\0'));
+  // 320 x 512 claimed: every packet is half a picture, none decodes. Looped, it must still end.
+  std::string halves = claim("halves.avi", std::string("\x40\x01\0\0\0\x02\0\0", 8));
+  PlayMovieLooped(StringValue(halves.c_str()));
+  EXPECT_TRUE(LastMovieReport().opened);
+  EXPECT_EQ(LastMovieReport().framesShown, 0);
+  PlayMovie(StringValue((dir + "/raw.avi").c_str()));
+  EXPECT_TRUE(LastMovieReport().opened) << "the clip as written plays";
+  for (std::string name : {soundOnly, dir + "/junk.mkv", dir + "/missing.mkv", huge, zero}) {
+    PlayMovie(StringValue(name.c_str()));
+    EXPECT_FALSE(LastMovieReport().opened) << name;
+  }
+}
+
+}  // namespace
+}  // namespace quillon
