@@ -25,6 +25,7 @@ std::string Env(const std::string& dir) {
 
 TEST(Gravduel, FrameLimitEndsTheRunWithScreenshotsAndFrameLog) {
   std::string dir = testing::MakeTempDir("e2e");
+  testing::StopWhenLeft guard{dir};
   testing::StartInBackground(dir, Env(dir) +
                                       "QUILLON_FRAMES=20 QUILLON_SCREENSHOT=shot.png "
                                       "QUILLON_SCREENSHOT_EVERY=5 QUILLON_FRAME_LOG=frames.log '" +
@@ -52,18 +53,29 @@ TEST(Gravduel, FrameLimitEndsTheRunWithScreenshotsAndFrameLog) {
   EXPECT_EQ(errors.substr(0, errors.find("\r\n")), "OpenGL Software Emulation");
 }
 
+std::string FirstLine(const std::string& text) { return text.substr(0, text.find('\n')); }
+
 TEST(Gravduel, WindowIsCaptionedAndSizedAndEndsOnCloseRequest) {
   std::string dir = testing::MakeTempDir("e2e");
+  testing::StopWhenLeft guard{dir};
   testing::StartInBackground(dir, Env(dir) + "exec '" + kGame + "'");
   // The game keeps a core busy: look now and then, not back to back.
   auto rest = [] { std::this_thread::sleep_for(std::chrono::milliseconds(100)); };
-  std::string id;
-  auto windowFound = [&] {
-    id = testing::Capture("xdotool search --name '^Gravduel$' 2>/dev/null | head -n 1");
-    return !id.empty();
+  std::string pid;
+  ASSERT_TRUE(testing::WaitFor(
+      [&] { return !(pid = FirstLine(ReadWholeFile(dir + "/pid"))).empty(); }, rest, 60));
+  // The game's window, given the focus: without it the caption says the game is paused.
+  std::string id, caption;
+  auto captioned = [&] {
+    id = FirstLine(testing::Capture("xdotool search --pid " + pid + " 2>/dev/null"));
+    if (id.empty()) return false;
+    testing::Capture("xdotool windowfocus " + id + " 2>/dev/null");
+    caption = FirstLine(testing::Capture("xdotool getwindowname " + id + " 2>/dev/null"));
+    return caption == "Gravduel";
   };
-  ASSERT_TRUE(testing::WaitFor(windowFound, rest, 60)) << "no window captioned Gravduel";
-  id.erase(id.find_last_not_of("\n") + 1);
+  ASSERT_TRUE(testing::WaitFor(captioned, rest, 60))
+      << "window '" << id << "' captioned '" << caption << "', status '"
+      << ReadWholeFile(dir + "/status") << "', " << ReadWholeFile(dir + "/stderr");
   // The window opens at 640 x 480 and the duel makes it 800 x 640.
   std::string geometry;
   auto resized = [&] {
@@ -73,8 +85,6 @@ TEST(Gravduel, WindowIsCaptionedAndSizedAndEndsOnCloseRequest) {
   EXPECT_TRUE(testing::WaitFor(resized, rest, 60)) << geometry;
 
   // The desktop's request to end (as the close box or a logout sends it) is an orderly end.
-  std::string pid = ReadWholeFile(dir + "/pid");
-  ASSERT_FALSE(pid.empty());
   testing::Capture("kill -TERM " + pid);
   EXPECT_EQ(testing::WaitForExit(dir, 20000), 0) << ReadWholeFile(dir + "/stderr");
 }
@@ -89,6 +99,7 @@ TEST(Gravduel, ScriptedDuelIsDeterministic) {
   for (std::string& shot : shots) {
     std::string dir = testing::MakeTempDir("duel");
     std::ofstream(dir + "/keys.txt") << script;
+    testing::StopWhenLeft guard{dir};
     testing::StartInBackground(dir, Env(dir) + "QUILLON_INPUT=keys.txt QUILLON_FRAMES=120 "
                                                "QUILLON_SCREENSHOT=shot.png '" + kGame + "'");
     ASSERT_EQ(testing::WaitForExit(dir, 60000), 0) << ReadWholeFile(dir + "/stderr");
@@ -101,6 +112,7 @@ TEST(Gravduel, ScriptedDuelIsDeterministic) {
 TEST(Gravduel, UnreadableInputScriptIsRefused) {
   std::string dir = testing::MakeTempDir("duel");
   std::ofstream(dir + "/keys.txt") << "10 key nosuchkey down\n";
+  testing::StopWhenLeft guard{dir};
   testing::StartInBackground(dir, Env(dir) + "QUILLON_INPUT=keys.txt '" + kGame + "'");
   EXPECT_EQ(testing::WaitForExit(dir, 60000), 2);
   EXPECT_NE(ReadWholeFile(dir + "/stderr").find("line 1"), std::string::npos);
@@ -133,6 +145,7 @@ TEST(Gravduel, DemoDuelScoresAndEndsOnEscape) {
   std::string keys = ReadWholeFile(std::string(QUILLON_SOURCE_DIR) + "/game/demo/duel.keys");
   ASSERT_FALSE(keys.empty());
   std::ofstream(dir + "/keys.txt") << keys << "330 key escape down\n";
+  testing::StopWhenLeft guard{dir};
   testing::StartInBackground(dir, Env(dir) + "QUILLON_INPUT=keys.txt QUILLON_SCREENSHOT=shot.png "
                                              "QUILLON_SCREENSHOT_EVERY=10 '" + kGame + "'");
   ASSERT_EQ(testing::WaitForExit(dir, 90000), 0) << ReadWholeFile(dir + "/stderr");
@@ -162,6 +175,7 @@ TEST(Gravduel, WithoutTheBackdropTheFieldIsBlackButTheSunShines) {
   std::filesystem::copy(game.parent_path() / "ship1", dir + "/ship1");
   std::filesystem::copy(game.parent_path() / "ship2", dir + "/ship2");
   std::filesystem::copy_file(game, dir + "/gravduel");
+  testing::StopWhenLeft guard{dir};
   testing::StartInBackground(dir, Env(dir) + "QUILLON_FRAMES=12 QUILLON_SCREENSHOT=shot.png ./gravduel");
   ASSERT_EQ(testing::WaitForExit(dir, 60000), 0) << ReadWholeFile(dir + "/stderr");
   Shot shot = LoadShot(dir + "/shot.png");

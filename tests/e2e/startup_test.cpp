@@ -11,6 +11,7 @@ namespace {
 
 TEST(Startup, NoDisplayEndsWithAMessageAndAFailureStatus) {
   std::string dir = testing::MakeTempDir("nodisplay");
+  testing::StopWhenLeft guard{dir};
   testing::StartInBackground(dir, "TMPDIR='" + dir +
                                       "' DISPLAY=:4711 WAYLAND_DISPLAY= SDL_VIDEODRIVER=x11 '" +
                                       QUILLON_GRAVDUEL_PATH + "'");

@@ -33,6 +33,14 @@ int WaitForExit(const std::string& dir, int timeoutMs) {
   return -1;
 }
 
+StopWhenLeft::~StopWhenLeft() {
+  std::string pid = ReadWholeFile(dir + "/pid");
+  if (!pid.empty() && ReadWholeFile(dir + "/status").empty()) {
+    std::system(("kill -KILL " + pid + " 2>/dev/null").c_str());
+    WaitForExit(dir, 10000);
+  }
+}
+
 std::string Capture(const std::string& command) {
   std::string out;
   FILE* p = popen(command.c_str(), "r");

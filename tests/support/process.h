@@ -12,6 +12,12 @@ std::string ReadWholeFile(const std::string& path);
 void StartInBackground(const std::string& dir, const std::string& command);
 // Waits up to timeoutMs for dir/status; -1 when the program is still running.
 int WaitForExit(const std::string& dir, int timeoutMs);
+// Kills the program started in dir when the scope is left while it still runs, so that a test
+// that fails early leaves nothing running.
+struct StopWhenLeft {
+  std::string dir;
+  ~StopWhenLeft();
+};
 // Runs a shell command and returns what it printed.
 std::string Capture(const std::string& command);
 
