@@ -128,6 +128,9 @@ void ShowSystemPointer(double on) {
   InputState* input = CurrentInput();
   if (input == nullptr) return;
   uint8_t wanted = on != 0 ? 1 : 0;
+  // Start-up hid the pointer over the window while the mouse stays shared: showing it again must
+  // work without a switch of the mouse mode.
+  if (wanted == 1 && input->systemPointer == 1) platform::ShowPointer(true);
   if (wanted == input->systemPointer) return;
   input->systemPointer = wanted;
   input->mouseCooperation = wanted ? 6 : 5;
