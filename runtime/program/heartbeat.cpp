@@ -133,8 +133,7 @@ void RunShowScreen() {
 void SetFrameRate(double framesPerSecond) {
   OpenGLRainbows* device = runtimeState.graphics;
   if (device == nullptr) return;
-  int n = TruncateToInt32(framesPerSecond);
-  device->frameInterval = n > 0 ? 1000.0 / n : 2.0;
+  device->frameInterval = FrameIntervalFor(TruncateToInt32(framesPerSecond));
 }
 
 }  // namespace quillon

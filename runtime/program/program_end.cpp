@@ -82,10 +82,10 @@ void RunEndSequence() {
   DestroyGraphics();
   DestroyInput();
   CloseSoundDevice();
+  EndNetGame(runtimeState.network);  // its thread stopped before the files it may name go
   FlushIniAndRecords();
   CloseAllFileChannels();
   DestroyAssetResolvers();
-  EndNetGame(runtimeState.network);
   ReleaseLoadedLibraries();
   platform::ExitProcess(ProgramExitStatus());
 }

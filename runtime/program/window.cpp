@@ -101,7 +101,7 @@ void SetPauseCaption(bool paused) {
 
 bool CreateGameWindow(OpenGLRainbows& device, void* module, int width, int height, int colourBits,
                       int frameRate, int sampleCount) {
-  device.frameInterval = frameRate > 0 ? 1000.0 / frameRate : 2.0;
+  device.frameInterval = FrameIntervalFor(frameRate);
   if (!platform::InitVideo()) return false;
   device.instance = module;
   device.sampleCount = sampleCount;
@@ -188,11 +188,12 @@ double EnterFullscreen(OpenGLRainbows& device) {
                  : 0;
 
   platform::Window* oldWindow = device.window;
-  int frameRate = static_cast<int>(1000.0 / device.frameInterval);
-  if (!CreateGameWindow(device, device.instance, device.width, device.height, device.colourBits,
-                        frameRate, device.sampleCount)) {
-    return 0;
-  }
+  // The interval itself survives the new window: 1000 / (1000 / 60) truncates to 59.
+  double interval = device.frameInterval;
+  bool created = CreateGameWindow(device, device.instance, device.width, device.height,
+                                  device.colourBits, 0, device.sampleCount);
+  device.frameInterval = interval;
+  if (!created) return 0;
   if (oldWindow != device.window) platform::DestroyWindow(oldWindow);
   Reset2DState(0, 0, 0, 0);
   if (!platform::EnterFullscreenMode(device.window, device.width, device.height, bits)) {

@@ -8,6 +8,11 @@ namespace quillon {
 
 class OpenGLRainbows;
 
+// Milliseconds between grid points for a frame rate; 0 or less runs at 500 (2 ms).
+inline double FrameIntervalFor(int framesPerSecond) {
+  return framesPerSecond > 0 ? 1000.0 / framesPerSecond : 2.0;
+}
+
 bool CreateGameWindow(OpenGLRainbows& device, void* module, int width, int height, int colourBits,
                       int frameRate, int sampleCount);
 double EnterWindowed(OpenGLRainbows& device);

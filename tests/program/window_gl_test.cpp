@@ -170,6 +170,7 @@ TEST(GameWindow, FullscreenNeedsAnExactDisplayMode) {
   SetScreen(dw, dh, 1);  // the desktop's own mode always exists
   EXPECT_EQ(IsFullscreen(), 1.0);
   EXPECT_EQ(runtimeState.window, runtimeState.graphics->window);
+  EXPECT_DOUBLE_EQ(runtimeState.graphics->frameInterval, 1000.0 / 60);  // not 59 per second
   ClientSize(w, h);
   EXPECT_EQ(w, dw);
   EXPECT_EQ(h, dh);
