@@ -10,7 +10,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::string text(reinterpret_cast<const char*>(data), size);
-  std::string line = text.substr(0, text.find('\0'));
+  size_t cut = text.find('\0');
+  std::string line = text.substr(0, cut);
   std::vector<std::string> arguments = quillon::SplitCommandLine(line);
   std::string joined;
   for (const std::string& argument : arguments) {
@@ -19,7 +20,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   if (quillon::SplitCommandLine(joined) != arguments) std::abort();
 
-  size_t cut = text.find('\0');
   if (cut != std::string::npos) {
     std::string name = text.substr(cut + 1);
     quillon::MatchesFilePattern(line.c_str(), name.c_str());

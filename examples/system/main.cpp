@@ -18,7 +18,8 @@ StringValue dialogStatus = "O: open a file";
 
 void Relist() {
   double counts = ListDirectory("*", entries);  // files + 65536 * directories
-  directoryCount = (int)(counts / 65536);
+  // From the entry count too: 65536 files or more would spill into counts / 65536.
+  directoryCount = (counts - entries.Bound(0)) / 65535;
   selected = 0;
   top = 0;
 }
@@ -39,6 +40,7 @@ void EnterSelected() {
 
 // Runs ls without a shell: the name goes to it as one argument whatever it holds.
 void RunOnSelected() {
+  if (EntryCount() == 0) return;  // a directory that cannot be read lists nothing
   double exitCode = 0;
   StringValue line = StringValue("ls -ld \"") + entries.At(selected) + "\"";
   if (RunProgram(line, 1, 0, exitCode) == 0) {

@@ -1,9 +1,9 @@
 #include "runtime/system/directories.h"
 
-#include <cctype>
 #include <string>
 #include <vector>
 
+#include "runtime/core/bytes.h"
 #include "runtime/core/runtime_state.h"
 #include "runtime/platform/directory.h"
 #include "runtime/platform/system.h"
@@ -13,9 +13,7 @@ namespace quillon {
 
 namespace {
 
-bool SameLetter(char a, char b) {
-  return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
-}
+bool SameLetter(char a, char b) { return AsciiLower(a) == AsciiLower(b); }
 
 bool NeedsQuotes(const std::string& argument) {
   return argument.empty() || argument.find_first_of(" \t\n\v\"") != std::string::npos;

@@ -168,15 +168,11 @@ bool MatchesFilter(const Chooser& c, const std::string& name) {
 }
 
 void ListChooser(Chooser& c) {
-  std::vector<platform::DirectoryEntry> all = platform::ListEntries(".");
   c.entries.clear();
-  for (const auto& e : all) {
-    if (e.directory && e.name != ".") c.entries.push_back(e);
+  for (platform::DirectoryEntry& e : platform::ListEntries(".")) {
+    if (e.directory ? e.name != "." : MatchesFilter(c, e.name)) c.entries.push_back(std::move(e));
   }
-  for (const auto& e : all) {
-    if (!e.directory && MatchesFilter(c, e.name)) c.entries.push_back(e);
-  }
-  // Directory order is arbitrary here; the player reads a sorted list.
+  // Directory order is arbitrary here; the player reads a sorted list, directories first.
   auto byName = [](const platform::DirectoryEntry& a, const platform::DirectoryEntry& b) {
     if (a.directory != b.directory) return a.directory;
     return a.name < b.name;
@@ -241,12 +237,8 @@ char TypedCharacter(int code, bool shift) {
 
 enum class Step { Continue, Chosen, Cancelled };
 
-// Enter on the selected entry: into a directory, or the file chosen.
-Step Activate(Chooser& c, std::string& chosen) {
-  if (!c.open && !c.name.empty()) {
-    chosen = std::string(CurrentDirectory().CStr()) + c.name;
-    return Step::Chosen;
-  }
+// Into the selected directory, or the selected file chosen.
+Step OpenSelected(Chooser& c, std::string& chosen) {
   if (c.selected < 0 || c.selected >= int(c.entries.size())) return Step::Continue;
   const platform::DirectoryEntry& e = c.entries[size_t(c.selected)];
   if (e.directory) {
@@ -255,6 +247,15 @@ Step Activate(Chooser& c, std::string& chosen) {
   }
   chosen = std::string(CurrentDirectory().CStr()) + e.name;
   return Step::Chosen;
+}
+
+// Enter: a typed name is saved under, else the selected entry opened.
+Step Activate(Chooser& c, std::string& chosen) {
+  if (!c.open && !c.name.empty()) {
+    chosen = std::string(CurrentDirectory().CStr()) + c.name;
+    return Step::Chosen;
+  }
+  return OpenSelected(c, chosen);
 }
 
 void Select(Chooser& c, const Layout& l, int index) {
@@ -311,8 +312,8 @@ Step HandleMouse(Chooser& c, const Layout& l, std::string& chosen) {
   if (!pressed || y < l.listTop) return Step::Continue;
   int index = c.top + int((y - l.listTop) / l.cellH);
   if (index >= int(c.entries.size()) || index >= c.top + l.rows) return Step::Continue;
-  // A click on the entry already selected opens it.
-  if (index == c.selected) return Activate(c, chosen);
+  // A click on the entry already selected opens it; a directory even with a name typed.
+  if (index == c.selected) return OpenSelected(c, chosen);
   Select(c, l, index);
   return Step::Continue;
 }

@@ -1,6 +1,6 @@
 #include "runtime/system/system_info.h"
 
-#include <cctype>
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "runtime/core/bytes.h"
 #include "runtime/core/runtime_state.h"
 #include "runtime/platform/library.h"
 #include "runtime/platform/system.h"
@@ -27,9 +28,9 @@ struct LoadedLibrary {
 
 std::vector<LoadedLibrary> loadedLibraries;
 
-std::string Upper(const char* text) {
+std::string Lower(const char* text) {
   std::string out(text);
-  for (char& c : out) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  for (char& c : out) c = AsciiLower(c);
   return out;
 }
 
@@ -55,10 +56,10 @@ uint32_t MachineSerial() {
 
 StringValue MachineIdText() {
   uint32_t value = MachineSerial() ^ kMachineIdMask;
+  uint8_t bytes[4];
+  PutLe32(bytes, value);  // printed in memory order, least significant first
   char text[9];
-  // Bytes in memory order, least significant first.
-  std::snprintf(text, sizeof text, "%02X%02X%02X%02X", value & 0xFF, (value >> 8) & 0xFF,
-                (value >> 16) & 0xFF, value >> 24);
+  std::snprintf(text, sizeof text, "%02X%02X%02X%02X", bytes[0], bytes[1], bytes[2], bytes[3]);
   return StringValue(text);
 }
 
@@ -72,11 +73,11 @@ void* LoadByEitherName(const std::string& given, const std::string& lower) {
 }  // namespace
 
 StringValue SystemInfo(const StringValue& key) {
-  std::string upper = Upper(key.CStr());
-  if (upper.empty()) return StringValue("LINUX");
-  if (upper == "DEVICE") return StringValue("DESKTOP");
-  if (upper == "TIME") return LocalTimeText();
-  if (upper == "ID") return MachineIdText();
+  std::string name = Lower(key.CStr());
+  if (name.empty()) return StringValue("LINUX");
+  if (name == "device") return StringValue("DESKTOP");
+  if (name == "time") return LocalTimeText();
+  if (name == "id") return MachineIdText();
   return StringValue("NO_DATA");
 }
 
@@ -88,14 +89,12 @@ void DebugOutput(const StringValue& text) {
 void BindLibraryFunction(StringValue& library, const StringValue& function, void*& address) {
   address = nullptr;
   std::string given = library.CStr();
-  std::string lower = given;
-  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  std::string lower = Lower(given.c_str());
   library = lower.c_str();
 
-  void* handle = nullptr;
-  for (const LoadedLibrary& loaded : loadedLibraries) {
-    if (loaded.name == lower) handle = loaded.handle;
-  }
+  auto found = std::find_if(loadedLibraries.begin(), loadedLibraries.end(),
+                            [&](const LoadedLibrary& loaded) { return loaded.name == lower; });
+  void* handle = found != loadedLibraries.end() ? found->handle : nullptr;
   if (handle == nullptr) {
     handle = LoadByEitherName(given, lower);
     if (handle == nullptr) {
@@ -103,10 +102,6 @@ void BindLibraryFunction(StringValue& library, const StringValue& function, void
         platform::DebuggerOutput(("TXFailed to load: " + lower).c_str());
       }
       return;
-    }
-    if (loadedLibraries.capacity() == 0) loadedLibraries.reserve(512);
-    if (loadedLibraries.size() == loadedLibraries.capacity()) {
-      loadedLibraries.reserve(loadedLibraries.capacity() + 128);
     }
     loadedLibraries.push_back({lower, handle});
   }

@@ -98,6 +98,28 @@ TEST_F(FileDialogInWindow, AClickSelectsAndASecondClickOpens) {
   EXPECT_EQ(std::string(chosen.CStr()), dir + "/zeta.bmp");
 }
 
+TEST_F(FileDialogInWindow, SavingWithANameTypedStillEntersAClickedFolder) {
+  double cellW = 0, cellH = 0;
+  GetFontSize(cellW, cellH);
+  int y = int(cellH * 4 + cellH * 1 + cellH / 2);  // the second row: "sub"
+  long f = ShowScreenCount() + 2;
+  std::string script;
+  auto press = [&script](long frame, const std::string& what) {
+    script += std::to_string(frame) + " " + what + " down\n";
+    script += std::to_string(frame + 1) + " " + what + " up\n";
+  };
+  press(f, "key " + std::to_string(kN));
+  press(f + 2, "key " + std::to_string(kE));
+  press(f + 4, "key " + std::to_string(kW));
+  script += std::to_string(f + 6) + " mouse 40 " + std::to_string(y) + "\n";
+  press(f + 7, "button left");
+  press(f + 9, "button left");
+  press(f + 11, "key " + std::to_string(kEnter));
+  ASSERT_TRUE(LoadInputScript(script));
+  StringValue chosen = FileDialog(0, "Pictures|*.bmp");
+  EXPECT_EQ(std::string(chosen.CStr()), dir + "/sub/new");
+}
+
 // A stand-in desktop chooser on the PATH: records its arguments and answers as told.
 class DesktopChooser : public FileDialogInWindow {
  protected:
