@@ -44,6 +44,7 @@ bool AppendToFile(const std::string& path, const std::string& bytes) {
   size_t left = bytes.size();
   while (left > 0) {
     ssize_t n = ::write(fd, p, left);
+    if (n < 0 && errno == EINTR) continue;  // a signal, not a failure
     if (n <= 0) break;
     p += n;
     left -= static_cast<size_t>(n);
