@@ -236,30 +236,20 @@ void PackFrames(MeshObject& mesh) {
 
 namespace {
 
-// Each packed vertex is unpacked once into scratch; strips and fans then only copy.
-void BuildFrameTriangles(const MeshObject& mesh, MeshFrame& frame,
-                         std::vector<MeshVertex>& scratch) {
+void BuildFrameTriangles(const MeshObject& mesh, MeshFrame& frame) {
   size_t count = 0;
   ForEachRunTriangle(mesh, frame, [&](int32_t, int32_t, int32_t) { count += 3; });
   frame.triangles.Clear();
   frame.triangles.Reserve(count);
-  if (count == 0) return;
-  scratch.clear();
-  for (int32_t k = 0; k < frame.packed.Count(); ++k) {
-    scratch.push_back(UnpackVertex(mesh, frame, k));
-  }
   ForEachRunTriangle(mesh, frame, [&](int32_t a, int32_t b, int32_t c) {
-    frame.triangles.Append(scratch[a]);
-    frame.triangles.Append(scratch[b]);
-    frame.triangles.Append(scratch[c]);
+    for (int32_t k : {a, b, c}) frame.triangles.Append(UnpackVertex(mesh, frame, k));
   });
 }
 
 }  // namespace
 
 void MeshObjectX::BuildTriangles() {
-  std::vector<MeshVertex> scratch;
-  for (MeshFrame& frame : frames.items) BuildFrameTriangles(*this, frame, scratch);
+  for (MeshFrame& frame : frames.items) BuildFrameTriangles(*this, frame);
   if (frames.Count() > 0) {
     pose = frames[0].triangles;
   } else {
