@@ -98,7 +98,6 @@ bool ReadBinaryFrame(MeshObject& mesh, ByteReader& in, int32_t expected, bool un
     frame.packed.Append(PackedVertex{{b[0], b[1], b[2]}, b[3], 0, 0, b[4]});
   }
   if (unpackFrames) {
-    frame.unpacked.Clear();
     frame.unpacked.Reserve(n);
     for (int32_t k = 0; k < n; ++k) frame.unpacked.Append(UnpackVertex(mesh, frame, k));
   }
@@ -267,7 +266,6 @@ void ExpandText(const TextMesh& text, MeshObject& mesh) {
     for (const TextPolygon& polygon : text.polygons) {
       MeshVertex marker{};
       marker.colour = MarkerFan;
-      marker.rgb[0] = marker.rgb[1] = marker.rgb[2] = 1.0f;
       out.Append(marker);
       for (const TextCorner& c : polygon.corners) {
         MeshVertex v{};
@@ -279,9 +277,6 @@ void ExpandText(const TextMesh& text, MeshObject& mesh) {
           v.v = text.uvs[2 * static_cast<size_t>(c.uv) + 1];
         }
         v.colour = polygon.colour;
-        for (int i = 0; i < 3; ++i) {
-          v.rgb[i] = static_cast<float>((polygon.colour >> (8 * i)) & 0xFF) / 255.0f;
-        }
         out.Append(v);
       }
     }

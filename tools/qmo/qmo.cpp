@@ -99,9 +99,6 @@ void AddMesh(const aiScene* scene, const aiMesh* mesh, const aiMatrix4x4& transf
           v.v = mesh->mTextureCoords[0][k].y;
         }
         v.colour = ColourValue(mesh->HasVertexColors(0) ? mesh->mColors[0][k] : diffuse);
-        for (int i3 = 0; i3 < 3; ++i3) {
-          v.rgb[i3] = static_cast<float>((v.colour >> (8 * i3)) & 0xFF) / 255.0f;
-        }
         frames[f].push_back(v);
       }
     }
@@ -175,7 +172,6 @@ int Import(const char* in, const char* out) {
   MeshObjectX mesh;
   MeshVertex marker{};
   marker.colour = quillon::MarkerList;
-  marker.rgb[0] = marker.rgb[1] = marker.rgb[2] = 1.0f;
   for (const auto& corners : triangles) {
     mesh.frames.Append(MeshFrame());
     auto& unpacked = mesh.frames[mesh.frames.Count() - 1].unpacked;
