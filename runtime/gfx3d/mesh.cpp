@@ -236,67 +236,14 @@ void PackFrames(MeshObject& mesh) {
 
 namespace {
 
-enum class RunKind { kList, kStrip, kFan };
-
-// Triangle vertices the runs of a frame produce, so the list is allocated once.
-size_t CountTriangleVertices(const MeshObject& mesh, const MeshFrame& frame) {
-  size_t total = 0;
-  size_t run = 0;
-  RunKind kind = RunKind::kList;
-  auto finish = [&] {
-    if (kind == RunKind::kList)
-      total += run / 3 * 3;
-    else if (run >= 3)
-      total += (run - 2) * 3;
-    run = 0;
-  };
-  for (const PackedVertex& p : frame.packed.items) {
-    uint32_t c = ColourAt(mesh, p.colourIndex);
-    if (IsMarker(c)) {
-      finish();
-      kind = c == MarkerList ? RunKind::kList : c == MarkerStrip ? RunKind::kStrip : RunKind::kFan;
-    } else {
-      ++run;
-    }
-  }
-  finish();
-  return total;
-}
-
 void BuildFrameTriangles(const MeshObject& mesh, MeshFrame& frame) {
+  size_t count = 0;
+  ForEachRunTriangle(mesh, frame, [&](int32_t, int32_t, int32_t) { count += 3; });
   frame.triangles.Clear();
-  frame.triangles.Reserve(CountTriangleVertices(mesh, frame));
-  MeshVertex slot[3];
-  int n = 0;
-  int parity = 0;
-  RunKind kind = RunKind::kList;
-  for (int32_t k = 0; k < frame.packed.Count(); ++k) {
-    uint32_t c = ColourAt(mesh, frame.packed[k].colourIndex);
-    if (c == MarkerStrip) {
-      n = 0;
-      kind = RunKind::kStrip;
-      parity = 0;
-    } else if (c == MarkerList) {
-      n = 0;
-      kind = RunKind::kList;
-    } else if (c == MarkerFan) {
-      n = 0;
-      kind = RunKind::kFan;
-    } else {
-      slot[n++] = UnpackVertex(mesh, frame, k);
-      if (n < 3) continue;
-      for (const MeshVertex& v : slot) frame.triangles.Append(v);
-      n = 2;
-      if (kind == RunKind::kList) {
-        n = 0;
-      } else if (kind == RunKind::kFan) {
-        slot[1] = slot[2];
-      } else {
-        slot[parity == 0 ? 0 : 1] = slot[2];
-        parity ^= 1;
-      }
-    }
-  }
+  frame.triangles.Reserve(count);
+  ForEachRunTriangle(mesh, frame, [&](int32_t a, int32_t b, int32_t c) {
+    for (int32_t k : {a, b, c}) frame.triangles.Append(UnpackVertex(mesh, frame, k));
+  });
 }
 
 }  // namespace

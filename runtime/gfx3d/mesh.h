@@ -122,6 +122,38 @@ class MeshObject {
   int32_t binaryLoaded = 0;
 };
 
+// Calls emit(a, b, c) with the packed-vertex indices of each triangle the frame's runs make. A
+// marker colour starts a list, strip or fan run; a frame starts in a list run.
+template <typename Emit>
+void ForEachRunTriangle(const MeshObject& mesh, const MeshFrame& frame, Emit emit) {
+  int32_t slot[3];
+  int n = 0;
+  int parity = 0;
+  uint32_t kind = MarkerList;
+  for (int32_t k = 0; k < frame.packed.Count(); ++k) {
+    uint8_t index = frame.packed[k].colourIndex;
+    uint32_t c = index < mesh.colours.Count() ? mesh.colours[index] : kPlainWhite;
+    if (c == MarkerList || c == MarkerStrip || c == MarkerFan) {
+      n = 0;
+      parity = 0;
+      kind = c;
+      continue;
+    }
+    slot[n++] = k;
+    if (n < 3) continue;
+    emit(slot[0], slot[1], slot[2]);
+    n = 2;
+    if (kind == MarkerList) {
+      n = 0;
+    } else if (kind == MarkerFan) {
+      slot[1] = slot[2];
+    } else {
+      slot[parity] = slot[2];
+      parity ^= 1;
+    }
+  }
+}
+
 // One 8-byte entry per triangle edge for the shadow pass.
 struct EdgeNeighbour {
   int32_t triangle;

@@ -8,6 +8,7 @@
 #include <new>
 #include <string>
 
+#include "runtime/core/bytes.h"
 #include "runtime/core/runtime_errors.h"
 #include "runtime/values/truncate.h"
 
@@ -15,28 +16,23 @@ namespace quillon {
 
 namespace {
 
-// Little-endian fields, whatever the host order.
-uint32_t LoadLe32(const uint8_t* p) {
-  return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
-}
-
 float LoadLeFloat(const uint8_t* p) {
-  uint32_t bits = LoadLe32(p);
+  uint32_t bits = ReadLe32(p);
   float f;
   std::memcpy(&f, &bits, 4);
   return f;
 }
 
 double LoadLeDouble(const uint8_t* p) {
-  uint64_t bits = LoadLe32(p) | static_cast<uint64_t>(LoadLe32(p + 4)) << 32;
+  uint64_t bits = ReadLe32(p) | static_cast<uint64_t>(ReadLe32(p + 4)) << 32;
   double d;
   std::memcpy(&d, &bits, 8);
   return d;
 }
 
 void StoreLe32(std::vector<uint8_t>& out, uint32_t v) {
-  for (int i = 0; i < 4; ++i) out.push_back(static_cast<uint8_t>(v >> (8 * i)));
+  out.resize(out.size() + 4);
+  PutLe32(out.data() + out.size() - 4, v);
 }
 
 void StoreLeFloat(std::vector<uint8_t>& out, float f) {
@@ -68,7 +64,7 @@ struct ByteReader {
   // A count field; a short read leaves it 0, as the format allows.
   int32_t Count() {
     const uint8_t* p = Take(4);
-    return p ? static_cast<int32_t>(LoadLe32(p)) : 0;
+    return p ? static_cast<int32_t>(ReadLe32(p)) : 0;
   }
 };
 
@@ -102,7 +98,6 @@ bool ReadBinaryFrame(MeshObject& mesh, ByteReader& in, int32_t expected, bool un
     frame.packed.Append(PackedVertex{{b[0], b[1], b[2]}, b[3], 0, 0, b[4]});
   }
   if (unpackFrames) {
-    frame.unpacked.Clear();
     frame.unpacked.Reserve(n);
     for (int32_t k = 0; k < n; ++k) frame.unpacked.Append(UnpackVertex(mesh, frame, k));
   }
@@ -122,7 +117,7 @@ bool ReadBinary(MeshObject& mesh, ByteReader& in, bool unpackFrames) {
   int32_t texCount = in.Count();
   if (!Fits(colourCount, 4, in.Remaining())) return false;
   mesh.colours.Reserve(colourCount);
-  for (int32_t i = 0; i < colourCount; ++i) mesh.colours.Append(LoadLe32(in.Take(4)));
+  for (int32_t i = 0; i < colourCount; ++i) mesh.colours.Append(ReadLe32(in.Take(4)));
   if (!Fits(texCount, 8, in.Remaining())) return false;
   mesh.texU.Reserve(texCount);
   mesh.texV.Reserve(texCount);
@@ -271,7 +266,6 @@ void ExpandText(const TextMesh& text, MeshObject& mesh) {
     for (const TextPolygon& polygon : text.polygons) {
       MeshVertex marker{};
       marker.colour = MarkerFan;
-      marker.rgb[0] = marker.rgb[1] = marker.rgb[2] = 1.0f;
       out.Append(marker);
       for (const TextCorner& c : polygon.corners) {
         MeshVertex v{};
@@ -283,9 +277,6 @@ void ExpandText(const TextMesh& text, MeshObject& mesh) {
           v.v = text.uvs[2 * static_cast<size_t>(c.uv) + 1];
         }
         v.colour = polygon.colour;
-        for (int i = 0; i < 3; ++i) {
-          v.rgb[i] = static_cast<float>((polygon.colour >> (8 * i)) & 0xFF) / 255.0f;
-        }
         out.Append(v);
       }
     }
@@ -307,7 +298,7 @@ bool LoadMeshData(MeshObject& mesh, const uint8_t* data, size_t size, bool unpac
                   const char* path) {
   ClearMesh(mesh, true);
   try {
-    bool binary = size >= 4 && LoadLe32(data) == static_cast<uint32_t>(kMeshMagic);
+    bool binary = size >= 4 && ReadLe32(data) == static_cast<uint32_t>(kMeshMagic);
     if (binary) {
       ByteReader in{data, size};
       if (ReadBinary(mesh, in, unpackFrames)) return true;
@@ -381,35 +372,12 @@ int SaveMeshFile(const MeshObject& mesh, const char* path) {
 
 namespace {
 
-// Index triples of frame 0's runs, in the order BuildTriangles makes them.
+// Index triples of the frame's runs, in the order BuildTriangles makes them.
 std::vector<int32_t> TriangleCorners(const MeshObject& mesh, const MeshFrame& frame) {
   std::vector<int32_t> corners;
-  int32_t slot[3];
-  int n = 0;
-  int parity = 0;
-  uint32_t kind = MarkerList;
-  for (int32_t k = 0; k < frame.packed.Count(); ++k) {
-    uint8_t index = frame.packed[k].colourIndex;
-    uint32_t c = index < mesh.colours.Count() ? mesh.colours[index] : kPlainWhite;
-    if (c == MarkerStrip || c == MarkerList || c == MarkerFan) {
-      n = 0;
-      kind = c;
-      parity = 0;
-      continue;
-    }
-    slot[n++] = k;
-    if (n < 3) continue;
-    corners.insert(corners.end(), slot, slot + 3);
-    n = 2;
-    if (kind == MarkerList) {
-      n = 0;
-    } else if (kind == MarkerFan) {
-      slot[1] = slot[2];
-    } else {
-      slot[parity == 0 ? 0 : 1] = slot[2];
-      parity ^= 1;
-    }
-  }
+  ForEachRunTriangle(mesh, frame, [&](int32_t a, int32_t b, int32_t c) {
+    corners.insert(corners.end(), {a, b, c});
+  });
   return corners;
 }
 

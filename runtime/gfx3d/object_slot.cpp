@@ -10,8 +10,7 @@
 #include "runtime/files/asset_resolver.h"
 #include "runtime/files/ini_file.h"
 #include "runtime/files/ini_file_internal.h"
-#include "runtime/gfx2d/bmp_reader.h"
-#include "runtime/gfx2d/png_reader.h"
+#include "runtime/gfx2d/texture_store_internal.h"
 #include "runtime/gfx2d/texture_upload.h"
 #include "runtime/gfx3d/mesh_file.h"
 #include "runtime/gl/sprite_batch.h"
@@ -97,8 +96,7 @@ void LoadSlotTexture(const std::string& name, uint32_t& texture) {
   StringValue resolved;
   if (!ResolveAssetFile(kLoaderResolver, name.c_str(), resolved)) return;
   RgbaImage image;
-  if (ReadBmpImage(resolved.CStr(), SpriteColourKey, image) ||
-      ReadPngImage(resolved.CStr(), SpriteColourKey, image)) {
+  if (DecodeImageFile(resolved.CStr(), SpriteColourKey, image)) {
     UploadTexture(image, 0, 0, 0, 0, texture, nullptr, false, false);
   }
 }
@@ -106,6 +104,8 @@ void LoadSlotTexture(const std::string& name, uint32_t& texture) {
 }  // namespace
 
 bool LoadCompoundObject(const char* path, ObjectSlot& slot) {
+  // Resizing the lists below would drop old parts and textures without deleting their GL names.
+  ReleaseObjectSlot(slot);
   slot.loaded = true;
   slot.isCompound = true;
   IniDocument document;

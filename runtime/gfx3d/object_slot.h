@@ -21,10 +21,11 @@ void ReleaseObjectSlot(ObjectSlot& slot);
 // other as one qmo mesh. 1 when a mesh with at least one packed vertex in frame 0 (or a compound
 // file) was loaded, its triangles and bounds built; else 0.
 int LoadObjectSlot(ObjectSlot& slot, const char* path);
-// Reads the INI file path: [textures] count and 1..N image files, [objects] count, 1..M qmo
-// files and kta / ktb texture numbers (1-based), names relative to path's folder. Always true;
-// missing files leave empty parts or unset textures. Counts beyond the keys the section holds
-// are cut to that, and texture numbers beyond the textures loaded become -1 (untextured).
+// Releases the slot and reads the INI file path: [textures] count and 1..N image files,
+// [objects] count, 1..M qmo files and kta / ktb texture numbers (1-based), names relative to
+// path's folder. Always true; missing files leave empty parts or unset textures. Counts beyond
+// the keys the section holds are cut to that, and texture numbers beyond the textures loaded
+// become -1 (untextured).
 bool LoadCompoundObject(const char* path, ObjectSlot& slot);
 
 }  // namespace quillon

@@ -65,6 +65,19 @@ TEST_F(MeshGlTest, CompoundTextureNumbersAreOneBasedAndBoundedByTheList) {
   EXPECT_EQ(slot.textures.Count(), 0);
 }
 
+TEST_F(MeshGlTest, ReloadingACompoundDeletesTheOldTextures) {
+  testing::WriteBytes(Path("red.bmp"), Bmp(255, 0, 0));
+  testing::WriteText(Path("one.txt"), ";QMW\n[textures]\ncount=1\n1=red.bmp\n");
+  ObjectSlot slot;
+  ASSERT_TRUE(LoadCompoundObject(Path("one.txt").c_str(), slot));
+  ASSERT_EQ(slot.textures.Count(), 1);
+  uint32_t red = slot.textures[0];
+  ASSERT_TRUE(glIsTexture(red));
+  ASSERT_TRUE(LoadCompoundObject(Path("missing.txt").c_str(), slot));
+  EXPECT_EQ(slot.textures.Count(), 0);
+  EXPECT_FALSE(glIsTexture(red));
+}
+
 TEST_F(MeshGlTest, ColourRampIsUploadedOnceAndReleasedWithTheMesh) {
   MeshObjectX mesh = testing::PackedMesh({0x0000FF, MarkerFan, 0x00FF00}, {1, 0, 0, 0});
   BuildColourRamp(mesh);

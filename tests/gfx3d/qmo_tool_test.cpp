@@ -1,5 +1,6 @@
 // The model tool end to end: an OBJ file in, a qmo file the runtime loads out.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <cmath>
 #include <cstdlib>
@@ -61,6 +62,19 @@ TEST_F(QmoToolTest, ImportedObjUnpacksWithinOneQuantisationStep) {
   MeshObjectX text;
   ASSERT_TRUE(LoadMeshFile(text, Path("quad.txt").c_str(), false));
   EXPECT_NE(Run("import " + Path("missing.obj") + " " + Path("x.qmo")), 0);
+}
+
+TEST_F(QmoToolTest, FaceIndexPastTheVerticesIsRefusedNotACrash) {
+  testing::WriteText(Path("bad.ply"),
+                     "ply\nformat ascii 1.0\nelement vertex 3\nproperty float x\n"
+                     "property float y\nproperty float z\nelement face 2\n"
+                     "property list uchar int vertex_indices\nend_header\n"
+                     "0 0 0\n1 0 0\n0 1 0\n3 0 1 2\n3 0 1 99999999\n");
+  int status = Run("import " + Path("bad.ply") + " " + Path("bad.qmo"));
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 1);  // a shell reports a crash as 128 + signal
+  std::vector<uint8_t> said = testing::ReadBytes(Path("out.txt"));
+  EXPECT_NE(std::string(said.begin(), said.end()).find("cannot read"), std::string::npos);
 }
 
 TEST_F(QmoToolTest, Md2FramesBecomeAnimationFrames) {

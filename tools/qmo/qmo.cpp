@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "runtime/core/bytes.h"
 #include "runtime/gfx3d/mesh.h"
 #include "runtime/gfx3d/mesh_file.h"
 
@@ -22,8 +23,10 @@ using quillon::MeshFrame;
 using quillon::MeshObjectX;
 using quillon::MeshVertex;
 
-constexpr unsigned kImportSteps =
-    aiProcess_Triangulate | aiProcess_GenNormals | aiProcess_FlipUVs | aiProcess_SortByPType;
+// Validation runs before the other steps: unchecked, a face index past the vertices crashes
+// them (and the copy below).
+constexpr unsigned kImportSteps = aiProcess_ValidateDataStructure | aiProcess_Triangulate |
+                                  aiProcess_GenNormals | aiProcess_FlipUVs | aiProcess_SortByPType;
 
 uint8_t ColourByte(float x) {
   if (!(x > 0)) return 0;
@@ -96,9 +99,6 @@ void AddMesh(const aiScene* scene, const aiMesh* mesh, const aiMatrix4x4& transf
           v.v = mesh->mTextureCoords[0][k].y;
         }
         v.colour = ColourValue(mesh->HasVertexColors(0) ? mesh->mColors[0][k] : diffuse);
-        for (int i3 = 0; i3 < 3; ++i3) {
-          v.rgb[i3] = static_cast<float>((v.colour >> (8 * i3)) & 0xFF) / 255.0f;
-        }
         frames[f].push_back(v);
       }
     }
@@ -132,10 +132,11 @@ std::vector<std::vector<MeshVertex>> SceneTriangles(const aiScene* scene) {
 // The frame count in an MD2 header, or 0 for any other file.
 int Md2FrameCount(const char* path) {
   std::ifstream in(path, std::ios::binary);
-  int32_t head[11] = {};
+  uint8_t head[44] = {};
   if (!in.read(reinterpret_cast<char*>(head), sizeof head)) return 0;
-  if (std::memcmp(&head[0], "IDP2", 4) != 0) return 0;
-  return head[10] > 0 && head[10] <= 512 ? head[10] : 0;
+  if (std::memcmp(head, "IDP2", 4) != 0) return 0;
+  int32_t frames = quillon::ReadLeI32(head + 40);
+  return frames > 0 && frames <= 512 ? frames : 0;
 }
 
 bool ImportFrames(const char* path, std::vector<std::vector<MeshVertex>>& frames) {
@@ -171,7 +172,6 @@ int Import(const char* in, const char* out) {
   MeshObjectX mesh;
   MeshVertex marker{};
   marker.colour = quillon::MarkerList;
-  marker.rgb[0] = marker.rgb[1] = marker.rgb[2] = 1.0f;
   for (const auto& corners : triangles) {
     mesh.frames.Append(MeshFrame());
     auto& unpacked = mesh.frames[mesh.frames.Count() - 1].unpacked;
