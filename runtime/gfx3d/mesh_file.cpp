@@ -5,11 +5,13 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <new>
 #include <string>
 
 #include "runtime/core/bytes.h"
 #include "runtime/core/runtime_errors.h"
+#include "runtime/files/file_utilities_internal.h"
 #include "runtime/values/truncate.h"
 
 namespace quillon {
@@ -318,9 +320,18 @@ bool LoadMeshData(MeshObject& mesh, const uint8_t* data, size_t size, bool unpac
 
 bool LoadMeshFile(MeshObject& mesh, const char* path, bool unpackFrames) {
   ClearMesh(mesh, true);
-  FILE* f = std::fopen(path, "rb");
-  if (f == nullptr) return false;
-  // Read in pieces: a size from ftell is not to be trusted (a folder opens too).
+  // Regular files only: a device such as /dev/zero would never end, a FIFO never open.
+  FILE* f = OpenForReading(path);
+  if (f == nullptr) {
+    // Missing: nothing to say. There but not a file (a folder, a device): unreadable.
+    std::error_code missing;
+    if (std::filesystem::exists(path, missing)) {
+      ErrorLog("# read error");
+      ErrorLog(path);
+    }
+    return false;
+  }
+  // Read in pieces: a size from ftell is not to be trusted.
   std::vector<uint8_t> bytes;
   try {
     uint8_t piece[65536];

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "runtime/files/asset_resolver.h"
+#include "runtime/files/file_utilities_internal.h"
 #include "runtime/files/ini_file.h"
 #include "runtime/files/ini_file_internal.h"
 #include "runtime/gfx2d/texture_store_internal.h"
@@ -36,7 +37,7 @@ void ReleaseObjectSlot(ObjectSlot& slot) {
 int LoadObjectSlot(ObjectSlot& slot, const char* path) {
   ReleaseObjectSlot(slot);
   char head[4] = {0, 0, 0, 0};
-  if (FILE* f = std::fopen(path, "rb")) {
+  if (FILE* f = OpenForReading(path)) {
     size_t got = std::fread(head, 1, 4, f);
     std::fclose(f);
     if (got == 4 && std::memcmp(head, ";QMW", 4) == 0) {
@@ -109,7 +110,7 @@ bool LoadCompoundObject(const char* path, ObjectSlot& slot) {
   slot.loaded = true;
   slot.isCompound = true;
   IniDocument document;
-  if (FILE* f = std::fopen(path, "rb")) {
+  if (FILE* f = OpenForReading(path)) {
     ParseIniFile(f, document);
     std::fclose(f);
   }
