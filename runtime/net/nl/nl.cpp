@@ -129,21 +129,24 @@ bool SendAll(int fd, const uint8_t* bytes, size_t count, size_t& sent) {
 }
 
 // One recv into the socket's buffer; false with lastError set when the stream ended or failed,
-// true with wouldBlock when nothing has arrived.
+// true with wouldBlock when nothing has arrived. The buffer is sized once, so a read only moves
+// the unread tail, never clears the whole buffer again.
 bool FillBuffer(NlSocket& s, bool& wouldBlock) {
   wouldBlock = false;
+  if (s.buffer.empty()) s.buffer.resize(kReadBufferLimit);
   if (s.head > 0) {
-    s.buffer.erase(s.buffer.begin(), s.buffer.begin() + static_cast<ptrdiff_t>(s.head));
+    std::memmove(s.buffer.data(), s.buffer.data() + s.head, s.end - s.head);
+    s.end -= s.head;
     s.head = 0;
   }
-  size_t used = s.buffer.size();
-  s.buffer.resize(kReadBufferLimit);
   ssize_t n;
   do {
-    n = ::recv(s.fd, s.buffer.data() + used, kReadBufferLimit - used, 0);
+    n = ::recv(s.fd, s.buffer.data() + s.end, kReadBufferLimit - s.end, 0);
   } while (n < 0 && errno == EINTR);
-  s.buffer.resize(used + (n > 0 ? static_cast<size_t>(n) : 0));
-  if (n > 0) return true;
+  if (n > 0) {
+    s.end += static_cast<size_t>(n);
+    return true;
+  }
   if (n == 0) {
     s.broken = NL_MESSAGE_END;
     return Fail(NL_MESSAGE_END);
@@ -158,7 +161,7 @@ bool FillBuffer(NlSocket& s, bool& wouldBlock) {
 }
 
 FrameState BufferedFrame(const NlSocket& s, size_t& payloadLength) {
-  return ExamineFrame(s.buffer.data() + s.head, s.buffer.size() - s.head, NL_MAX_PACKET_LENGTH,
+  return ExamineFrame(s.buffer.data() + s.head, s.end - s.head, NL_MAX_PACKET_LENGTH,
                       payloadLength);
 }
 
@@ -184,6 +187,8 @@ NLint ReadPacket(NlSocket& s, uint8_t* out, NLint nbytes) {
 }
 
 NLint ReadStream(NlSocket& s, uint8_t* out, NLint nbytes) {
+  // A zero-length recv returns 0 as if the peer had closed: nothing to read is not an end.
+  if (nbytes == 0) return 0;
   if (s.tls != nullptr) return TlsRead(s, out, nbytes);
   ssize_t n;
   do {
@@ -208,6 +213,26 @@ bool ReadyFromBuffer(NlSocket& s) {
   if (s.type != NL_TCP_PACKETS) return false;
   size_t length = 0;
   return BufferedFrame(s, length) != FrameState::Incomplete;
+}
+
+bool SetOption(NLenum name, bool on) {
+  if (name == NL_BLOCKING_IO)
+    blockingOption = on;
+  else if (name != NL_SOCKET_STATS)
+    return Fail(NL_INVALID_ENUM);
+  return true;
+}
+
+// getsockname or getpeername into address.
+bool SocketAddress(NLsocket socket, NLaddress* address, int (*query)(int, sockaddr*, socklen_t*)) {
+  if (address == nullptr) return Fail(NL_NULL_POINTER);
+  auto s = FindSocket(socket);
+  if (!s) return false;
+  sockaddr_in in{};
+  socklen_t size = sizeof in;
+  if (query(s->fd, reinterpret_cast<sockaddr*>(&in), &size) != 0) return Fail(NL_SYSTEM_ERROR);
+  *address = FromSockaddr(in);
+  return true;
 }
 
 }  // namespace
@@ -256,21 +281,8 @@ NLboolean nlSelectNetwork(NLenum network) {
   return true;
 }
 
-NLboolean nlEnable(NLenum name) {
-  if (name == NL_BLOCKING_IO)
-    blockingOption = true;
-  else if (name != NL_SOCKET_STATS)
-    return Fail(NL_INVALID_ENUM);
-  return true;
-}
-
-NLboolean nlDisable(NLenum name) {
-  if (name == NL_BLOCKING_IO)
-    blockingOption = false;
-  else if (name != NL_SOCKET_STATS)
-    return Fail(NL_INVALID_ENUM);
-  return true;
-}
+NLboolean nlEnable(NLenum name) { return SetOption(name, true); }
+NLboolean nlDisable(NLenum name) { return SetOption(name, false); }
 
 NLboolean nlGetBoolean(NLenum name) { return name == NL_BLOCKING_IO && blockingOption; }
 
@@ -408,30 +420,13 @@ NLint nlWrite(NLsocket socket, const void* buffer, NLint nbytes) {
 }
 
 NLboolean nlGetLocalAddr(NLsocket socket, NLaddress* address) {
-  if (address == nullptr) return Fail(NL_NULL_POINTER);
-  auto s = FindSocket(socket);
-  if (!s) return false;
-  sockaddr_in in{};
-  socklen_t size = sizeof in;
-  if (::getsockname(s->fd, reinterpret_cast<sockaddr*>(&in), &size) != 0) {
-    return Fail(NL_SYSTEM_ERROR);
-  }
-  *address = FromSockaddr(in);
-  if (in.sin_addr.s_addr == htonl(INADDR_ANY)) address->host = htonl(INADDR_LOOPBACK);
+  if (!SocketAddress(socket, address, ::getsockname)) return false;
+  if (address->host == htonl(INADDR_ANY)) address->host = htonl(INADDR_LOOPBACK);
   return true;
 }
 
 NLboolean nlGetRemoteAddr(NLsocket socket, NLaddress* address) {
-  if (address == nullptr) return Fail(NL_NULL_POINTER);
-  auto s = FindSocket(socket);
-  if (!s) return false;
-  sockaddr_in in{};
-  socklen_t size = sizeof in;
-  if (::getpeername(s->fd, reinterpret_cast<sockaddr*>(&in), &size) != 0) {
-    return Fail(NL_SYSTEM_ERROR);
-  }
-  *address = FromSockaddr(in);
-  return true;
+  return SocketAddress(socket, address, ::getpeername);
 }
 
 NLboolean nlGetAddrFromName(const char* name, NLaddress* address) {
