@@ -128,36 +128,33 @@ bool SendAll(int fd, const uint8_t* bytes, size_t count, size_t& sent) {
   return true;
 }
 
-// One recv into the socket's buffer; false with lastError set when the stream ended or failed,
-// true with wouldBlock when nothing has arrived. The buffer is sized once, so a read only moves
-// the unread tail, never clears the whole buffer again.
-bool FillBuffer(NlSocket& s, bool& wouldBlock) {
-  wouldBlock = false;
+// One recv into out: the bytes received, 0 when nothing has arrived, or -1 with the stream marked
+// ended or broken for every later read.
+NLint Receive(NlSocket& s, uint8_t* out, size_t count) {
+  ssize_t n;
+  do {
+    n = ::recv(s.fd, out, count, 0);
+  } while (n < 0 && errno == EINTR);
+  if (n > 0) return static_cast<NLint>(n);
+  if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return 0;
+  s.broken = n == 0 ? NL_MESSAGE_END : ErrorFromErrno(errno);
+  if (s.broken == NL_CON_REFUSED) s.broken = NL_SOCK_DISCONNECT;
+  Fail(s.broken);
+  return -1;
+}
+
+// One Receive into the socket's packet buffer. The buffer is sized once, so a read only moves the
+// unread tail, never clears the whole buffer again.
+NLint FillBuffer(NlSocket& s) {
   if (s.buffer.empty()) s.buffer.resize(kReadBufferLimit);
   if (s.head > 0) {
     std::memmove(s.buffer.data(), s.buffer.data() + s.head, s.end - s.head);
     s.end -= s.head;
     s.head = 0;
   }
-  ssize_t n;
-  do {
-    n = ::recv(s.fd, s.buffer.data() + s.end, kReadBufferLimit - s.end, 0);
-  } while (n < 0 && errno == EINTR);
-  if (n > 0) {
-    s.end += static_cast<size_t>(n);
-    return true;
-  }
-  if (n == 0) {
-    s.broken = NL_MESSAGE_END;
-    return Fail(NL_MESSAGE_END);
-  }
-  if (errno == EAGAIN || errno == EWOULDBLOCK) {
-    wouldBlock = true;
-    return true;
-  }
-  s.broken = ErrorFromErrno(errno);
-  if (s.broken == NL_CON_REFUSED) s.broken = NL_SOCK_DISCONNECT;
-  return Fail(s.broken);
+  NLint n = Receive(s, s.buffer.data() + s.end, kReadBufferLimit - s.end);
+  if (n > 0) s.end += static_cast<size_t>(n);
+  return n;
 }
 
 FrameState BufferedFrame(const NlSocket& s, size_t& payloadLength) {
@@ -180,9 +177,8 @@ NLint ReadPacket(NlSocket& s, uint8_t* out, NLint nbytes) {
       s.head += kPacketHeaderSize + length;
       return static_cast<NLint>(copied);
     }
-    bool wouldBlock = false;
-    if (!FillBuffer(s, wouldBlock)) return -1;
-    if (wouldBlock) return 0;
+    NLint received = FillBuffer(s);
+    if (received <= 0) return received;
   }
 }
 
@@ -190,19 +186,7 @@ NLint ReadStream(NlSocket& s, uint8_t* out, NLint nbytes) {
   // A zero-length recv returns 0 as if the peer had closed: nothing to read is not an end.
   if (nbytes == 0) return 0;
   if (s.tls != nullptr) return TlsRead(s, out, nbytes);
-  ssize_t n;
-  do {
-    n = ::recv(s.fd, out, static_cast<size_t>(nbytes), 0);
-  } while (n < 0 && errno == EINTR);
-  if (n > 0) return static_cast<NLint>(n);
-  if (n == 0) {
-    s.broken = NL_MESSAGE_END;
-    Fail(NL_MESSAGE_END);
-    return -1;
-  }
-  if (errno == EAGAIN || errno == EWOULDBLOCK) return 0;
-  Fail(ErrorFromErrno(errno));
-  return -1;
+  return Receive(s, out, static_cast<size_t>(nbytes));
 }
 
 // A socket is ready without asking the system when a read would return at once.
