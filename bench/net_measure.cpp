@@ -391,7 +391,11 @@ void MeasureHttp(int megabytes) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  auto arg = [&](int i, int fallback) { return argc > i ? std::atoi(argv[i]) : fallback; };
+  // Every count is at least 1 (a rate of 0 would divide by zero, a negative count size a vector).
+  auto arg = [&](int i, long fallback) {
+    long value = argc > i ? std::strtol(argv[i], nullptr, 10) : fallback;
+    return static_cast<int>(std::clamp(value, 1L, 1000000L));
+  };
   MeasureRoundTrips(arg(1, 2000));
   MeasureLoad(arg(2, 32), arg(3, 30), arg(4, 100));
   MeasureHttp(arg(5, 100));

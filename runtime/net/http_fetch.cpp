@@ -1,12 +1,12 @@
 #include "runtime/net/http_fetch.h"
 
 #include <atomic>
-#include <cmath>
 #include <cstdio>
 #include <string>
 
 #include "runtime/net/http_internal.h"
 #include "runtime/net/nl/nl.h"
+#include "runtime/values/truncate.h"
 
 namespace quillon {
 
@@ -24,10 +24,7 @@ bool HasControlBytes(const char* text) {
   return false;
 }
 
-uint16_t PortFrom(double port) {
-  if (!std::isfinite(port) || std::fabs(port) > 1e9) return 0;
-  return static_cast<uint16_t>(static_cast<int64_t>(port));
-}
+uint16_t PortFrom(double port) { return static_cast<uint16_t>(TruncateToInt32(port)); }
 
 // The body goes to a file beside the output and replaces it only when the transfer succeeded.
 struct Download {

@@ -7,6 +7,7 @@
 
 #include "runtime/core/runtime_state.h"
 #include "runtime/net/net_internal.h"
+#include "runtime/values/truncate.h"
 
 namespace quillon {
 
@@ -105,9 +106,7 @@ bool ConnectClient(NetGame& game, const char* host, int32_t port) {
 }
 
 NetGame& Game() { return CurrentNetGame(); }
-int32_t NumberArgument(const StringValue& text) {
-  return static_cast<int32_t>(std::atof(text.CStr()));
-}
+int32_t NumberArgument(const StringValue& text) { return TruncateToInt32(std::atof(text.CStr())); }
 
 }  // namespace
 

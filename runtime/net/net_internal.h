@@ -30,7 +30,8 @@ void StopNetThread(NetGame& game);
 void SetNetWaitTries(int32_t tries);
 
 // A message just read (count bytes into a zeroed record): true when it is one, after
-// terminating its text; false for short reads, a wrong magic and lengths the read did not carry.
+// terminating its text; false for short reads, a wrong magic, lengths the read did not carry and
+// texts that leave no room in data for their end.
 bool AcceptReceived(NetMessage& message, int32_t count);
 // Whether the host takes a message from a connection: joins, and otherwise only a `from` that
 // joined through that same connection.

@@ -1,5 +1,6 @@
 // The background thread: local joins and leaves, reading, the host's accepting and routing.
 #include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <mutex>
 #include <utility>
@@ -304,11 +305,13 @@ bool StopRequested(NetGame& game) {
 }  // namespace
 
 bool AcceptReceived(NetMessage& message, int32_t count) {
-  if (count < 17 || std::memcmp(message.magic, "QLNN", 4) != 0) return false;
-  // The text must lie inside data and inside what the read delivered.
-  if (message.length < 0 || message.length > kNetDataSize) return false;
-  if (message.length > count - 16) return false;
-  if (message.length < kNetDataSize) message.data[message.length] = '\0';
+  constexpr int32_t kHeader = offsetof(NetMessage, data);
+  if (count <= kHeader || std::memcmp(message.magic, "QLNN", 4) != 0) return false;
+  // The text and its end must lie inside data, the text inside what the read delivered: readers
+  // take data as a C string.
+  if (message.length < 0 || message.length >= kNetDataSize) return false;
+  if (message.length > count - kHeader) return false;
+  message.data[message.length] = '\0';
   if (message.kind == MsgJoin) {
     // The name must end inside its 128 bytes.
     auto* name = message.data + offsetof(NetPlayer, name);

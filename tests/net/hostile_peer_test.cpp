@@ -65,8 +65,8 @@ TEST_F(HostilePeerTest, BadLengthsShortReadsAndWrongMagicAreDropped) {
   ASSERT_GT(mallory, 0);
   NetMessage m = MakeMessage(MsgData, hal, mallory);
   std::strcpy(m.data, "abcXYZ");
-  for (int32_t length : {5000, -7, 2049}) {
-    m.length = length;  // outside data
+  for (int32_t length : {5000, -7, 2049, 2048}) {
+    m.length = length;  // outside data, or no room left for the text's end
     RawSendPacket(raw, &m, sizeof m);
   }
   m.length = 100;  // more than the 20 bytes that arrive

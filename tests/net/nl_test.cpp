@@ -118,6 +118,23 @@ TEST_F(NlTest, ReadsTellANormalCloseFromAReset) {
   }
 }
 
+TEST_F(NlTest, AZeroByteStreamReadLeavesTheStreamOpen) {
+  int peer = -1;
+  NLsocket s = Connect(NL_TCP, peer);
+  RawSend(peer, "ok", 2);
+  NLint group = nlGroupCreate();
+  nlGroupAddSocket(group, s);
+  NLsocket ready = NL_INVALID;
+  ASSERT_EQ(nlPollGroup(group, NL_READ_STATUS, &ready, 1, 5000), 1);
+  // With bytes waiting, a zero-length read must not look like the peer's close.
+  char buffer[8];
+  EXPECT_EQ(nlRead(s, buffer, 0), 0);
+  EXPECT_EQ(nlRead(s, buffer, sizeof buffer), 2);
+  nlGroupDestroy(group);
+  nlClose(s);
+  RawClose(peer);
+}
+
 TEST_F(NlTest, AcceptReportsWhyNothingCame) {
   NLsocket plain = nlOpen(0, NL_TCP_PACKETS);
   EXPECT_EQ(nlAcceptConnection(plain), NL_INVALID);

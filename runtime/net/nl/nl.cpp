@@ -128,37 +128,37 @@ bool SendAll(int fd, const uint8_t* bytes, size_t count, size_t& sent) {
   return true;
 }
 
-// One recv into the socket's buffer; false with lastError set when the stream ended or failed,
-// true with wouldBlock when nothing has arrived.
-bool FillBuffer(NlSocket& s, bool& wouldBlock) {
-  wouldBlock = false;
-  if (s.head > 0) {
-    s.buffer.erase(s.buffer.begin(), s.buffer.begin() + static_cast<ptrdiff_t>(s.head));
-    s.head = 0;
-  }
-  size_t used = s.buffer.size();
-  s.buffer.resize(kReadBufferLimit);
+// One recv into out: the bytes received, 0 when nothing has arrived, or -1 with the stream marked
+// ended or broken for every later read.
+NLint Receive(NlSocket& s, uint8_t* out, size_t count) {
   ssize_t n;
   do {
-    n = ::recv(s.fd, s.buffer.data() + used, kReadBufferLimit - used, 0);
+    n = ::recv(s.fd, out, count, 0);
   } while (n < 0 && errno == EINTR);
-  s.buffer.resize(used + (n > 0 ? static_cast<size_t>(n) : 0));
-  if (n > 0) return true;
-  if (n == 0) {
-    s.broken = NL_MESSAGE_END;
-    return Fail(NL_MESSAGE_END);
-  }
-  if (errno == EAGAIN || errno == EWOULDBLOCK) {
-    wouldBlock = true;
-    return true;
-  }
-  s.broken = ErrorFromErrno(errno);
+  if (n > 0) return static_cast<NLint>(n);
+  if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return 0;
+  s.broken = n == 0 ? NL_MESSAGE_END : ErrorFromErrno(errno);
   if (s.broken == NL_CON_REFUSED) s.broken = NL_SOCK_DISCONNECT;
-  return Fail(s.broken);
+  Fail(s.broken);
+  return -1;
+}
+
+// One Receive into the socket's packet buffer. The buffer is sized once, so a read only moves the
+// unread tail, never clears the whole buffer again.
+NLint FillBuffer(NlSocket& s) {
+  if (s.buffer.empty()) s.buffer.resize(kReadBufferLimit);
+  if (s.head > 0) {
+    std::memmove(s.buffer.data(), s.buffer.data() + s.head, s.end - s.head);
+    s.end -= s.head;
+    s.head = 0;
+  }
+  NLint n = Receive(s, s.buffer.data() + s.end, kReadBufferLimit - s.end);
+  if (n > 0) s.end += static_cast<size_t>(n);
+  return n;
 }
 
 FrameState BufferedFrame(const NlSocket& s, size_t& payloadLength) {
-  return ExamineFrame(s.buffer.data() + s.head, s.buffer.size() - s.head, NL_MAX_PACKET_LENGTH,
+  return ExamineFrame(s.buffer.data() + s.head, s.end - s.head, NL_MAX_PACKET_LENGTH,
                       payloadLength);
 }
 
@@ -177,27 +177,16 @@ NLint ReadPacket(NlSocket& s, uint8_t* out, NLint nbytes) {
       s.head += kPacketHeaderSize + length;
       return static_cast<NLint>(copied);
     }
-    bool wouldBlock = false;
-    if (!FillBuffer(s, wouldBlock)) return -1;
-    if (wouldBlock) return 0;
+    NLint received = FillBuffer(s);
+    if (received <= 0) return received;
   }
 }
 
 NLint ReadStream(NlSocket& s, uint8_t* out, NLint nbytes) {
+  // A zero-length recv returns 0 as if the peer had closed: nothing to read is not an end.
+  if (nbytes == 0) return 0;
   if (s.tls != nullptr) return TlsRead(s, out, nbytes);
-  ssize_t n;
-  do {
-    n = ::recv(s.fd, out, static_cast<size_t>(nbytes), 0);
-  } while (n < 0 && errno == EINTR);
-  if (n > 0) return static_cast<NLint>(n);
-  if (n == 0) {
-    s.broken = NL_MESSAGE_END;
-    Fail(NL_MESSAGE_END);
-    return -1;
-  }
-  if (errno == EAGAIN || errno == EWOULDBLOCK) return 0;
-  Fail(ErrorFromErrno(errno));
-  return -1;
+  return Receive(s, out, static_cast<size_t>(nbytes));
 }
 
 // A socket is ready without asking the system when a read would return at once.
@@ -208,6 +197,26 @@ bool ReadyFromBuffer(NlSocket& s) {
   if (s.type != NL_TCP_PACKETS) return false;
   size_t length = 0;
   return BufferedFrame(s, length) != FrameState::Incomplete;
+}
+
+bool SetOption(NLenum name, bool on) {
+  if (name == NL_BLOCKING_IO)
+    blockingOption = on;
+  else if (name != NL_SOCKET_STATS)
+    return Fail(NL_INVALID_ENUM);
+  return true;
+}
+
+// getsockname or getpeername into address.
+bool SocketAddress(NLsocket socket, NLaddress* address, int (*query)(int, sockaddr*, socklen_t*)) {
+  if (address == nullptr) return Fail(NL_NULL_POINTER);
+  auto s = FindSocket(socket);
+  if (!s) return false;
+  sockaddr_in in{};
+  socklen_t size = sizeof in;
+  if (query(s->fd, reinterpret_cast<sockaddr*>(&in), &size) != 0) return Fail(NL_SYSTEM_ERROR);
+  *address = FromSockaddr(in);
+  return true;
 }
 
 }  // namespace
@@ -256,21 +265,8 @@ NLboolean nlSelectNetwork(NLenum network) {
   return true;
 }
 
-NLboolean nlEnable(NLenum name) {
-  if (name == NL_BLOCKING_IO)
-    blockingOption = true;
-  else if (name != NL_SOCKET_STATS)
-    return Fail(NL_INVALID_ENUM);
-  return true;
-}
-
-NLboolean nlDisable(NLenum name) {
-  if (name == NL_BLOCKING_IO)
-    blockingOption = false;
-  else if (name != NL_SOCKET_STATS)
-    return Fail(NL_INVALID_ENUM);
-  return true;
-}
+NLboolean nlEnable(NLenum name) { return SetOption(name, true); }
+NLboolean nlDisable(NLenum name) { return SetOption(name, false); }
 
 NLboolean nlGetBoolean(NLenum name) { return name == NL_BLOCKING_IO && blockingOption; }
 
@@ -408,30 +404,13 @@ NLint nlWrite(NLsocket socket, const void* buffer, NLint nbytes) {
 }
 
 NLboolean nlGetLocalAddr(NLsocket socket, NLaddress* address) {
-  if (address == nullptr) return Fail(NL_NULL_POINTER);
-  auto s = FindSocket(socket);
-  if (!s) return false;
-  sockaddr_in in{};
-  socklen_t size = sizeof in;
-  if (::getsockname(s->fd, reinterpret_cast<sockaddr*>(&in), &size) != 0) {
-    return Fail(NL_SYSTEM_ERROR);
-  }
-  *address = FromSockaddr(in);
-  if (in.sin_addr.s_addr == htonl(INADDR_ANY)) address->host = htonl(INADDR_LOOPBACK);
+  if (!SocketAddress(socket, address, ::getsockname)) return false;
+  if (address->host == htonl(INADDR_ANY)) address->host = htonl(INADDR_LOOPBACK);
   return true;
 }
 
 NLboolean nlGetRemoteAddr(NLsocket socket, NLaddress* address) {
-  if (address == nullptr) return Fail(NL_NULL_POINTER);
-  auto s = FindSocket(socket);
-  if (!s) return false;
-  sockaddr_in in{};
-  socklen_t size = sizeof in;
-  if (::getpeername(s->fd, reinterpret_cast<sockaddr*>(&in), &size) != 0) {
-    return Fail(NL_SYSTEM_ERROR);
-  }
-  *address = FromSockaddr(in);
-  return true;
+  return SocketAddress(socket, address, ::getpeername);
 }
 
 NLboolean nlGetAddrFromName(const char* name, NLaddress* address) {

@@ -16,9 +16,10 @@ struct NlSocket {
   NLenum type = NL_TCP;
   bool blocking = false;
   bool listening = false;
-  std::mutex readLock;          // guards buffer, head and broken
-  std::vector<uint8_t> buffer;  // received bytes not yet returned, from head on
+  std::mutex readLock;          // guards buffer, head, end and broken
+  std::vector<uint8_t> buffer;  // packet mode: received bytes not yet returned, head to end
   size_t head = 0;
+  size_t end = 0;
   NLenum broken = NL_NO_ERROR;  // once set, every read fails with it
   std::mutex writeLock;         // one packet at a time
   void* tls = nullptr;          // the TLS session, once nlStartTls succeeded
