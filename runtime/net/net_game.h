@@ -58,6 +58,13 @@ struct NetPlayer {
 static_assert(sizeof(NetMessage) == 2065);
 static_assert(sizeof(NetPlayer) == 152);
 
+// Peers decide how much arrives; what is kept for them is bounded. A player's inbox holds this
+// many unread messages (about 34 MB), later ones are dropped; replies beyond the last few answer
+// queries nobody waits for; one connection joins at most this many players.
+constexpr size_t kMaxInboxMessages = 16384;
+constexpr size_t kMaxWaitingReplies = 16;
+constexpr int32_t kMaxPlayersPerConnection = 256;
+
 struct LocalPlayer {
   NetPlayer record{};
   std::deque<NetMessage> inbox;

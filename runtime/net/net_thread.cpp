@@ -161,7 +161,7 @@ void DeliverLocal(NetGame& game) {
     if (m.kind != MsgData || m.to <= 0) return false;
     for (LocalPlayer& player : game.players) {
       if (player.record.id == m.to) {
-        player.inbox.push_back(m);
+        if (player.inbox.size() < kMaxInboxMessages) player.inbox.push_back(m);
         return true;
       }
     }
@@ -206,6 +206,12 @@ bool HandleForHost(NetGame& game, const QueuedMessage& queued, Outgoing& outgoin
   switch (m.kind) {
     case MsgJoin: {
       if (queued.source == NL_INVALID) return true;
+      // Unwelcomed beyond the limit: the joining process waits for an id and gives up.
+      if (std::count_if(game.connections.begin(), game.connections.end(), [&](const NetPlayer& p) {
+            return p.socket == queued.source;
+          }) >= kMaxPlayersPerConnection) {
+        return true;
+      }
       NetPlayer entry;
       std::memcpy(&entry, m.data, sizeof entry);
       entry.socket = queued.source;
@@ -266,6 +272,7 @@ void HandleAtClient(NetGame& game) {
     const NetMessage& m = queued.message;
     if (m.kind > 99) {
       game.replies.push_back(m);
+      if (game.replies.size() > kMaxWaitingReplies) game.replies.pop_front();
     } else if (m.kind == MsgWelcome) {
       LocalPlayer* oldest = nullptr;
       for (LocalPlayer& player : game.players) {

@@ -2,6 +2,7 @@
 // honest players, and none of their messages is lost.
 #include <gtest/gtest.h>
 
+#include <cstddef>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -118,6 +119,22 @@ TEST_F(HostilePeerTest, NobodyActsForAPlayerOfAnotherConnection) {
   EXPECT_EQ(NextFor(hal), "own") << "the forged text came first";
   EXPECT_EQ(CountPlayers(), 3) << "Ann was removed by another connection";
   ExpectHonestTrafficFlows();
+  RawClose(raw);
+}
+
+TEST_F(HostilePeerTest, OneConnectionJoinsABoundedNumberOfPlayers) {
+  int raw = RawConnect(port);
+  NetMessage join = MakeMessage(MsgJoin, 0, 0);
+  join.length = sizeof(NetPlayer);
+  std::strcpy(join.data + offsetof(NetPlayer, name), "m");
+  for (int i = 0; i < kMaxPlayersPerConnection + 50; ++i) RawSendPacket(raw, &join, sizeof join);
+  NetMessage welcome;
+  int welcomed = 0;
+  while (welcomed < kMaxPlayersPerConnection && RawReceiveMessage(raw, welcome)) ++welcomed;
+  EXPECT_EQ(welcomed, kMaxPlayersPerConnection);
+  // Honest traffic passes the host after the surplus joins, so they have been handled by now.
+  ExpectHonestTrafficFlows();
+  EXPECT_EQ(CountPlayers(), 2 + kMaxPlayersPerConnection);
   RawClose(raw);
 }
 
