@@ -8,12 +8,14 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "runtime/core/bytes.h"
 #include "runtime/quillon.h"
 #include "runtime/sound/sound_device.h"
 
@@ -23,21 +25,28 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
 void WriteTone(const std::string& path, double seconds) {
+  using quillon::PutLe16, quillon::PutLe32;
   int frames = static_cast<int>(44100 * seconds);
-  std::string data;
+  std::vector<uint8_t> wav(44 + 2 * static_cast<size_t>(frames));
+  uint8_t* h = wav.data();
+  std::memcpy(h, "RIFF", 4);
+  PutLe32(h + 4, static_cast<uint32_t>(wav.size() - 8));
+  std::memcpy(h + 8, "WAVEfmt ", 8);
+  PutLe32(h + 16, 16);
+  PutLe16(h + 20, 1);  // PCM
+  PutLe16(h + 22, 1);  // mono
+  PutLe32(h + 24, 44100);
+  PutLe32(h + 28, 88200);
+  PutLe16(h + 32, 2);
+  PutLe16(h + 34, 16);
+  std::memcpy(h + 36, "data", 4);
+  PutLe32(h + 40, 2 * static_cast<uint32_t>(frames));
   for (int i = 0; i < frames; ++i) {
     auto v = static_cast<int16_t>(20000 * std::sin(2 * M_PI * 1000 * i / 44100.0));
-    data += static_cast<char>(v & 0xFF);
-    data += static_cast<char>((v >> 8) & 0xFF);
+    PutLe16(h + 44 + 2 * i, static_cast<uint16_t>(v));
   }
-  auto le = [](uint32_t v, int n) {
-    std::string out;
-    for (int i = 0; i < n; ++i) out += static_cast<char>(v >> (8 * i));
-    return out;
-  };
-  std::string body = "WAVEfmt " + le(16, 4) + le(1, 2) + le(1, 2) + le(44100, 4) +
-                     le(88200, 4) + le(2, 2) + le(16, 2) + "data" + le(data.size(), 4) + data;
-  std::ofstream(path, std::ios::binary) << "RIFF" << le(body.size(), 4) << body;
+  std::ofstream(path, std::ios::binary)
+      .write(reinterpret_cast<const char*>(wav.data()), static_cast<std::streamsize>(wav.size()));
 }
 
 double CpuSeconds() {
@@ -87,9 +96,10 @@ int main() {
     latencies.push_back(first / 4.0 / 44.1 - playedAt);
   }
   std::sort(latencies.begin(), latencies.end());
-  std::printf("PlaySound to first sound in the output: median %.2f ms, max %.2f ms "
-              "(one mixer buffer: %.2f ms)\n",
-              latencies[latencies.size() / 2], latencies.back(), kSoundBufferSamples / 44.1);
+  std::printf(
+      "PlaySound to first sound in the output: median %.2f ms, max %.2f ms "
+      "(one mixer buffer: %.2f ms)\n",
+      latencies[latencies.size() / 2], latencies.back(), kSoundBufferSamples / 44.1);
 
   // The cost of one call, and the mixer's CPU share: idle, then 64 copies at once.
   setenv("SDL_DISKAUDIOFILE", "/dev/null", 1);

@@ -62,11 +62,10 @@ void FeedStream(int, void* buffer, int length, void*) {
   int frames = length / 4;
   std::lock_guard<std::mutex> guard(stream.lock);
   int take = stream.running ? std::min(frames, stream.count) : 0;
-  for (int i = 0; i < take; ++i) {
-    int at = (stream.head + i) % kStreamCapacity;
-    out[2 * i] = stream.ring[2 * at];
-    out[2 * i + 1] = stream.ring[2 * at + 1];
-  }
+  // The queued frames run from head to the ring's end, then on from its start.
+  int first = std::min(take, kStreamCapacity - stream.head);
+  std::copy_n(stream.ring.data() + 2 * stream.head, 2 * first, out);
+  std::copy_n(stream.ring.data(), 2 * (take - first), out + 2 * first);
   std::fill(out + 2 * take, out + 2 * frames, int16_t{0});
   stream.head = (stream.head + take) % kStreamCapacity;
   stream.count -= take;
@@ -126,8 +125,8 @@ bool OpenAudio(int bufferSamples, int mixerChannels) {
     return false;
   }
   int allocated = Mix_AllocateChannels(mixerChannels + 1) - 1;
+  // Each play attaches the gain effect itself: the mixer drops effects when a channel stops.
   gains = std::vector<ChannelGain>(allocated > 0 ? allocated : 0);
-  for (int c = 0; c < allocated; ++c) Mix_RegisterEffect(c, ApplyGain, nullptr, nullptr);
   streamChannel = allocated >= 0 ? allocated : -1;
   silentChunk = Mix_QuickLoad_RAW(reinterpret_cast<Uint8*>(silence.data()),
                                   static_cast<Uint32>(silence.size() * sizeof(int16_t)));
@@ -176,8 +175,8 @@ bool PlayAudioChunk(int channel, AudioChunk* chunk, float leftGain, float rightG
   if (!open || chunk == nullptr || channel < 0 || channel >= static_cast<int>(gains.size())) {
     return false;
   }
-  Mix_HaltChannel(channel);
-  // The mixer drops a channel's effects whenever it stops: attach the gain again, once.
+  Mix_HaltChannel(channel);  // drops the effects of the copy that played before
+  // Unregistered too: a play the mixer refused leaves the effect attached to an idle channel.
   Mix_UnregisterEffect(channel, ApplyGain);
   Mix_RegisterEffect(channel, ApplyGain, nullptr, nullptr);
   gains[channel].left.store(leftGain, std::memory_order_relaxed);
@@ -247,11 +246,10 @@ int QueuePcmFrames(const int16_t* frames, int count) {
   if (frames == nullptr || count <= 0) return 0;
   std::lock_guard<std::mutex> guard(stream.lock);
   int take = std::min(count, kStreamCapacity - stream.count);
-  for (int i = 0; i < take; ++i) {
-    int at = (stream.head + stream.count + i) % kStreamCapacity;
-    stream.ring[2 * at] = frames[2 * i];
-    stream.ring[2 * at + 1] = frames[2 * i + 1];
-  }
+  int tail = (stream.head + stream.count) % kStreamCapacity;
+  int first = std::min(take, kStreamCapacity - tail);
+  std::copy_n(frames, 2 * first, stream.ring.data() + 2 * tail);
+  std::copy_n(frames + 2 * first, 2 * (take - first), stream.ring.data());
   stream.count += take;
   return take;
 }

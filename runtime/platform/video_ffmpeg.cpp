@@ -40,6 +40,10 @@ struct VideoFile {
   double frameSeconds = 1.0 / 30;
   SwsContext* scaler = nullptr;
   SwrContext* resampler = nullptr;
+  // The sound format the resampler was made for; a stream may change it between frames.
+  AVChannelLayout soundLayout{};
+  int soundFormat = -1;
+  int soundRate = 0;
   AVPacket* packet = nullptr;
   AVFrame* decoded = nullptr;
   std::deque<Picture> pictures;
@@ -101,18 +105,32 @@ void AppendSilence(VideoFile& v, int64_t frames) {
   v.soundFrames += frames;
 }
 
-void TakeSound(VideoFile& v, const AVFrame* frame) {
-  if (v.resampler == nullptr) {
-    AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
-    AVChannelLayout source = frame->ch_layout;  // a copy: the call takes no const
-    if (swr_alloc_set_opts2(&v.resampler, &stereo, AV_SAMPLE_FMT_S16, kRate, &source,
-                            static_cast<AVSampleFormat>(frame->format), frame->sample_rate, 0,
-                            nullptr) < 0 ||
-        swr_init(v.resampler) < 0) {
-      swr_free(&v.resampler);
-      return;
-    }
+// A resampler for the frame's format: the one made for the last frame, or a new one when the
+// format changed (a resampler fed planes it was not made for reads past them).
+bool ResamplerFor(VideoFile& v, const AVFrame* frame) {
+  if (v.resampler != nullptr && frame->format == v.soundFormat &&
+      frame->sample_rate == v.soundRate &&
+      av_channel_layout_compare(&frame->ch_layout, &v.soundLayout) == 0) {
+    return true;
   }
+  swr_free(&v.resampler);
+  av_channel_layout_uninit(&v.soundLayout);
+  AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
+  if (av_channel_layout_copy(&v.soundLayout, &frame->ch_layout) < 0 ||
+      swr_alloc_set_opts2(&v.resampler, &stereo, AV_SAMPLE_FMT_S16, kRate, &v.soundLayout,
+                          static_cast<AVSampleFormat>(frame->format), frame->sample_rate, 0,
+                          nullptr) < 0 ||
+      swr_init(v.resampler) < 0) {
+    swr_free(&v.resampler);
+    return false;
+  }
+  v.soundFormat = frame->format;
+  v.soundRate = frame->sample_rate;
+  return true;
+}
+
+void TakeSound(VideoFile& v, const AVFrame* frame) {
+  if (!ResamplerFor(v, frame)) return;
   AVStream* stream = v.format->streams[v.audioIndex];
   if (frame->best_effort_timestamp != AV_NOPTS_VALUE) {
     int64_t start = stream->start_time != AV_NOPTS_VALUE ? stream->start_time : 0;
@@ -208,6 +226,7 @@ void CloseVideo(VideoFile* v) {
   for (Picture& picture : v->pictures) FreePicture(picture);
   sws_freeContext(v->scaler);
   swr_free(&v->resampler);
+  av_channel_layout_uninit(&v->soundLayout);
   av_packet_free(&v->packet);
   av_frame_free(&v->decoded);
   avcodec_free_context(&v->video);

@@ -16,11 +16,13 @@ struct Output {
   AVFormatContext* format = nullptr;
   AVCodecContext* video = nullptr;
   AVCodecContext* audio = nullptr;
+  AVCodecContext* mono = nullptr;
   AVStream* videoStream = nullptr;
   AVStream* audioStream = nullptr;
   ~Output() {
     avcodec_free_context(&video);
     avcodec_free_context(&audio);
+    avcodec_free_context(&mono);
     if (format != nullptr) {
       if (format->pb != nullptr) avio_closep(&format->pb);
       avformat_free_context(format);
@@ -116,15 +118,26 @@ bool WriteClip(const std::string& path, const ClipSpec& spec) {
     if (out.video == nullptr) return false;
   }
   const int rate = 44100;
-  if (spec.toneHz > 0) {
-    out.audio = OpenEncoder(out, AV_CODEC_ID_PCM_S16LE, out.audioStream, [&](AVCodecContext* c) {
+  AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO, mono = AV_CHANNEL_LAYOUT_MONO;
+  auto soundSetup = [&](const AVChannelLayout* layout) {
+    return [=](AVCodecContext* c) {
       c->sample_fmt = AV_SAMPLE_FMT_S16;
       c->sample_rate = rate;
       c->time_base = {1, rate};
-      AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
-      av_channel_layout_copy(&c->ch_layout, &stereo);
-    });
+      av_channel_layout_copy(&c->ch_layout, layout);
+    };
+  };
+  const AVCodecID soundCodec = spec.toneTurnsMono ? AV_CODEC_ID_MP2 : AV_CODEC_ID_PCM_S16LE;
+  if (spec.toneHz > 0) {
+    out.audio = OpenEncoder(out, soundCodec, out.audioStream, soundSetup(&stereo));
     if (out.audio == nullptr) return false;
+  }
+  if (out.audio != nullptr && spec.toneTurnsMono) {
+    // Its packets join the stereo stream: the file declares stereo, the frames then say mono.
+    const AVCodec* codec = avcodec_find_encoder(soundCodec);
+    out.mono = avcodec_alloc_context3(codec);
+    soundSetup (&mono)(out.mono);
+    if (avcodec_open2(out.mono, codec, nullptr) < 0) return false;
   }
   if (avio_open(&out.format->pb, path.c_str(), AVIO_FLAG_WRITE) < 0 ||
       avformat_write_header(out.format, nullptr) < 0) {
@@ -135,13 +148,8 @@ bool WriteClip(const std::string& path, const ClipSpec& spec) {
   picture->width = spec.width;
   picture->height = spec.height;
   if (spec.withVideo) av_frame_get_buffer(picture, 0);
-  AVFrame* sound = av_frame_alloc();
-  sound->format = AV_SAMPLE_FMT_S16;
-  sound->sample_rate = rate;
-  sound->nb_samples = 1024;
-  AVChannelLayout stereo = AV_CHANNEL_LAYOUT_STEREO;
-  av_channel_layout_copy(&sound->ch_layout, &stereo);
-  if (out.audio != nullptr) av_frame_get_buffer(sound, 0);
+  AVFrame* sound = nullptr;
+  AVCodecContext* soundEncoder = nullptr;
   int64_t samples = 0;
   for (int i = 0; i < spec.frames; ++i) {
     if (out.video != nullptr) {
@@ -154,21 +162,36 @@ bool WriteClip(const std::string& path, const ClipSpec& spec) {
       Send(out, out.video, out.videoStream, picture);
     }
     int64_t until = static_cast<int64_t>(i + 1) * rate / spec.fps;
-    while (out.audio != nullptr && samples < until) {
+    AVCodecContext* encoder = out.mono != nullptr && 2 * i >= spec.frames ? out.mono : out.audio;
+    if (encoder != soundEncoder) {
+      av_frame_free(&sound);
+      sound = av_frame_alloc();
+      sound->format = AV_SAMPLE_FMT_S16;
+      sound->sample_rate = rate;
+      sound->nb_samples =
+          encoder != nullptr && encoder->frame_size > 0 ? encoder->frame_size : 1024;
+      if (encoder != nullptr) {
+        av_channel_layout_copy(&sound->ch_layout, &encoder->ch_layout);
+        av_frame_get_buffer(sound, 0);
+      }
+      soundEncoder = encoder;
+    }
+    while (encoder != nullptr && samples < until) {
       av_frame_make_writable(sound);
       auto* s = reinterpret_cast<int16_t*>(sound->data[0]);
+      const int channels = sound->ch_layout.nb_channels;
       for (int k = 0; k < sound->nb_samples; ++k) {
         auto v =
             static_cast<int16_t>(16000 * std::sin(2 * M_PI * spec.toneHz * (samples + k) / rate));
-        s[2 * k] = s[2 * k + 1] = v;
+        for (int c = 0; c < channels; ++c) s[channels * k + c] = v;
       }
       sound->pts = samples;
-      Send(out, out.audio, out.audioStream, sound);
+      Send(out, encoder, out.audioStream, sound);
       samples += sound->nb_samples;
     }
   }
   if (out.video != nullptr) Send(out, out.video, out.videoStream, nullptr);
-  if (out.audio != nullptr) Send(out, out.audio, out.audioStream, nullptr);
+  if (soundEncoder != nullptr) Send(out, soundEncoder, out.audioStream, nullptr);
   av_frame_free(&picture);
   av_frame_free(&sound);
   return av_write_trailer(out.format) == 0;

@@ -10,10 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "media/clip_helpers.h"
 #include "runtime/core/runtime_state.h"
 #include "runtime/files/asset_resolver.h"
 #include "runtime/media/media_internal.h"
 #include "runtime/platform/clock.h"
+#include "runtime/platform/video.h"
 #include "runtime/quillon.h"
 #include "runtime/sound/sound_device.h"
 #include "support/process.h"
@@ -154,6 +156,32 @@ TEST_F(MusicTest, ArchivedMusicSurvivesLaterSoundLoads) {
   EXPECT_GT(Peak(now - 8820, now), 10000);
   StopMusic();
   DestroyAssetResolvers();
+}
+
+// A movie's sound track whose frames switch from stereo to mono: the mono half is decoded and
+// heard on both sides, rather than read as the two planes the stereo half had.
+TEST(MovieSound, ATrackThatTurnsMonoMidwayGoesOnDecoding) {
+  std::string clip =
+      (fs::temp_directory_path() / ("quillon-mono-" + std::to_string(getpid()) + ".mkv")).string();
+  testing::ClipSpec spec{.width = 64, .height = 48, .fps = 30, .frames = 60, .toneHz = 440};
+  spec.toneTurnsMono = true;
+  ASSERT_TRUE(testing::WriteClip(clip, spec));
+  platform::VideoFile* video = platform::OpenVideo(clip.c_str());
+  ASSERT_NE(video, nullptr);
+  while (platform::ReadVideoPacket(video)) {
+  }
+  EXPECT_NEAR(platform::DecodedSoundSeconds(video), 2.0, 0.1);
+  int frames = platform::PendingSoundFrames(video);
+  const int16_t* sound = platform::PendingSound(video);
+  int left = 0, right = 0;
+  for (int i = frames - 22050; i >= 0 && i < frames; ++i) {
+    left = std::max(left, std::abs(int{sound[2 * i]}));
+    right = std::max(right, std::abs(int{sound[2 * i + 1]}));
+  }
+  EXPECT_GT(left, 10000);
+  EXPECT_GT(right, 10000);
+  platform::CloseVideo(video);
+  fs::remove(clip);
 }
 
 }  // namespace
