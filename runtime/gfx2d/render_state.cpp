@@ -10,6 +10,7 @@
 #include "runtime/gfx2d/texture_store.h"
 #include "runtime/gfx2d/texture_store_internal.h"
 #include "runtime/gl/opengl_rainbows.h"
+#include "runtime/gl/shadow_pass_hook.h"
 #include "runtime/gl/sprite_batch.h"
 
 namespace quillon {
@@ -88,6 +89,7 @@ int ViewportNumber(double value) {
 }  // namespace
 
 void SetViewport(double x, double y, double width, double height) {
+  EndShadowPassIfRunning();
   Reset2DState(ViewportNumber(x), ViewportNumber(y), ViewportNumber(width), ViewportNumber(height));
 }
 

@@ -13,7 +13,9 @@
 #include "runtime/gfx2d/render_state_internal.h"
 #include "runtime/gfx2d/surfaces.h"
 #include "runtime/gfx2d/surfaces_internal.h"
+#include "runtime/gfx3d/rainbows3d.h"
 #include "runtime/gl/opengl_rainbows.h"
+#include "runtime/gl/shadow_pass_hook.h"
 #include "runtime/gl/sprite_batch.h"
 #include "runtime/input/input_state.h"
 #include "runtime/input/keyboard.h"
@@ -116,6 +118,7 @@ void RunShowScreen() {
 
   OpenGLRainbows* device = rs.graphics;
   if (device == nullptr) return;
+  EndShadowPassIfRunning();  // its darkening belongs to this frame
   PresentFrame(*device);
 
   // Undo any alpha mode of the last frame.
@@ -126,6 +129,7 @@ void RunShowScreen() {
   // The 2D state first: a viewport the last frame left behind must not shift the background.
   Reset2DState(0, 0, 0, 0);
   DrawSurface(0);  // the background under every frame; an empty one leaves the frame black
+  ResetFrame3DState();
 
   if (AutomationFrameLimitReached(ShowScreenCount())) EndProgram();
 }

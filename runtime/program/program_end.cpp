@@ -10,6 +10,7 @@
 #include "runtime/files/file_channels_internal.h"
 #include "runtime/files/line_records.h"
 #include "runtime/files/line_records_internal.h"
+#include "runtime/gfx3d/rainbows3d.h"
 #include "runtime/gl/opengl_rainbows.h"
 #include "runtime/input/input_state.h"
 #include "runtime/input/keyboard.h"
@@ -79,6 +80,7 @@ void RunEndSequence() {
   StopAllMedia();
   if (runtimeState.debugMode == 1) WriteEndReport();
   FinishAutomation();
+  DestroyRenderer3D();  // its textures and buffers go while the context lives
   DestroyGraphics();
   DestroyInput();
   CloseSoundDevice();

@@ -12,6 +12,7 @@
 #include "runtime/gfx2d/render_state.h"
 #include "runtime/gfx2d/render_state_internal.h"
 #include "runtime/gfx2d/surfaces.h"
+#include "runtime/gfx3d/rainbows3d.h"
 #include "runtime/gl/opengl_rainbows.h"
 #include "runtime/input/input_state.h"
 #include "runtime/net/net_internal.h"
@@ -79,6 +80,7 @@ double StartRuntime(const char* title) {
   rs.input = new InputState();
   CreateSoundTable();
   rs.network = CreateNetGame();
+  CreateRenderer3D();
   SeedRandomAtStartup(NowMilliseconds());
 
   if (rs.fullscreen == 1) {
