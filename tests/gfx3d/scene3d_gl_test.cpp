@@ -55,8 +55,8 @@ Bounds OrthoBounds() {
   glGetDoublev(GL_PROJECTION_MATRIX, m);
   double width = 2 / m[0], height = 2 / m[5], depth = -2 / m[10];
   double sumX = -m[12] * width, sumY = -m[13] * height, sumZ = -m[14] * depth;
-  return {(sumX - width) / 2, (sumX + width) / 2, (sumY - height) / 2, (sumY + height) / 2,
-          (sumZ - depth) / 2, (sumZ + depth) / 2};
+  return {(sumX - width) / 2,  (sumX + width) / 2, (sumY - height) / 2,
+          (sumY + height) / 2, (sumZ - depth) / 2, (sumZ + depth) / 2};
 }
 
 void ExpectBounds(const Bounds& got, const Bounds& want, double tolerance) {
@@ -237,6 +237,19 @@ TEST_F(SceneGlTest, DirectionalLightFromAboveLightsTheFloorsTop) {
   SetLight(0, 0xFFFFFF, 0, 0, 0, 0, 0, 0, 0);
   EXPECT_EQ(renderer->enabledLights, 0);
   EXPECT_FALSE(glIsEnabled(GL_LIGHTING));
+}
+
+TEST_F(SceneGlTest, DebugModeMarksALightButNotTheOneAtTheEye) {
+  EnterScene(90);
+  SetLightColour(1, 0xFFFFFF);
+  EXPECT_EQ(Grey(320, 240), 0);
+  SetLight(1, 0xFFFFFF, 0, 0, 0, 0, 0, 0, 120);  // a point light: marked only in debug mode
+  EXPECT_EQ(Grey(320, 240), 0);
+  runtimeState.debugMode = 1;
+  SetLight(1, 0xFFFFFF, 0, 0, 0, 0, 0, 0, 120);
+  runtimeState.debugMode = 0;
+  EXPECT_EQ(testing::ReadPixel(320, 240), (testing::Rgba{0xFF, 0xC8, 0x80, 0xFF}));
+  EXPECT_EQ(renderer->enabledLights, 2);
 }
 
 TEST_F(SceneGlTest, LightNumbersOutsideTheTableDoNothingAndMinusThreeRunsTheShadowPass) {
