@@ -175,9 +175,16 @@ struct HatWord {
   uint32_t hundredths;
 };
 constexpr HatWord kHatWords[] = {
-    {"centre", platform::kHatCentred}, {"center", platform::kHatCentred}, {"up", 0},
-    {"up-right", 4500}, {"right", 9000}, {"down-right", 13500}, {"down", 18000},
-    {"down-left", 22500}, {"left", 27000}, {"up-left", 31500},
+    {"centre", platform::kHatCentred},
+    {"center", platform::kHatCentred},
+    {"up", 0},
+    {"up-right", 4500},
+    {"right", 9000},
+    {"down-right", 13500},
+    {"down", 18000},
+    {"down-left", 22500},
+    {"left", 27000},
+    {"up-left", 31500},
 };
 
 }  // namespace

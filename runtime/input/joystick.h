@@ -29,9 +29,9 @@ double JoystickHatY(double index);
 // Controller 0: x and y as -1, 0 or 1 (only a nearly full push counts), buttons 0 and 1 as 128
 // while pressed; all 0 without a controller.
 void JoystickState(double& x, double& y, double& button1, double& button2);
-// Pushes with a constant force toward (fx, fy), each -1 to 1, strength (fx² + fy²) / 2, for
+// Pushes with a constant force toward (fx, fy), each -1 to 1, strength (fx*fx + fy*fy) / 2, for
 // duration milliseconds; a pad without force feedback rumbles as strongly, one without either
-// does nothing. The controller's previous force stops.
+// does nothing. The controller's previous force stops; a duration of 0 or less only stops it.
 void JoystickForce(double index, double duration, double fx, double fy);
 
 }  // namespace quillon

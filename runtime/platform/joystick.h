@@ -49,7 +49,8 @@ JoystickSample ReadJoystick(const Joystick* j);
 
 // A constant force with direction (dirX, dirY), each -32767..32767, magnitude 0..10000 for the
 // given time: through the force-feedback device when it has a constant effect (the previous
-// effect released first), else as rumble of the same strength, else nothing.
+// effect released first), else as rumble of the same strength, else nothing. A time of 0 only
+// stops the previous force.
 void PlayJoystickForce(Joystick* j, int32_t dirX, int32_t dirY, int32_t magnitude,
                        uint32_t milliseconds);
 

@@ -57,8 +57,9 @@ uint32_t HatHundredths(Uint8 hat) {
 
 Uint8 HatBits(uint32_t hundredths) {
   if (hundredths >= 36000) return SDL_HAT_CENTERED;
-  static const Uint8 kOctants[8] = {SDL_HAT_UP,   SDL_HAT_RIGHTUP,  SDL_HAT_RIGHT, SDL_HAT_RIGHTDOWN,
-                                    SDL_HAT_DOWN, SDL_HAT_LEFTDOWN, SDL_HAT_LEFT,  SDL_HAT_LEFTUP};
+  static const Uint8 kOctants[8] = {SDL_HAT_UP,        SDL_HAT_RIGHTUP, SDL_HAT_RIGHT,
+                                    SDL_HAT_RIGHTDOWN, SDL_HAT_DOWN,    SDL_HAT_LEFTDOWN,
+                                    SDL_HAT_LEFT,      SDL_HAT_LEFTUP};
   return kOctants[((hundredths + 2250) / 4500) % 8];
 }
 
@@ -160,7 +161,9 @@ bool ReopenJoystick(Joystick* j, int device) {
 void CloseJoystick(Joystick* j) {
   if (j == nullptr) return;
   ReleaseForce(j);
-  if (Attached(j)) SDL_JoystickRumble(j->device, 0, 0, 0);
+  if (Attached(j) && SDL_JoystickHasRumble(j->device) == SDL_TRUE) {
+    SDL_JoystickRumble(j->device, 0, 0, 0);
+  }
   if (j->device != nullptr) SDL_JoystickClose(j->device);
   openJoysticks.erase(std::remove(openJoysticks.begin(), openJoysticks.end(), j),
                       openJoysticks.end());
@@ -188,10 +191,13 @@ JoystickSample ReadJoystick(const Joystick* j) {
 void PlayJoystickForce(Joystick* j, int32_t dirX, int32_t dirY, int32_t magnitude,
                        uint32_t milliseconds) {
   if (!Attached(j)) return;
-  magnitude = std::clamp(magnitude, 0, 10000);
+  // The devices take a length of 0 as "until stopped": a force of no duration only stops the last.
+  magnitude = milliseconds > 0 ? std::clamp(magnitude, 0, 10000) : 0;
   if (SDL_Haptic* haptic = ConstantForceDevice(j)) {
     if (j->effect >= 0) SDL_HapticDestroyEffect(haptic, j->effect);
+    j->effect = -1;
     SDL_HapticStopAll(haptic);
+    if (magnitude == 0) return;
     if (SDL_HapticQuery(haptic) & SDL_HAPTIC_GAIN) SDL_HapticSetGain(haptic, 100);
     SDL_HapticEffect effect = {};
     effect.type = SDL_HAPTIC_CONSTANT;

@@ -1,13 +1,17 @@
 // Joystick commands on SDL's virtual pads: to the runtime they are plugged-in devices.
+#include "runtime/input/joystick.h"
+
 #include <SDL.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <string>
 
+#include "runtime/core/flow_hooks.h"
 #include "runtime/input/input_script.h"
 #include "runtime/input/input_state.h"
-#include "runtime/input/joystick.h"
+#include "runtime/input/waiting.h"
+#include "runtime/program/program_end.h"
 
 namespace quillon {
 namespace {
@@ -89,7 +93,8 @@ TEST_F(Joysticks, CountNamesAndBadIndices) {
     EXPECT_EQ(JoystickButton(bad, 0), 0) << bad;
   }
   EXPECT_EQ(JoystickButton(0, 0), 128);
-  for (double bad : {32.0, -1.0, double(NAN), 1e300, -double(INFINITY)}) EXPECT_EQ(JoystickButton(0, bad), 0);
+  for (double bad : {32.0, -1.0, double(NAN), 1e300, -double(INFINITY)})
+    EXPECT_EQ(JoystickButton(0, bad), 0);
 }
 
 TEST_F(Joysticks, AxesButtonsAndState) {
@@ -115,8 +120,8 @@ TEST_F(Joysticks, HatDirectionsIncludingDiagonals) {
   struct Case {
     Uint8 hat;
     double x, y;
-  } cases[] = {{SDL_HAT_CENTERED, 0, 0}, {SDL_HAT_UP, 0, -1},       {SDL_HAT_RIGHT, 1, 0},
-               {SDL_HAT_DOWN, 0, 1},     {SDL_HAT_LEFT, -1, 0},     {SDL_HAT_RIGHTUP, 1, -1},
+  } cases[] = {{SDL_HAT_CENTERED, 0, 0},  {SDL_HAT_UP, 0, -1},       {SDL_HAT_RIGHT, 1, 0},
+               {SDL_HAT_DOWN, 0, 1},      {SDL_HAT_LEFT, -1, 0},     {SDL_HAT_RIGHTUP, 1, -1},
                {SDL_HAT_RIGHTDOWN, 1, 1}, {SDL_HAT_LEFTDOWN, -1, 1}, {SDL_HAT_LEFTUP, -1, -1}};
   for (const Case& k : cases) {
     SDL_JoystickSetVirtualHat(a.handle, 0, k.hat);
@@ -143,9 +148,11 @@ TEST_F(Joysticks, ForceRumblesWithStrengthForItsDuration) {
   int calls = rumble.calls;
   JoystickForce(1, 100, 1, 1);  // neither effect: nothing, no error
   JoystickForce(7, 100, 1, 1);
-  JoystickForce(0, NAN, 1, 1);
-  EXPECT_EQ(rumble.calls, calls + 1);
+  EXPECT_EQ(rumble.calls, calls);
+  JoystickForce(0, 10000, 1, 1);
   EXPECT_EQ(rumble.low, 65535);
+  JoystickForce(0, NAN, 1, 1);  // no duration: stops, never rumbles until further notice
+  EXPECT_EQ(rumble.low, 0);
 }
 
 TEST_F(Joysticks, HotPlugKeepsIndices) {
@@ -162,6 +169,24 @@ TEST_F(Joysticks, HotPlugKeepsIndices) {
   SDL_JoystickSetVirtualButton(a.handle, 2, 1);
   EXPECT_EQ(JoystickButton(0, 2), 128);
   EXPECT_EQ(JoystickCount(), 3);
+}
+
+int pumps = 0;
+
+// Each round of the wait pumps the window's messages once: one round means it saw activity.
+TEST_F(Joysticks, WaitEndsOnAControllerButton) {
+  ProgramFlow counting;
+  counting.pumpMessages = [] { ++pumps; };
+  InstallProgramFlow(counting);
+  WaitForInputActivity();  // takes in the pointer's position
+  pumps = 0;
+  WaitForInputActivity();
+  EXPECT_EQ(pumps, 8);
+  SDL_JoystickSetVirtualButton(b.handle, 9, 1);
+  pumps = 0;
+  WaitForInputActivity();
+  EXPECT_EQ(pumps, 1);
+  InstallTopLayerFlow();
 }
 
 TEST_F(Joysticks, ScriptDrivesAVirtualPad) {
