@@ -86,7 +86,10 @@ double Unit(double v) { return std::isnan(v) ? 0.0 : std::clamp(v, -1.0, 1.0); }
 }  // namespace
 
 void OpenJoysticks(InputState& input) {
+  // Controllers an earlier input record left open would never count as newly plugged.
+  platform::StopJoysticks();
   input.joystickCount = 0;
+  std::fill(std::begin(input.joystickDevices), std::end(input.joystickDevices), nullptr);
   if (platform::StartJoysticks()) Refresh();
 }
 

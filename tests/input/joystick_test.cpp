@@ -97,6 +97,13 @@ TEST_F(Joysticks, CountNamesAndBadIndices) {
     EXPECT_EQ(JoystickButton(0, bad), 0);
 }
 
+TEST_F(Joysticks, InputOpenedAgainFindsThePadsAgain) {
+  InputState again;
+  OpenInput(again, nullptr, false);
+  EXPECT_EQ(JoystickCount(), 2);
+  EXPECT_EQ(std::string(JoystickName(1).CStr()), "Pad B, Pad B");
+}
+
 TEST_F(Joysticks, AxesButtonsAndState) {
   EXPECT_NEAR(JoystickX(0), 0, 1e-4);
   SDL_JoystickSetVirtualAxis(a.handle, 0, -32768);
