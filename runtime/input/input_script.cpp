@@ -7,6 +7,7 @@
 #include <sstream>
 #include <vector>
 
+#include "runtime/input/joystick_internal.h"
 #include "runtime/platform/automation.h"
 #include "runtime/platform/input.h"
 #include "runtime/platform/system.h"
@@ -15,7 +16,7 @@ namespace quillon {
 
 namespace {
 
-enum class ScriptEventKind { Key, Button, Mouse, Wheel };
+enum class ScriptEventKind { Key, Button, Mouse, Wheel, Pad };
 
 struct ScriptEvent {
   long frame = 0;
@@ -77,6 +78,10 @@ bool ParseLine(const std::string& line, ScriptEvent& event, bool& empty) {
     event.kind = ScriptEventKind::Wheel;
     return static_cast<bool>(in >> event.code);
   }
+  if (kind == "pad") {  // code: what the pad does, x: button or axis, y: axis value or hat
+    event.kind = ScriptEventKind::Pad;
+    return ParseScriptedPad(in, event.code, event.x, event.y, event.down);
+  }
   return false;
 }
 
@@ -94,6 +99,7 @@ void Apply(const ScriptEvent& e) {
     case ScriptEventKind::Wheel:  // only the sign is read: keep the sum far from overflowing
       script.mouse.wheel = std::clamp(script.mouse.wheel + std::clamp(e.code, -1000, 1000), -1000, 1000);
       break;
+    case ScriptEventKind::Pad: ApplyScriptedPad(e.code, e.x, e.y, e.down); break;
   }
 }
 

@@ -4,6 +4,8 @@
 //   FRAME button 1|2|3 down|up    1 left, 2 right, 3 middle (or the words)
 //   FRAME mouse X Y               pointer position in client pixels
 //   FRAME wheel STEPS             wheel steps (positive away from the user)
+//   FRAME pad ...                 a virtual controller: attach, detach, button N down|up,
+//                                 axis N VALUE (-1 to 1), hat up|up-right|...|centre
 // An event of frame n holds from the n-th ShowScreen on; '#' starts a comment.
 #pragma once
 

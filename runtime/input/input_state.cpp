@@ -4,6 +4,7 @@
 
 #include "runtime/core/runtime_state.h"
 #include "runtime/input/input_script.h"
+#include "runtime/input/joystick_internal.h"
 #include "runtime/input/mouse.h"
 #include "runtime/platform/input.h"
 
@@ -81,6 +82,7 @@ double OpenInput(InputState& input, platform::Window* window, bool exclusiveMous
     input.systemPointer = 1;
     input.mouseCooperation = 6;
   }
+  OpenJoysticks(input);
   return 1;
 }
 
@@ -88,6 +90,7 @@ void CloseInput() {
   InputState* input = openInput;
   if (input == nullptr) return;
   if (input->systemPointer == 0) ShowSystemPointer(1);
+  CloseJoysticks(*input);
   openInput = nullptr;
 }
 

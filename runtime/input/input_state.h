@@ -9,6 +9,7 @@ namespace quillon {
 
 namespace platform {
 struct Window;
+struct Joystick;
 }
 
 struct MouseSample {
@@ -27,6 +28,8 @@ struct InputState {
   uint8_t systemPointer = 0;
   int32_t mouseCooperation = 5;
   int32_t joystickCount = 0;
+  platform::Joystick* joystickDevices[10] = {};  // by index; unplugged ones keep theirs
+  char joystickNames[10][522] = {};
   uint8_t newMouseFrame = 1;
   int16_t lastDX = 0, lastDY = 0, lastWheel = 0;
   uint16_t scanToVirtualKey[256] = {};

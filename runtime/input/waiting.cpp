@@ -2,6 +2,7 @@
 
 #include "runtime/core/program_flow.h"
 #include "runtime/input/input_state.h"
+#include "runtime/input/joystick_internal.h"
 #include "runtime/input/keyboard.h"
 #include "runtime/input/mouse.h"
 #include "runtime/platform/clock.h"
@@ -39,6 +40,7 @@ void WaitForInputActivity() {
       remembered = now;
       return;
     }
+    if (AnyJoystickActive()) return;
     platform::SleepMilliseconds(5);
   }
 }
