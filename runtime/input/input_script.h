@@ -4,6 +4,7 @@
 //   FRAME button 1|2|3 down|up    1 left, 2 right, 3 middle (or the words)
 //   FRAME mouse X Y               pointer position in client pixels
 //   FRAME wheel STEPS             wheel steps (positive away from the user)
+//   FRAME type TEXT               TEXT's keys down and up one frame apart (see the README)
 // An event of frame n holds from the n-th ShowScreen on; '#' starts a comment.
 #pragma once
 
@@ -28,5 +29,8 @@ struct ScriptedMouse {
 // State of the script at the given frame number.
 void ScriptedKeyboard(long frame, uint8_t keyState[256]);
 ScriptedMouse ScriptedPointer(long frame);
+// The character the key's latest scripted press types (Windows-1252); 0 for a key line, whose
+// key types what the layout gives.
+uint8_t ScriptedKeyCharacter(int scanCode);
 
 }  // namespace quillon

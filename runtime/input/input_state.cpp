@@ -5,6 +5,7 @@
 #include "runtime/core/runtime_state.h"
 #include "runtime/input/input_script.h"
 #include "runtime/input/mouse.h"
+#include "runtime/input/text_entry_internal.h"
 #include "runtime/platform/input.h"
 
 namespace quillon {
@@ -57,6 +58,7 @@ void TakeInputEvent(const platform::Event& event) {
     int code = platform::ScanCodeOfPlatformKey(event.code);
     if (code >= 0 && code < 256) openInput->pressedSinceSnapshot[code] = 1;
   }
+  TakeTypingEvent(event);
 }
 
 InputState* CurrentInput() { return openInput; }
