@@ -112,7 +112,10 @@ int ParseTypeLine(const std::string& line, std::vector<ScriptEvent>& events) {
   if (!(in >> frame >> kind) || kind != "type") return 0;
   std::streamoff end = in.tellg();  // -1 when the line ends at the word
   std::string text = end < 0 ? "" : content.substr(static_cast<size_t>(end) + 1);
-  while (!text.empty() && (text.back() == '\r' || text.back() == '\n')) text.pop_back();
+  // Spaces before a comment are layout, not text.
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) {
+    text.pop_back();
+  }
   if (frame < 0 || frame > std::numeric_limits<long>::max() / 4 || text.empty()) return -1;
   for (const char* p = text.c_str(); *p != '\0';) {
     ScriptEvent press;

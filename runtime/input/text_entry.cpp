@@ -96,7 +96,9 @@ void DrawEntryLine(const StringValue& text, bool cursor, double x, double y) {
 
 void TakeTypingEvent(const platform::Event& event) {
   if (event.kind == platform::EventKind::TextInput) {
-    if (keyAwaitingText >= 0) keyTexts[keyAwaitingText].character = platform::Cp1252OfUtf8(event.text);
+    if (keyAwaitingText >= 0) {
+      keyTexts[keyAwaitingText].character = platform::Cp1252OfUtf8(event.text);
+    }
     keyAwaitingText = -1;
     return;
   }
@@ -134,8 +136,9 @@ void InputText(StringValue& text, double x, double y) {
     ShowScreen();
     uint8_t c = NewTypedCharacter();
     if (c == 10) break;
+    auto length = static_cast<int64_t>(text.LengthAsNumber());
     if (c == 8) {
-      if (text.LengthAsNumber() > 0) text.TruncateAt(static_cast<int64_t>(text.LengthAsNumber()) - 1);
+      if (length > 0) text.TruncateAt(length - 1);
     } else if (c != 0) {
       char typed[2] = {static_cast<char>(c), '\0'};
       text += typed;

@@ -118,7 +118,7 @@ uint32_t CodePointOfCp1252(uint8_t c) { return c >= 0x80 && c < 0xA0 ? kCp1252Hi
 uint8_t LowerCp1252(uint8_t c) {
   if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) return c + 0x20;
   if (c == 0x8A || c == 0x8C || c == 0x8E) return c + 0x10;  // Š Œ Ž
-  if (c == 0x9F) return 0xFF;                                 // Ÿ
+  if (c == 0x9F) return 0xFF;                                // Ÿ
   return c;
 }
 
@@ -134,7 +134,11 @@ SDL_Scancode SdlScancodeOf(int scanCode) {
 uint8_t Cp1252OfUtf8(const char* text, const char** rest) {
   const auto* p = reinterpret_cast<const unsigned char*>(text != nullptr ? text : "");
   uint32_t cp = *p;
-  int more = cp < 0x80 ? 0 : (cp & 0xE0) == 0xC0 ? 1 : (cp & 0xF0) == 0xE0 ? 2 : (cp & 0xF8) == 0xF0 ? 3 : -1;
+  int more = cp < 0x80             ? 0
+             : (cp & 0xE0) == 0xC0 ? 1
+             : (cp & 0xF0) == 0xE0 ? 2
+             : (cp & 0xF8) == 0xF0 ? 3
+                                   : -1;
   if (cp != 0) ++p;
   if (more < 0) cp = 0;  // a stray continuation or invalid lead byte
   if (more > 0) cp &= 0x3F >> more;
