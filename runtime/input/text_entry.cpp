@@ -103,11 +103,12 @@ void TakeTypingEvent(const platform::Event& event) {
     return;
   }
   int code = platform::ScanCodeOfPlatformKey(event.code);
-  if (code < 0 || code > 255) return;
+  bool known = code >= 0 && code < 256;
   if (event.kind == platform::EventKind::KeyDown) {
-    if (event.value == 0) keyTexts[code] = KeyText{0, false};  // a repeat keeps the press
-    keyAwaitingText = code;
-  } else if (event.kind == platform::EventKind::KeyUp) {
+    // A key without a scan code types nothing, and its text must not go to the key before it.
+    keyAwaitingText = known ? code : -1;
+    if (known && event.value == 0) keyTexts[code] = KeyText{0, false};  // a repeat keeps it
+  } else if (known && event.kind == platform::EventKind::KeyUp) {
     keyTexts[code].released = true;
     if (keyAwaitingText == code) keyAwaitingText = -1;
   }
@@ -119,12 +120,14 @@ StringValue ReadKeyChar() {
 }
 
 void WaitKeyPress() {
+  if (CurrentInput() == nullptr) return;  // no keyboard to wait for
   while (NewTypedCharacter() == 0) WaitBetweenTries();
   while (NewTypedCharacter() != 0) {
   }
 }
 
 void InputText(StringValue& text, double x, double y) {
+  if (CurrentInput() == nullptr) return;  // no keyboard to end the line
   double left = std::isfinite(x) ? std::trunc(x) : 0;
   double top = std::isfinite(y) ? std::trunc(y) : 0;
   GrabSurface(kEntrySurface);
