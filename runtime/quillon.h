@@ -24,6 +24,7 @@
 #include "runtime/input/joystick.h"
 #include "runtime/input/keyboard.h"
 #include "runtime/input/mouse.h"
+#include "runtime/input/text_entry.h"
 #include "runtime/input/waiting.h"
 #include "runtime/media/media.h"
 #include "runtime/net/http_fetch.h"

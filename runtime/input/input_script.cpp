@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <limits>
 #include <sstream>
 #include <vector>
 
@@ -24,6 +25,7 @@ struct ScriptEvent {
   int code = 0;  // scan code, button number or wheel steps
   bool down = false;
   int x = 0, y = 0;
+  uint8_t character = 0;  // what a typed key gives; 0: what the layout gives
 };
 
 struct Script {
@@ -32,6 +34,7 @@ struct Script {
   size_t applied = 0;               // events already folded into the state below
   long frame = -1;
   uint8_t keys[256] = {};
+  uint8_t typed[256] = {};  // by key: the character of its latest press
   ScriptedMouse mouse;
 };
 
@@ -101,6 +104,40 @@ void Apply(const ScriptEvent& e) {
       break;
     case ScriptEventKind::Pad: ApplyScriptedPad(e.code, e.x, e.y, e.down); break;
   }
+  if (e.kind == ScriptEventKind::Key && e.down) script.typed[e.code] = e.character;
+}
+
+// "FRAME type TEXT": each character's key goes down one frame and up the next. The key is the
+// one that types the character on the current layout (0 when none does); the character typed is
+// the script's own. -1: a bad line, 0: not a type line.
+int ParseTypeLine(const std::string& line, std::vector<ScriptEvent>& events) {
+  std::string content = line.substr(0, line.find('#'));
+  std::istringstream in(content);
+  long frame = 0;
+  std::string kind;
+  if (!(in >> frame >> kind) || kind != "type") return 0;
+  std::streamoff end = in.tellg();  // -1 when the line ends at the word
+  std::string text = end < 0 ? "" : content.substr(static_cast<size_t>(end) + 1);
+  // Spaces before a comment are layout, not text.
+  while (!text.empty() && (text.back() == ' ' || text.back() == '\t' || text.back() == '\r')) {
+    text.pop_back();
+  }
+  if (frame < 0 || frame > std::numeric_limits<long>::max() / 4 || text.empty()) return -1;
+  for (const char* p = text.c_str(); *p != '\0';) {
+    ScriptEvent press;
+    press.frame = frame;
+    press.kind = ScriptEventKind::Key;
+    press.down = true;
+    press.character = platform::Cp1252OfUtf8(p, &p);
+    press.code = std::max(platform::ScanCodeOfCharacter(press.character), 0);
+    ScriptEvent release = press;
+    release.frame = frame + 1;
+    release.down = false;
+    events.push_back(press);
+    events.push_back(release);
+    frame += 2;
+  }
+  return 1;
 }
 
 // Frames only move forward in a run; a step back (a test reusing the script) starts over.
@@ -128,11 +165,12 @@ bool LoadInputScript(const std::string& text, std::string* error) {
   for (int number = 1; std::getline(in, line); ++number) {
     ScriptEvent event;
     bool empty = false;
-    if (!ParseLine(line, event, empty)) {
+    int typed = ParseTypeLine(line, events);
+    if (typed < 0 || (typed == 0 && !ParseLine(line, event, empty))) {
       if (error) *error = "line " + std::to_string(number) + ": " + line;
       return false;
     }
-    if (!empty) events.push_back(event);
+    if (typed == 0 && !empty) events.push_back(event);
   }
   std::stable_sort(events.begin(), events.end(),
                    [](const ScriptEvent& a, const ScriptEvent& b) { return a.frame < b.frame; });
@@ -162,6 +200,10 @@ bool InputScriptActive() { return script.active; }
 void ScriptedKeyboard(long frame, uint8_t keyState[256]) {
   AdvanceTo(frame);
   std::copy(std::begin(script.keys), std::end(script.keys), keyState);
+}
+
+uint8_t ScriptedKeyCharacter(int scanCode) {
+  return scanCode >= 0 && scanCode < 256 ? script.typed[scanCode] : 0;
 }
 
 ScriptedMouse ScriptedPointer(long frame) {

@@ -6,6 +6,7 @@
 //   FRAME wheel STEPS             wheel steps (positive away from the user)
 //   FRAME pad ...                 a virtual controller: attach, detach, button N down|up,
 //                                 axis N VALUE (-1 to 1), hat up|up-right|...|centre
+//   FRAME type TEXT               TEXT's keys down and up one frame apart (see the README)
 // An event of frame n holds from the n-th ShowScreen on; '#' starts a comment.
 #pragma once
 
@@ -30,5 +31,8 @@ struct ScriptedMouse {
 // State of the script at the given frame number.
 void ScriptedKeyboard(long frame, uint8_t keyState[256]);
 ScriptedMouse ScriptedPointer(long frame);
+// The character the key's latest scripted press types (Windows-1252); 0 for a key line, whose
+// key types what the layout gives.
+uint8_t ScriptedKeyCharacter(int scanCode);
 
 }  // namespace quillon

@@ -6,6 +6,7 @@
 #include "runtime/input/input_script.h"
 #include "runtime/input/joystick_internal.h"
 #include "runtime/input/mouse.h"
+#include "runtime/input/text_entry_internal.h"
 #include "runtime/platform/input.h"
 
 namespace quillon {
@@ -58,6 +59,7 @@ void TakeInputEvent(const platform::Event& event) {
     int code = platform::ScanCodeOfPlatformKey(event.code);
     if (code >= 0 && code < 256) openInput->pressedSinceSnapshot[code] = 1;
   }
+  TakeTypingEvent(event);
 }
 
 InputState* CurrentInput() { return openInput; }

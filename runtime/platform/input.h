@@ -24,6 +24,16 @@ int ScanCodeOfPlatformKey(int platformCode);
 // -1 when unknown.
 int ScanCodeOfKeyName(const char* name);
 
+// Typed characters are Windows-1252, the runtime's 8-bit text; 0 stands for none.
+// The first character of UTF-8 text (as a typing event carries it), or 0 when it is not one of
+// Windows-1252 or is a control character.
+uint8_t Cp1252OfUtf8(const char* text, const char** rest = nullptr);
+// What the key types on the current layout without modifiers, for keys that have no typing
+// event to tell (scripted ones); 0 for none.
+uint8_t LayoutCharacter(int scanCode);
+// The key that types the character (or its lower case) on the current layout; -1 for none.
+int ScanCodeOfCharacter(uint8_t character);
+
 struct MouseDevice {
   int x = 0, y = 0;  // pointer position in the client area of the window under it
   bool left = false, right = false, middle = false;

@@ -99,7 +99,75 @@ SDL_Keycode KeycodeOfVirtualKey(int vk) {
   }
 }
 
+// Windows-1252 0x80-0x9F; 0 where the code page has no character.
+constexpr uint16_t kCp1252High[32] = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+uint8_t Cp1252OfCodePoint(uint32_t cp) {
+  if ((cp >= 0x20 && cp < 0x7F) || (cp >= 0xA0 && cp <= 0xFF)) return static_cast<uint8_t>(cp);
+  for (int i = 0; i < 32; ++i) {
+    if (kCp1252High[i] != 0 && kCp1252High[i] == cp) return static_cast<uint8_t>(0x80 + i);
+  }
+  return 0;
+}
+
+uint32_t CodePointOfCp1252(uint8_t c) { return c >= 0x80 && c < 0xA0 ? kCp1252High[c - 0x80] : c; }
+
+uint8_t LowerCp1252(uint8_t c) {
+  if ((c >= 'A' && c <= 'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7)) return c + 0x20;
+  if (c == 0x8A || c == 0x8C || c == 0x8E) return c + 0x10;  // Š Œ Ž
+  if (c == 0x9F) return 0xFF;                                // Ÿ
+  return c;
+}
+
+SDL_Scancode SdlScancodeOf(int scanCode) {
+  for (const ScanPair& pair : kScanPairs) {
+    if (pair.code == scanCode) return pair.sdl;
+  }
+  return SDL_SCANCODE_UNKNOWN;
+}
+
 }  // namespace
+
+uint8_t Cp1252OfUtf8(const char* text, const char** rest) {
+  const auto* p = reinterpret_cast<const unsigned char*>(text != nullptr ? text : "");
+  uint32_t cp = *p;
+  int more = cp < 0x80             ? 0
+             : (cp & 0xE0) == 0xC0 ? 1
+             : (cp & 0xF0) == 0xE0 ? 2
+             : (cp & 0xF8) == 0xF0 ? 3
+                                   : -1;
+  if (cp != 0) ++p;
+  if (more < 0) cp = 0;  // a stray continuation or invalid lead byte
+  if (more > 0) cp &= 0x3F >> more;
+  for (; more > 0; --more, ++p) {
+    if ((*p & 0xC0) != 0x80) {  // cut short: no character, and the next one starts here
+      cp = 0;
+      break;
+    }
+    cp = (cp << 6) | (*p & 0x3F);
+  }
+  if (rest != nullptr) *rest = reinterpret_cast<const char*>(p);
+  return Cp1252OfCodePoint(cp);
+}
+
+uint8_t LayoutCharacter(int scanCode) {
+  SDL_Scancode sdl = SdlScancodeOf(scanCode);
+  if (sdl == SDL_SCANCODE_UNKNOWN) return 0;
+  SDL_Keycode key = SDL_GetKeyFromScancode(sdl);
+  // Keys without a character carry SDLK_SCANCODE_MASK; Tab, Escape, Delete are controls.
+  if (key <= 0 || (key & SDLK_SCANCODE_MASK) != 0) return 0;
+  return Cp1252OfCodePoint(static_cast<uint32_t>(key));
+}
+
+int ScanCodeOfCharacter(uint8_t character) {
+  uint32_t cp = CodePointOfCp1252(LowerCp1252(character));
+  if (cp < 0x20) return -1;
+  SDL_Scancode sdl = SDL_GetScancodeFromKey(static_cast<SDL_Keycode>(cp));
+  return sdl == SDL_SCANCODE_UNKNOWN ? -1 : ScanCodeOfPlatformKey(sdl);
+}
 
 bool HasKeyboardDevice() { return true; }
 

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 
 #include "runtime/input/input_state.h"
 #include "runtime/input/keyboard.h"
+#include "runtime/input/text_entry.h"
 #include "runtime/input/waiting.h"
 #include "runtime/platform/input.h"
 
@@ -82,6 +84,30 @@ TEST_F(KeyTaps, RepeatsAndForeignCodesAreNoTaps) {
   OpenInput(input, nullptr, false);
   BeginInputFrame();
   EXPECT_EQ(KeyDown(57), 0.0);
+}
+
+// A key's character is the text event that follows its key-down event.
+TEST_F(KeyTaps, TypedTextBelongsToTheKeyPressedJustBefore) {
+  auto typed = [](const char* utf8) {
+    platform::Event event;
+    event.kind = platform::EventKind::TextInput;
+    std::strcpy(event.text, utf8);
+    TakeInputEvent(event);
+  };
+  TakeInputEvent(Key(platform::EventKind::KeyDown, 18));
+  typed("€");  // AltGr + E
+  TakeInputEvent(Key(platform::EventKind::KeyUp, 18));
+  BeginInputFrame();
+  EXPECT_STREQ(ReadKeyChar().CStr(), "\x80");
+  TakeInputEvent(Key(platform::EventKind::KeyDown, 200));  // Up: no text of its own
+  platform::Event foreign = Key(platform::EventKind::KeyDown, 57);
+  foreign.code = 100000;
+  TakeInputEvent(foreign);
+  typed("x");
+  TakeInputEvent(Key(platform::EventKind::KeyDown, 30));
+  typed("Ω");  // not in Windows-1252
+  BeginInputFrame();
+  EXPECT_STREQ(ReadKeyChar().CStr(), "");
 }
 
 TEST(KeyTapsDeathTest, TappedEscapeEndsAWait) {
