@@ -1,6 +1,7 @@
-// Joysticks: every connected controller in its own panel, its six axes as bars, its hat as a dot
-// in a cross and its 32 buttons as dots that light up while pressed. Pressing button 0 rumbles the
-// pad toward where its stick points; controllers plugged in while it runs get the next panel.
+// Text entry and joysticks: the player types a name with InputText, then every connected
+// controller gets its own panel, its six axes as bars, its hat as a dot in a cross and its 32
+// buttons as dots that light up while pressed. Pressing button 0 rumbles the pad toward where its
+// stick points; controllers plugged in while it runs get the next panel.
 #include <cmath>
 
 #include "runtime/quillon.h"
@@ -46,11 +47,20 @@ void Panel(double index, double left, double top) {
   }
 }
 
+StringValue AskName() {
+  PrintText(StringValue("Your name, then Enter:"), 4, 4);
+  StringValue name;
+  InputText(name, 4, 20);  // the line is typed over this frame's picture
+  return name;
+}
+
 [[noreturn]] void GameMain() {
+  StringValue player = AskName();
   bool wasDown[10] = {};
   for (;;) {
     double count = JoystickCount();
-    PrintText(StringValue("controllers: ") + count + "   button 0 rumbles", 4, 4);
+    PrintText(StringValue("player ") + player + "   controllers: " + count + "   button 0 rumbles",
+              4, 4);
     if (count == 0) PrintText(StringValue("no controller: plug one in"), 4, kTop + 8);
     for (int i = 0; i < count; ++i) {
       Panel(i, kPanelWidth * (i % 2), kTop + kPanelHeight * (i / 2));
