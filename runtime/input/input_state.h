@@ -65,5 +65,8 @@ bool EndKeysDown();
 bool EscapeEnds();
 // The mouse sample of this frame, buttons read now.
 MouseSample ReadMouse();
+// One try of a command that waits for the player. A script's input changes only with frames, so
+// under a script each try shows one; otherwise it waits for input activity without showing any.
+void WaitForNextInput();
 
 }  // namespace quillon

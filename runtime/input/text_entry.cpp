@@ -9,7 +9,6 @@
 #include "runtime/input/input_state.h"
 #include "runtime/input/keyboard.h"
 #include "runtime/input/text_entry_internal.h"
-#include "runtime/input/waiting.h"
 #include "runtime/platform/input.h"
 
 namespace quillon {
@@ -74,17 +73,6 @@ uint8_t NewTypedCharacter() {
   return candidate;
 }
 
-// Between two tries of a wait. A script's keys change only with frames, so under a script
-// each try shows one; otherwise the window is serviced without showing anything.
-void WaitBetweenTries() {
-  if (InputScriptActive()) {
-    ShowScreen();
-    return;
-  }
-  PumpMessages();
-  WaitForInputActivity();
-}
-
 void DrawEntryLine(const StringValue& text, bool cursor, double x, double y) {
   DrawSurface(kEntrySurface);
   StringValue line = text;
@@ -121,7 +109,7 @@ StringValue ReadKeyChar() {
 
 void WaitKeyPress() {
   if (CurrentInput() == nullptr) return;  // no keyboard to wait for
-  while (NewTypedCharacter() == 0) WaitBetweenTries();
+  while (NewTypedCharacter() == 0) WaitForNextInput();
   while (NewTypedCharacter() != 0) {
   }
 }

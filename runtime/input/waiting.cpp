@@ -1,6 +1,7 @@
 #include "runtime/input/waiting.h"
 
 #include "runtime/core/program_flow.h"
+#include "runtime/input/input_script.h"
 #include "runtime/input/input_state.h"
 #include "runtime/input/joystick_internal.h"
 #include "runtime/input/keyboard.h"
@@ -45,10 +46,18 @@ void WaitForInputActivity() {
   }
 }
 
+void WaitForNextInput() {
+  if (InputScriptActive()) {
+    ShowScreen();
+    return;
+  }
+  WaitForInputActivity();
+}
+
 void WaitMouseClick() {
-  while (AnyMouseButton() != 0) WaitForInputActivity();
+  while (AnyMouseButton() != 0) WaitForNextInput();
   do {
-    WaitForInputActivity();
+    WaitForNextInput();
   } while (AnyMouseButton() == 0);
 }
 

@@ -3,7 +3,9 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <string>
 
+#include "runtime/core/flow_hooks.h"
 #include "runtime/input/input_script.h"
 #include "runtime/quillon.h"
 #include "support/gl_runtime.h"
@@ -46,6 +48,14 @@ TEST_F(Waiting, MouseClickNeedsAReleaseAndANewPress) {
       [&turn] { testing::Xdotool(turn++ % 2 == 0 ? "mouseup 1" : "mousedown 1"); }, 200, 300);
   WaitMouseClick();
   EXPECT_GE(clicks.Sent(), 2) << "WaitMouseClick returned before a release and a new press";
+}
+
+TEST_F(Waiting, ScriptedClickInALaterFrameEndsTheWait) {
+  // Scripted buttons change only with frames, so the wait must show them.
+  long now = ShowScreenCount();
+  ASSERT_TRUE(LoadInputScript(std::to_string(now + 3) + " button left down\n"));
+  WaitMouseClick();
+  EXPECT_GE(ShowScreenCount(), now + 3);
 }
 
 using WaitingDeathTest = Waiting;
