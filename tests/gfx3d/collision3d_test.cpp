@@ -117,6 +117,9 @@ TEST_F(CollisionTest, ScaledAndRotatedPlacementsMoveTheTestShapes) {
   EXPECT_EQ(ObjectHitsSphere(1, 0, 0.5, 0.5, 0.5, 2.6), 0);
   EXPECT_FLOAT_EQ(ObjectRayDistance(1, 0, 0.5, 0.5, 5, 0, 0, -1), 3);
   EXPECT_EQ(ObjectHitsBox(1, 0, 1.5, 1.5, 2.4, 1, 0.9), 1);
+  level.scale[2] = 0;  // flattened: nothing to hit
+  EXPECT_EQ(ObjectHitsSphere(1, 0, 5, 0, 0, 0), 0);
+  EXPECT_EQ(ObjectRayDistance(1, 0, 0.5, 0.5, 5, 0, 0, -1), 0);
   level.scale[0] = level.scale[1] = level.scale[2] = 1;
   level.rotations[0][0] = 90;  // about x: the face now lies at world y = -1
   level.rotations[0][1] = 1;
