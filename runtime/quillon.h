@@ -22,6 +22,7 @@
 #include "runtime/gfx3d/scene3d.h"
 #include "runtime/gfx3d/shaders3d.h"
 #include "runtime/input/joystick.h"
+#include "runtime/gfx3d/collision3d.h"
 #include "runtime/input/keyboard.h"
 #include "runtime/input/mouse.h"
 #include "runtime/input/text_entry.h"
