@@ -313,13 +313,13 @@ void ProjectPoint(double x, double y, double z, double& screenX, double& screenY
 }
 
 void UnprojectPoint(double screenX, double screenY, double depth, double& x, double& y, double& z) {
-  OpenGLRainbows* device = runtimeState.graphics;
-  if (device == nullptr) return;
+  if (runtimeState.graphics == nullptr) return;
   WindowMapping w = ReadWindowMapping();
   const GLint* v = w.viewport;
   double inverse[16];
   if (v[2] == 0 || v[3] == 0 || !InvertDouble(w.combined, inverse)) return;
-  double fromBottom = device->height - 1 - screenY;
+  // Project's own row mapping undone, so a projected point comes back (not one row off).
+  double fromBottom = v[3] - screenY;
   double n[4] = {(screenX - v[0]) * 2 / v[2] - 1, (fromBottom - v[1]) * 2 / v[3] - 1, depth * 2 - 1,
                  1};
   double world[4];

@@ -23,9 +23,8 @@ double ObjectRayDistance(double slot, double frame, double startX, double startY
 // current projection, modelview and viewport; the outputs stay unchanged when it cannot be
 // projected.
 void ProjectPoint(double x, double y, double z, double& screenX, double& screenY, double& depth);
-// The inverse of ProjectPoint for a pixel row screenY counted from the top (row 0 is the top
-// row, so a point ProjectPoint puts at screenY comes back from screenY - 1); the outputs stay
-// unchanged when the matrices cannot be inverted.
+// The inverse of ProjectPoint (screenY from the top): a projected point comes back; the outputs
+// stay unchanged when the matrices cannot be inverted.
 void UnprojectPoint(double screenX, double screenY, double depth, double& x, double& y, double& z);
 
 }  // namespace quillon

@@ -52,8 +52,7 @@ TEST_F(ProjectionGlTest, UnprojectInvertsProject) {
   for (const auto& p : points) {
     ProjectPoint(p[0], p[1], p[2], sx, sy, sz);
     double x = 0, y = 0, z = 0;
-    // Unproject counts rows from the top, so the point Project puts at sy is row sy - 1.
-    UnprojectPoint(sx, sy - 1, sz, x, y, z);
+    UnprojectPoint(sx, sy, sz, x, y, z);
     EXPECT_NEAR(x, p[0], 1e-4);
     EXPECT_NEAR(y, p[1], 1e-4);
     EXPECT_NEAR(z, p[2], 1e-4);
