@@ -1,5 +1,6 @@
 #include "runtime/gfx3d/effects3d.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <unordered_map>
@@ -92,9 +93,16 @@ void FrameNormals(const MeshObjectX& part, MeshFrame& frame, bool welded) {
   int32_t count = frame.packed.Count();
   std::vector<Vec3> sum(count);
   ForEachRunTriangle(part, frame, [&](int32_t a, int32_t b, int32_t c) {
-    Vec3 p0 = PackedPosition(frame, a);
-    Vec3 face = Cross(PackedPosition(frame, b) - p0, PackedPosition(frame, c) - p0);
-    for (int32_t k : {a, b, c}) sum[k] = sum[k] + face;  // weighted by area
+    int32_t corner[3] = {a, b, c};
+    Vec3 p[3] = {PackedPosition(frame, a), PackedPosition(frame, b), PackedPosition(frame, c)};
+    Vec3 face = Unit(Cross(p[1] - p[0], p[2] - p[0]));
+    // Weighted by the angle at each corner, so how a face is split does not tilt the normal.
+    for (int i = 0; i < 3; ++i) {
+      Vec3 e1 = Unit(p[(i + 1) % 3] - p[i]);
+      Vec3 e2 = Unit(p[(i + 2) % 3] - p[i]);
+      float angle = std::acos(std::clamp(Dot(e1, e2), -1.0f, 1.0f));
+      sum[corner[i]] = sum[corner[i]] + face * angle;
+    }
   });
   if (welded) {
     std::unordered_map<uint32_t, Vec3> byPosition;

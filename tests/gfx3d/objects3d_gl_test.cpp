@@ -121,6 +121,55 @@ TEST_F(ObjectDrawTest, BuiltQuadCoversItsPlaceOnScreen) {
   EXPECT_EQ(ReadPixel(320, 240), (Rgba{0, 0, 128, 255}));
 }
 
+TEST_F(ObjectDrawTest, FramesBlendAndWeightZeroShowsTheSecond) {
+  // Frame 0: the square centred at x -4; frame 1 at x 4 (128 pixels either side of 320).
+  ObjectSlot& slot = r->slots[10];
+  ReleaseObjectSlot(slot);
+  slot.parts.Append(MeshObjectX());
+  MeshObjectX& part = slot.parts[0];
+  for (float cx : {-4.0f, 4.0f}) {
+    MeshFrame frame;
+    MeshVertex v{};
+    v.colour = MarkerStrip;
+    frame.unpacked.Append(v);
+    for (int k = 0; k < 4; ++k) {
+      v = MeshVertex{};
+      v.position[0] = cx + (k % 2 == 0 ? -2 : 2);
+      v.position[1] = k < 2 ? -2 : 2;
+      v.position[2] = -10;
+      v.colour = 0xFF;
+      frame.unpacked.Append(v);
+    }
+    part.frames.Append(frame);
+  }
+  PackFrames(part);
+  part.BuildTriangles();
+  ComputeFrameBounds(part);
+  slot.loaded = true;
+  auto redAt = [](int x) { return ReadPixel(x, 240) == Rgba{255, 0, 0, 255}; };
+
+  DrawObject(10, 0);
+  EXPECT_TRUE(redAt(192));
+  EXPECT_FALSE(redAt(448));
+  EXPECT_NE(part.vertexBuffers[0], 0u);  // frame 0 drawn directly: the static buffer
+  EXPECT_EQ(part.vertexBuffers[1], 0u);
+  struct Case {
+    double a, b, t, flag;
+    int red, clear;
+  };
+  for (Case c : {Case{0, 1, 0, 0, 448, 192},     // weight exactly 0: the second frame
+                 Case{0, 1, 0.5, 0, 320, 192},   // halfway
+                 Case{0, 1, 0.25, 0, 224, 352},  // a quarter of the way to frame 1
+                 Case{1, 0, 0.25, 1, 416, 288},  // descending range 1..0 at 0.25: 0.75
+                 Case{0, 1, 0.25, 1, 224, 352}}) {
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    DrawObjectBlend(10, c.a, c.b, c.t, c.flag);
+    EXPECT_TRUE(redAt(c.red)) << c.a << " " << c.b << " " << c.t << " " << c.flag;
+    EXPECT_FALSE(redAt(c.clear)) << c.a << " " << c.b << " " << c.t << " " << c.flag;
+  }
+  EXPECT_NE(part.vertexBuffers[1], 0u);
+}
+
 TEST_F(ObjectDrawTest, BadSlotsAndFramesDrawNothingAndCountZero) {
   Square(6, -10);
   for (double slot : {-1.0, 4096.0, 1e300, double(NAN)}) {
