@@ -207,6 +207,47 @@ TEST_F(ObjectDrawTest, ShadowModeDarkensTheFloorUnderAnOccluder) {
   EXPECT_EQ(ReadPixel(320, 200), (Rgba{0, 0, 128, 255}));  // above the horizon: no floor
 }
 
+// A 2 x 2 texture of one RGB colour.
+uint32_t PlainTexture(uint8_t red, uint8_t green, uint8_t blue) {
+  uint8_t texels[16];
+  for (int k = 0; k < 4; ++k) {
+    texels[k * 4] = red;
+    texels[k * 4 + 1] = green;
+    texels[k * 4 + 2] = blue;
+    texels[k * 4 + 3] = 255;
+  }
+  uint32_t name = 0;
+  glGenTextures(1, &name);
+  glBindTexture(GL_TEXTURE_2D, name);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 2, 2, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+  return name;
+}
+
+TEST_F(ObjectDrawTest, BumpModeLightsTheNormalMapFromTheLightsSide) {
+  SetBuildQuality(2);
+  Square(11, -10);
+  // Colour texture white; normal map tilted towards +u (+x on screen): (0.7, 0, 0.7).
+  uint32_t names[2] = {PlainTexture(255, 255, 255), PlainTexture(217, 128, 217)};
+  BindSlotTexture(0, 1, false, names);
+  r->effectLightOn = true;
+  r->effectMode = EffectBump;
+  r->effectPosition[1] = 0;
+  r->effectPosition[2] = -9;
+  int brightness[2];
+  for (int side = 0; side < 2; ++side) {
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    r->effectPosition[0] = side == 0 ? 30 : -30;
+    DrawObject(11, 0);
+    brightness[side] = Brightness(ReadPixel(320, 240));
+  }
+  EXPECT_GT(brightness[0], 400);  // lit from +x, the way the bumps lean
+  EXPECT_LT(brightness[1], 60);
+  BindSlotTexture(-1, -1, false, nullptr);
+  glDeleteTextures(2, names);
+}
+
 TEST_F(ObjectDrawTest, CelModeDrawsABlackOutlineAroundTheObject) {
   SetBuildQuality(2);
   Box(9, 3, kRed);
