@@ -5,8 +5,10 @@
 #include <cmath>
 
 #include "runtime/core/runtime_state.h"
+#include "runtime/gfx3d/lights3d.h"
 #include "runtime/gfx3d/objects3d.h"
 #include "runtime/gfx3d/rainbows3d.h"
+#include "runtime/gfx3d/scene3d.h"
 #include "runtime/gl/opengl_rainbows.h"
 #include "runtime/gl/texture_slots.h"
 #include "support/gl_runtime.h"
@@ -186,6 +188,9 @@ TEST_F(ObjectDrawTest, BadSlotsAndFramesDrawNothingAndCountZero) {
 }
 
 TEST_F(ObjectDrawTest, ShadowModeDarkensTheFloorUnderAnOccluder) {
+  // The scene commands give the same view as the fixture: 0.75 = tan of half the field of view.
+  Enter3D(1, 1000, 2 * std::atan(0.75) * 180 / M_PI);
+  SetCamera(0, 0, 0, 0, 0, -1);
   Quad(7, -20, 20, -3, -5, -40, 0xFEFEFE);  // floor
   Quad(8, -1, 1, 0, -14, -16, kRed);        // occluder, edge-on to the camera
   DrawObject(7, 0);
@@ -193,15 +198,9 @@ TEST_F(ObjectDrawTest, ShadowModeDarkensTheFloorUnderAnOccluder) {
   // Floor point (0, -3, -15) is pixel (320, 304); (7, -3, -15) is far out of the shadow.
   Rgba lit = ReadPixel(320, 304);
   ASSERT_GT(Brightness(lit), 600);
-  r->effectLightOn = true;
-  r->effectMode = EffectShadow;
-  r->effectPosition[0] = 0;
-  r->effectPosition[1] = 10;
-  r->effectPosition[2] = -15;
-  BeginShadowPass(*r);
+  SetLight(-3, 0xFFFFFF, 0, 10, -15, 0, 0, 0, 1);  // starts the stencil pass
   DrawObject(8, 0);
-  r->effectLightOn = false;
-  EndShadowPass(*r);
+  SetLight(-3, 0xFFFFFF, 0, 10, -15, 0, 0, 0, 0);  // ends it: shadowed pixels darkened
   EXPECT_LT(Brightness(ReadPixel(320, 304)) + 150, Brightness(lit));
   EXPECT_EQ(ReadPixel(470, 304), lit);
   EXPECT_EQ(ReadPixel(320, 200), (Rgba{0, 0, 128, 255}));  // above the horizon: no floor
