@@ -70,13 +70,13 @@ class ObjectDrawTest : public ::testing::Test {
     AddVertex(x1, y, z1, 1, 1, colour);
     EndObject();
   }
-  // An upright red square x, y -2..2 at depth z, facing the camera.
-  void Square(double slot, double z) {
+  // An upright square x cx-2..cx+2, y -2..2 at depth z, facing the camera.
+  void Square(double slot, double z, double cx = 0, double colour = kRed) {
     StartObject(slot);
-    AddVertex(-2, -2, z, 0, 0, kRed);
-    AddVertex(2, -2, z, 1, 0, kRed);
-    AddVertex(-2, 2, z, 0, 1, kRed);
-    AddVertex(2, 2, z, 1, 1, kRed);
+    AddVertex(cx - 2, -2, z, 0, 0, colour);
+    AddVertex(cx + 2, -2, z, 1, 0, colour);
+    AddVertex(cx - 2, 2, z, 0, 1, colour);
+    AddVertex(cx + 2, 2, z, 1, 1, colour);
     EndObject();
   }
   void Box(double slot, double h, double colour) {
@@ -245,6 +245,31 @@ TEST_F(ObjectDrawTest, BumpModeLightsTheNormalMapFromTheLightsSide) {
   EXPECT_LT(brightness[1], 60);
   BindSlotTexture(-1, -1, false, nullptr);
   glDeleteTextures(2, names);
+}
+
+TEST_F(ObjectDrawTest, CompoundPartsUseTheirTexturesAndTheBindingComesBack) {
+  ObjectSlot& slot = r->slots[12];
+  ReleaseObjectSlot(slot);
+  Square(13, -10, -4, 0xFFFFFF);
+  Square(14, -10, 4, 0xFFFFFF);
+  slot.parts.Append(r->slots[13].parts[0]);
+  slot.parts.Append(r->slots[14].parts[0]);
+  ReleaseObjectSlot(r->slots[13]);
+  ReleaseObjectSlot(r->slots[14]);
+  slot.parts[0].textureA = 0;
+  slot.parts[0].textureB = -1;
+  slot.parts[1].textureA = 1;
+  slot.parts[1].textureB = -1;
+  slot.textures.Append(PlainTexture(255, 0, 0));
+  slot.textures.Append(PlainTexture(0, 255, 0));
+  slot.loaded = slot.isCompound = true;
+  DrawObject(12, 0);
+  EXPECT_EQ(ReadPixel(192, 240), (Rgba{255, 0, 0, 255}));
+  EXPECT_EQ(ReadPixel(448, 240), (Rgba{0, 255, 0, 255}));
+  // The untextured binding of before is back.
+  EXPECT_EQ(runtimeState.graphics->textures.boundSlot, -1);
+  EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
+  ReleaseObjectSlot(slot);
 }
 
 TEST_F(ObjectDrawTest, CelModeDrawsABlackOutlineAroundTheObject) {

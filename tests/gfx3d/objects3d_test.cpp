@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
 
 #include "runtime/gfx3d/draw_part.h"
 #include "runtime/gfx3d/effects3d.h"
@@ -117,6 +118,20 @@ TEST_F(BuildObjectTest, VerticesMakeRunsAndShortObjectsRelease) {
   EndObject();
   EXPECT_EQ(R().buildSlot, -1);
   EXPECT_EQ(ObjectVertexCount(3), 0);
+}
+
+TEST_F(BuildObjectTest, SavedObjectsLoadBackAndMissingFilesGiveZero) {
+  std::string dir = ::testing::TempDir();
+  std::string path = dir + "/square.qmo";
+  Square(8, 0);
+  EXPECT_EQ(SaveObject(path.c_str(), 8), 1);
+  EXPECT_EQ(SaveObject((dir + "/no/such/dir/x.qmo").c_str(), 8), 1);  // whatever the outcome
+  EXPECT_EQ(SaveObject(path.c_str(), 9), 0);                          // no mesh in the slot
+  EXPECT_EQ(LoadObject(path.c_str(), 9), 1);
+  EXPECT_EQ(ObjectVertexCount(9), 6);
+  EXPECT_EQ(LoadObject((dir + "/missing.qmo").c_str(), 9), 0);
+  EXPECT_EQ(ObjectVertexCount(9), 6);  // an unresolved name leaves the slot alone
+  EXPECT_EQ(LoadObject(path.c_str(), -2), 0);
 }
 
 TEST_F(BuildObjectTest, QualityVariantsGiveFacetedOrSmoothNormals) {
