@@ -31,35 +31,12 @@ class ObjectDrawTest : public ::testing::Test {
     ASSERT_NE(r, nullptr);
     runtimeState.graphics->textures.globalAlpha = 1;
     BindSlotTexture(-1, -1, false, nullptr);
-    glViewport(0, 0, 640, 480);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glFrustum(-1, 1, -0.75, 0.75, 1, 1000);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+    Enter3D(1, 1000, 2 * std::atan(0.75) * 180 / M_PI);  // 0.75: tan of half the view
+    SetCamera(0, 0, 0, 0, 0, -1);
     glDisable(GL_BLEND);
-    glDisable(GL_ALPHA_TEST);
-    glDisable(GL_LIGHTING);
-    glDisable(GL_CULL_FACE);
-    glFrontFace(GL_CCW);
-    glEnable(GL_DEPTH_TEST);
-    glDepthFunc(GL_LESS);
-    glDepthMask(GL_TRUE);
     glClearColor(0, 0, 0.5f, 1);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
-    r->levels[0] = TransformLevel{};
-    r->currentLevel = 0;
-    for (int i = 0; i < 3; ++i) r->eye[i] = 0;
-    r->target[0] = r->target[1] = 0;
-    r->target[2] = -1;
-    r->viewConeTan = 1.5f;
-    r->effectLightOn = false;
-    r->effectMode = 0;
-    r->cullMode = 0;
-    r->enabledLights = 0;
-    r->uvScroll[0] = r->uvScroll[1] = 0;
   }
-  void TearDown() override { r->effectLightOn = false; }
 
   // A level quad at height y from (x0, z0) to (x1, z1), z1 the farther, facing up.
   void Quad(double slot, double x0, double x1, double y, double z0, double z1, double colour) {
@@ -111,43 +88,25 @@ TEST_F(ObjectDrawTest, BuiltQuadCoversItsPlaceOnScreen) {
 
   // Placed by level 0: moved right by 4 units (128 pixels).
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  r->levels[0].position[0] = 4;
+  SetPosition(4, 0, 0);
   DrawObject(5, 0);
   EXPECT_EQ(ReadPixel(320, 240), (Rgba{0, 0, 128, 255}));
   EXPECT_EQ(ReadPixel(448, 240), (Rgba{255, 0, 0, 255}));
   // Behind the camera: the view cone leaves it out.
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  r->levels[0].position[0] = 0;
-  r->levels[0].position[2] = 30;
+  SetPosition(0, 0, 30);
   DrawObject(5, 0);
   EXPECT_EQ(ReadPixel(320, 240), (Rgba{0, 0, 128, 255}));
 }
 
 TEST_F(ObjectDrawTest, FramesBlendAndWeightZeroShowsTheSecond) {
   // Frame 0: the square centred at x -4; frame 1 at x 4 (128 pixels either side of 320).
-  ObjectSlot& slot = r->slots[10];
-  ReleaseObjectSlot(slot);
-  slot.parts.Append(MeshObjectX());
-  MeshObjectX& part = slot.parts[0];
-  for (float cx : {-4.0f, 4.0f}) {
-    MeshFrame frame;
-    MeshVertex v{};
-    v.colour = MarkerStrip;
-    frame.unpacked.Append(v);
-    for (int k = 0; k < 4; ++k) {
-      v = MeshVertex{};
-      v.position[0] = cx + (k % 2 == 0 ? -2 : 2);
-      v.position[1] = k < 2 ? -2 : 2;
-      v.position[2] = -10;
-      v.colour = 0xFF;
-      frame.unpacked.Append(v);
-    }
-    part.frames.Append(frame);
-  }
-  PackFrames(part);
+  Square(10, -10, -4);
+  Square(11, -10, 4);
+  MeshObjectX& part = r->slots[10].parts[0];
+  part.frames.Append(r->slots[11].parts[0].frames[0]);
   part.BuildTriangles();
   ComputeFrameBounds(part);
-  slot.loaded = true;
   auto redAt = [](int x) { return ReadPixel(x, 240) == Rgba{255, 0, 0, 255}; };
 
   DrawObject(10, 0);
@@ -188,9 +147,6 @@ TEST_F(ObjectDrawTest, BadSlotsAndFramesDrawNothingAndCountZero) {
 }
 
 TEST_F(ObjectDrawTest, ShadowModeDarkensTheFloorUnderAnOccluder) {
-  // The scene commands give the same view as the fixture: 0.75 = tan of half the field of view.
-  Enter3D(1, 1000, 2 * std::atan(0.75) * 180 / M_PI);
-  SetCamera(0, 0, 0, 0, 0, -1);
   Quad(7, -20, 20, -3, -5, -40, 0xFEFEFE);  // floor
   Quad(8, -1, 1, 0, -14, -16, kRed);        // occluder, edge-on to the camera
   DrawObject(7, 0);
@@ -226,19 +182,15 @@ uint32_t PlainTexture(uint8_t red, uint8_t green, uint8_t blue) {
 
 TEST_F(ObjectDrawTest, BumpModeLightsTheNormalMapFromTheLightsSide) {
   SetBuildQuality(2);
-  Square(11, -10);
+  Square(12, -10);
   // Colour texture white; normal map tilted towards +u (+x on screen): (0.7, 0, 0.7).
   uint32_t names[2] = {PlainTexture(255, 255, 255), PlainTexture(217, 128, 217)};
   BindSlotTexture(0, 1, false, names);
-  r->effectLightOn = true;
-  r->effectMode = EffectBump;
-  r->effectPosition[1] = 0;
-  r->effectPosition[2] = -9;
   int brightness[2];
   for (int side = 0; side < 2; ++side) {
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    r->effectPosition[0] = side == 0 ? 30 : -30;
-    DrawObject(11, 0);
+    SetLight(-1, 0xFFFFFF, side == 0 ? 30 : -30, 0, -9, 0, 0, 0, 1);
+    DrawObject(12, 0);
     brightness[side] = Brightness(ReadPixel(320, 240));
   }
   EXPECT_GT(brightness[0], 400);  // lit from +x, the way the bumps lean
@@ -275,11 +227,9 @@ TEST_F(ObjectDrawTest, CompoundPartsUseTheirTexturesAndTheBindingComesBack) {
 TEST_F(ObjectDrawTest, CelModeDrawsABlackOutlineAroundTheObject) {
   SetBuildQuality(2);
   Box(9, 3, kRed);
-  r->levels[0].position[2] = -20;
+  SetPosition(0, 0, -20);
   r->viewConeTan = 10;  // outline offset 20 * 10 * 0.003 = 0.6 units, about 5 pixels across
-  r->cullMode = -1;
-  glEnable(GL_CULL_FACE);
-  glCullFace(GL_BACK);
+  SetCullMode(-1);
   // The box spans x -3..3 at depth 17: pixels 320 +- 56. Just outside its right edge:
   int rimX = 379;
   DrawObject(9, 0);
@@ -287,15 +237,12 @@ TEST_F(ObjectDrawTest, CelModeDrawsABlackOutlineAroundTheObject) {
   EXPECT_EQ(ReadPixel(320, 240).r > 0, true);
 
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  r->effectLightOn = true;
-  r->effectMode = EffectCel;
-  r->effectPosition[2] = 10;
+  SetLight(-2, 0xFFFFFF, 0, 0, 10, 0, 0, 0, 1);
   DrawObject(9, 0);
   EXPECT_EQ(ReadPixel(rimX, 240), (Rgba{0, 0, 0, 255}));
   Rgba inside = ReadPixel(320, 240);
   EXPECT_GT(inside.r, 0);
   EXPECT_EQ(ReadPixel(420, 240), (Rgba{0, 0, 128, 255}));  // beyond the rim
-  glDisable(GL_CULL_FACE);
 }
 
 }  // namespace
