@@ -305,10 +305,8 @@ void DisableArrays(const ArrayState& s) {
     arb.glClientActiveTextureARB(GL_TEXTURE1_ARB);
     glDisableClientState(GL_TEXTURE_COORD_ARRAY);
   }
-  if (s.texUnit0) {
-    if (arb.glClientActiveTextureARB != nullptr) arb.glClientActiveTextureARB(GL_TEXTURE0_ARB);
-    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
-  }
+  if (arb.glClientActiveTextureARB != nullptr) arb.glClientActiveTextureARB(GL_TEXTURE0_ARB);
+  if (s.texUnit0) glDisableClientState(GL_TEXTURE_COORD_ARRAY);
   if (s.sphere) {
     glDisable(GL_TEXTURE_GEN_S);
     glDisable(GL_TEXTURE_GEN_T);

@@ -1,5 +1,6 @@
 // Drawing built objects: where they land on screen, and what each effect mode adds.
 #include <GL/gl.h>
+#include <GL/glext.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -243,6 +244,10 @@ TEST_F(ObjectDrawTest, CelModeDrawsABlackOutlineAroundTheObject) {
   Rgba inside = ReadPixel(320, 240);
   EXPECT_GT(inside.r, 0);
   EXPECT_EQ(ReadPixel(420, 240), (Rgba{0, 0, 128, 255}));  // beyond the rim
+  // The ramp's unit is left as 2D drawing expects it: texture arrays go to unit 0 again.
+  GLint client = 0;
+  glGetIntegerv(GL_CLIENT_ACTIVE_TEXTURE, &client);
+  EXPECT_EQ(client, GL_TEXTURE0);
 }
 
 }  // namespace

@@ -136,6 +136,12 @@ TEST_F(BuildObjectTest, SavedObjectsLoadBackAndMissingFilesGiveZero) {
   EXPECT_EQ(LoadObject((dir + "/missing.qmo").c_str(), 9), 0);
   EXPECT_EQ(ObjectVertexCount(9), 6);  // an unresolved name leaves the slot alone
   EXPECT_EQ(LoadObject(path.c_str(), -2), 0);
+  // Loading over an object being built ends the building.
+  StartObject(9);
+  EXPECT_EQ(LoadObject(path.c_str(), 9), 1);
+  AddVertex(7, 7, 7, 0, 0, 0xFF);
+  EndObject();
+  EXPECT_EQ(ObjectVertexCount(9), 6);
 }
 
 TEST_F(BuildObjectTest, QualityVariantsCreaseOrSmoothWhereRunsMeet) {
