@@ -5,7 +5,9 @@
 
 namespace quillon {
 
-Matrix4 IdentityMatrix() { return Matrix4{{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}}; }
+Matrix4 IdentityMatrix() {
+  return Matrix4{{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}};
+}
 
 Matrix4 MultiplyMatrix(const Matrix4& a, const Matrix4& b) {
   Matrix4 r;
@@ -81,8 +83,7 @@ bool InvertMatrix(const Matrix4& a, Matrix4& out) {
 
 void TransformPoint(const Matrix4& a, const float in[4], float out[4]) {
   for (int row = 0; row < 4; ++row) {
-    out[row] =
-        a.m[row] * in[0] + a.m[4 + row] * in[1] + a.m[8 + row] * in[2] + a.m[12 + row] * in[3];
+    out[row] = a.m[row] * in[0] + a.m[4 + row] * in[1] + a.m[8 + row] * in[2] + a.m[12 + row] * in[3];
   }
 }
 
