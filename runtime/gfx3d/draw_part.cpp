@@ -397,7 +397,7 @@ void DrawShadowVolume(const Rainbows3D& renderer, MeshObjectX& part, const PartD
 void PrepareEffect(const Rainbows3D& renderer, MeshObjectX& part) {
   if (renderer.effectMode == EffectCel) {
     BuildColourRamp(part);
-  } else if (renderer.effectMode == EffectBump && PrepareTangents(part) &&
+  } else if (renderer.effectMode == EffectBump && PrepareTangents(part, renderer.qualityMode) &&
              part.vertexBuffers[0] != 0 && arb.glDeleteBuffersARB != nullptr) {
     arb.glDeleteBuffersARB(1, &part.vertexBuffers[0]);  // frame 0 changed: upload it again
     part.vertexBuffers[0] = 0;

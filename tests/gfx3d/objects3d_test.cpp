@@ -163,6 +163,17 @@ TEST_F(BuildObjectTest, TangentsFollowTheTextureAxes) {
     EXPECT_NEAR(v.dir2[0], 1, 0.1f);
     EXPECT_NEAR(v.dir3[1], -1, 0.1f);
   }
+  // Without them (quality 0, as a file loads), the first bump draw adds them, once, across the
+  // normal there is.
+  Square(10, 0);
+  MeshObjectX& plain = Part(10);
+  EXPECT_TRUE(PrepareTangents(plain, 1));
+  EXPECT_FALSE(PrepareTangents(plain, 1));
+  for (const MeshVertex& v : plain.frames[0].triangles.items) {
+    EXPECT_GT(v.dir2[0], 0.5f);
+    EXPECT_NEAR(v.dir2[0] * v.normal[0] + v.dir2[1] * v.normal[1] + v.dir2[2] * v.normal[2], 0,
+                0.2f);
+  }
 }
 
 TEST_F(BuildObjectTest, ShadowVolumeRisesFromTheLitSilhouette) {
