@@ -32,6 +32,7 @@ MovieRectangle FitMovie(int32_t sourceWidth, int32_t sourceHeight, int32_t clien
 struct MovieReport {
   bool opened = false;
   bool hadSound = false;
+  bool drewPlanes = false;  // pictures went up as Y, U, V planes turned into colour by a shader
   int32_t framesShown = 0;
   int32_t framesDropped = 0;
   int32_t loops = 0;         // times a looped movie started again
@@ -39,5 +40,7 @@ struct MovieReport {
   double meanOffsetMs = 0;
 };
 const MovieReport& LastMovieReport();
+// True: later movies take the RGBA path of a context without shaders (tests, measurements).
+void SetMovieShadersOff(bool off);
 
 }  // namespace quillon

@@ -39,6 +39,7 @@ struct VideoFile {
   int width = 0, height = 0;
   double frameSeconds = 1.0 / 30;
   SwsContext* scaler = nullptr;
+  SwsContext* planeScaler = nullptr;
   SwrContext* resampler = nullptr;
   // The sound format the resampler was made for; a stream may change it between frames.
   AVChannelLayout soundLayout{};
@@ -48,6 +49,8 @@ struct VideoFile {
   AVFrame* decoded = nullptr;
   std::deque<Picture> pictures;
   std::vector<uint8_t> rgba;
+  AVFrame* held = nullptr;     // the picture whose planes were handed out last
+  std::vector<uint8_t> yuv;    // planes of a picture that had to be converted
   std::vector<int16_t> sound;  // pending interleaved frames from soundHead on
   size_t soundHead = 0;
   int64_t soundFrames = 0;  // frames decoded, all passes
@@ -180,6 +183,52 @@ void Drain(VideoFile& v) {
 
 void FreePicture(Picture& picture) { av_frame_free(&picture.frame); }
 
+// Planes the decoder made can go up as they are: 4:2:0, the movie's size, rows top first.
+// Levels 0-255: the JPEG formats, or a frame that says so.
+bool FullRange(const AVFrame* f) {
+  switch (f->format) {
+    case AV_PIX_FMT_YUVJ420P:
+    case AV_PIX_FMT_YUVJ422P:
+    case AV_PIX_FMT_YUVJ444P:
+    case AV_PIX_FMT_YUVJ440P:
+    case AV_PIX_FMT_YUVJ411P:
+      return true;
+    default:
+      return f->color_range == AVCOL_RANGE_JPEG;
+  }
+}
+
+bool PlanesAsDecoded(const VideoFile& v, const AVFrame* f) {
+  return (f->format == AV_PIX_FMT_YUV420P || f->format == AV_PIX_FMT_YUVJ420P) &&
+         f->width == v.width && f->height == v.height && f->linesize[0] > 0 &&
+         f->linesize[1] > 0 && f->linesize[2] > 0;
+}
+
+bool ConvertToPlanes(VideoFile& v, const AVFrame* f, PicturePlanes& planes) {
+  if (!SizeUsable(f->width, f->height)) return false;
+  // The levels stay as they were: a full-range picture goes to the full-range 4:2:0 format.
+  const bool full = FullRange(f);
+  v.planeScaler = sws_getCachedContext(
+      v.planeScaler, f->width, f->height, static_cast<AVPixelFormat>(f->format), v.width, v.height,
+      full ? AV_PIX_FMT_YUVJ420P : AV_PIX_FMT_YUV420P, SWS_BILINEAR, nullptr, nullptr, nullptr);
+  if (v.planeScaler == nullptr) return false;
+  const int chromaWidth = (v.width + 1) / 2, chromaHeight = (v.height + 1) / 2;
+  const size_t luma = static_cast<size_t>(v.width) * v.height;
+  const size_t chroma = static_cast<size_t>(chromaWidth) * chromaHeight;
+  v.yuv.resize(luma + 2 * chroma);
+  uint8_t* out[3] = {v.yuv.data(), v.yuv.data() + luma, v.yuv.data() + luma + chroma};
+  int strides[3] = {v.width, chromaWidth, chromaWidth};
+  if (sws_scale(v.planeScaler, f->data, f->linesize, 0, f->height, out, strides) <= 0) {
+    return false;
+  }
+  for (int i = 0; i < 3; ++i) {
+    planes.plane[i] = out[i];
+    planes.stride[i] = strides[i];
+  }
+  planes.fullRange = full;
+  return true;
+}
+
 }  // namespace
 
 VideoFile* OpenVideo(const char* path) {
@@ -217,14 +266,15 @@ VideoFile* OpenVideo(const char* path) {
     CloseVideo(v);
     return nullptr;
   }
-  v->rgba.resize(static_cast<size_t>(v->width) * v->height * 4);
   return v;
 }
 
 void CloseVideo(VideoFile* v) {
   if (v == nullptr) return;
   for (Picture& picture : v->pictures) FreePicture(picture);
+  av_frame_free(&v->held);
   sws_freeContext(v->scaler);
+  sws_freeContext(v->planeScaler);
   swr_free(&v->resampler);
   av_channel_layout_uninit(&v->soundLayout);
   av_packet_free(&v->packet);
@@ -283,6 +333,7 @@ const uint8_t* TakeFrontPicture(VideoFile* v) {
     v->scaler = sws_getCachedContext(v->scaler, f->width, f->height,
                                      static_cast<AVPixelFormat>(f->format), v->width, v->height,
                                      AV_PIX_FMT_RGBA, SWS_BILINEAR, nullptr, nullptr, nullptr);
+    v->rgba.resize(static_cast<size_t>(v->width) * v->height * 4);
     uint8_t* planes[1] = {v->rgba.data()};
     int strides[1] = {v->width * 4};
     if (v->scaler != nullptr &&
@@ -292,6 +343,21 @@ const uint8_t* TakeFrontPicture(VideoFile* v) {
   }
   FreePicture(picture);
   return result;
+}
+
+bool TakeFrontPlanes(VideoFile* v, PicturePlanes& planes) {
+  if (v == nullptr || v->pictures.empty()) return false;
+  av_frame_free(&v->held);
+  v->held = v->pictures.front().frame;
+  v->pictures.pop_front();
+  const AVFrame* f = v->held;
+  if (!PlanesAsDecoded(*v, f)) return ConvertToPlanes(*v, f, planes);
+  for (int i = 0; i < 3; ++i) {
+    planes.plane[i] = f->data[i];
+    planes.stride[i] = f->linesize[i];
+  }
+  planes.fullRange = FullRange(f);
+  return true;
 }
 
 void DropFrontPicture(VideoFile* v) {
