@@ -40,7 +40,10 @@ struct MovieReport {
   double meanOffsetMs = 0;
 };
 const MovieReport& LastMovieReport();
-// True: later movies take the RGBA path of a context without shaders (tests, measurements).
-void SetMovieShadersOff(bool off);
+// How movies put pictures on screen. Automatic: Y, U, V planes and a shader where shaders run
+// and the renderer is not a CPU rasteriser, RGBA otherwise. Planes falls back to RGBA without
+// shaders. For tests and measurements.
+enum class MoviePictures { Automatic, Planes, Rgba };
+void ChooseMoviePictures(MoviePictures choice);
 
 }  // namespace quillon

@@ -31,7 +31,7 @@ constexpr double kSoundAhead = 0.5;  // seconds queued before more is read for t
 constexpr double kMostSound = 2.0;   // seconds held back when the mixer's queue is full
 
 MovieReport report;
-bool shadersOff = false;
+MoviePictures pictureChoice = MoviePictures::Automatic;
 
 // BT.601: the decoded planes to RGB. Levels are mapped by the uniforms: Y' = Y * lumaScale -
 // lumaOffset, Cb' and Cr' likewise with the chroma pair.
@@ -112,9 +112,22 @@ bool HasExtension(const char* name) {
   return false;
 }
 
+// A rasteriser on the CPU runs the shader for every pixel at several times the cost of its
+// fixed-function copy, more than converting to RGBA saves there.
+bool SoftwareRenderer() {
+  const char* name = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+  if (name == nullptr) return false;
+  for (const char* soft : {"llvmpipe", "softpipe", "Software Rasterizer"}) {
+    if (std::strstr(name, soft) != nullptr) return true;
+  }
+  return false;
+}
+
 // Shader objects, three texture units for them and textures of any size.
 bool ShadersUsable() {
-  if (shadersOff || arb.glActiveTextureARB == nullptr || arb.glCreateProgramObjectARB == nullptr ||
+  if (pictureChoice == MoviePictures::Rgba ||
+      (pictureChoice == MoviePictures::Automatic && SoftwareRenderer()) ||
+      arb.glActiveTextureARB == nullptr || arb.glCreateProgramObjectARB == nullptr ||
       arb.glUniform1fARB == nullptr || arb.glUniform1iARB == nullptr ||
       !HasExtension("GL_ARB_fragment_shader") || !HasExtension("GL_ARB_texture_non_power_of_two")) {
     return false;
@@ -482,7 +495,7 @@ MovieRectangle FitMovie(int32_t sourceWidth, int32_t sourceHeight, int32_t clien
 }
 
 const MovieReport& LastMovieReport() { return report; }
-void SetMovieShadersOff(bool off) { shadersOff = off; }
+void ChooseMoviePictures(MoviePictures choice) { pictureChoice = choice; }
 
 void PlayMovie(const StringValue& file) { PlayMovieFile(file, false); }
 void PlayMovieLooped(const StringValue& file) { PlayMovieFile(file, true); }
