@@ -220,13 +220,14 @@ void DeleteScreen(Screen& screen) {
   DeletePlanes(screen);
 }
 
-void Upload(Screen& screen, const uint8_t* rgba) {
+void Upload(Screen& screen, const uint8_t* rgba, int rowPixels) {
   BindSlotTexture(-1, -1, false, nullptr);
   glBindTexture(GL_TEXTURE_2D, screen.texture);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-  glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+  glPixelStorei(GL_UNPACK_ROW_LENGTH, rowPixels);
   glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, screen.width, screen.height, GL_RGBA, GL_UNSIGNED_BYTE,
                   rgba);
+  glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
   screen.hasPicture = true;
 }
 
@@ -252,7 +253,9 @@ void UploadPlanes(Screen& screen, const platform::PicturePlanes& picture) {
 // last picture standing.
 void TakeIntoScreen(platform::VideoFile* video, Screen& screen) {
   if (screen.program == 0) {
-    if (const uint8_t* pixels = platform::TakeFrontPicture(video)) Upload(screen, pixels);
+    int rowPixels = 0;
+    const uint8_t* pixels = platform::TakeFrontPicture(video, rowPixels);
+    if (pixels != nullptr) Upload(screen, pixels, rowPixels);
     return;
   }
   platform::PicturePlanes planes;

@@ -31,9 +31,9 @@ int QueuedPictures(const VideoFile* video);
 // Presentation time of the oldest queued picture in seconds from the movie's start, kept
 // increasing and without jumps of more than a second.
 double FrontPictureTime(const VideoFile* video);
-// The oldest picture as RGBA rows (VideoWidth x VideoHeight, top row first), then removed from
-// the queue; null when the queue is empty or the picture cannot be converted.
-const uint8_t* TakeFrontPicture(VideoFile* video);
+// The oldest picture as RGBA rows (VideoWidth x VideoHeight, top row first, rowPixels apart),
+// then removed from the queue; null when the queue is empty or the picture cannot be converted.
+const uint8_t* TakeFrontPicture(VideoFile* video, int& rowPixels);
 
 // A picture as three 8-bit planes: Y at VideoWidth x VideoHeight, U and V at half that each way
 // (rounded up), top row first; strides in bytes, never negative.
