@@ -32,6 +32,7 @@ MovieRectangle FitMovie(int32_t sourceWidth, int32_t sourceHeight, int32_t clien
 struct MovieReport {
   bool opened = false;
   bool hadSound = false;
+  bool drewPlanes = false;  // pictures went up as Y, U, V planes turned into colour by a shader
   int32_t framesShown = 0;
   int32_t framesDropped = 0;
   int32_t loops = 0;         // times a looped movie started again
@@ -39,5 +40,10 @@ struct MovieReport {
   double meanOffsetMs = 0;
 };
 const MovieReport& LastMovieReport();
+// How movies put pictures on screen. Automatic: Y, U, V planes and a shader where shaders run
+// and the renderer is not a CPU rasteriser, RGBA otherwise. Planes falls back to RGBA without
+// shaders. For tests and measurements.
+enum class MoviePictures { Automatic, Planes, Rgba };
+void ChooseMoviePictures(MoviePictures choice);
 
 }  // namespace quillon

@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "runtime/core/clock.h"
 #include "runtime/core/program_flow.h"
 #include "runtime/files/asset_resolver.h"
+#include "runtime/gl/gl_extensions.h"
 #include "runtime/gl/opengl_rainbows.h"
 #include "runtime/gl/sprite_batch.h"
 #include "runtime/gl/texture_slots.h"
@@ -29,6 +31,21 @@ constexpr double kSoundAhead = 0.5;  // seconds queued before more is read for t
 constexpr double kMostSound = 2.0;   // seconds held back when the mixer's queue is full
 
 MovieReport report;
+MoviePictures pictureChoice = MoviePictures::Automatic;
+
+// BT.601: the decoded planes to RGB. Levels are mapped by the uniforms: Y' = Y * lumaScale -
+// lumaOffset, Cb' and Cr' likewise with the chroma pair.
+constexpr const char* kPlanesToColour = R"(
+uniform sampler2D planeY, planeU, planeV;
+uniform float lumaScale, lumaOffset, chromaScale, chromaOffset;
+void main() {
+  vec2 at = gl_TexCoord[0].st;
+  float y = texture2D(planeY, at).r * lumaScale - lumaOffset;
+  float u = texture2D(planeU, at).r * chromaScale - chromaOffset;
+  float v = texture2D(planeV, at).r * chromaScale - chromaOffset;
+  gl_FragColor = vec4(y + 1.402 * v, y - 0.344136 * u - 0.714136 * v, y + 1.772 * u, 1.0);
+}
+)";
 
 // Keys that type a character: digits, letters, punctuation, space, Enter, Backspace, keypad.
 bool GivesCharacter(int code) {
@@ -53,13 +70,126 @@ int PowerOfTwoAtLeast(int n) {
   return p;
 }
 
-// The movie's picture as one texture, padded to powers of two.
+// The movie's picture: where shaders run, the decoded Y, U and V planes as three one-channel
+// textures of their own sizes and a program that turns them into colour; elsewhere one RGBA
+// texture padded to powers of two.
 struct Screen {
   GLuint texture = 0;
+  GLuint planes[3] = {};
+  GLhandleARB program = 0;
+  GLint lumaScale = -1, lumaOffset = -1, chromaScale = -1, chromaOffset = -1;
+  GLenum planeFormat = GL_LUMINANCE;
+  bool fullRange = false;
   int width = 0, height = 0, paddedWidth = 0, paddedHeight = 0;
   MovieRectangle place;
   bool hasPicture = false;
 };
+
+bool Exact(const Screen& screen) {
+  return screen.place.width == screen.width && screen.place.height == screen.height;
+}
+
+// Clamped at the edges; at its own size the picture maps texel to pixel and the cheaper nearest
+// sampling is exact.
+void MakeTexture(const Screen& screen, GLuint& name, GLint internal, int width, int height,
+                 GLenum format) {
+  glGenTextures(1, &name);
+  glBindTexture(GL_TEXTURE_2D, name);
+  GLint filter = Exact(screen) ? GL_NEAREST : GL_LINEAR;
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+  glTexImage2D(GL_TEXTURE_2D, 0, internal, width, height, 0, format, GL_UNSIGNED_BYTE, nullptr);
+}
+
+bool HasExtension(const char* name) {
+  const char* list = ExtensionString();
+  size_t length = std::strlen(name);
+  for (const char* at = std::strstr(list, name); at != nullptr; at = std::strstr(at + 1, name)) {
+    if ((at == list || at[-1] == ' ') && (at[length] == ' ' || at[length] == '\0')) return true;
+  }
+  return false;
+}
+
+// A rasteriser on the CPU runs the shader for every pixel at several times the cost of its
+// fixed-function copy, more than converting to RGBA saves there.
+bool SoftwareRenderer() {
+  const char* name = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+  if (name == nullptr) return false;
+  for (const char* soft : {"llvmpipe", "softpipe", "Software Rasterizer"}) {
+    if (std::strstr(name, soft) != nullptr) return true;
+  }
+  return false;
+}
+
+// Shader objects, three texture units for them and textures of any size.
+bool ShadersUsable() {
+  if (pictureChoice == MoviePictures::Rgba ||
+      (pictureChoice == MoviePictures::Automatic && SoftwareRenderer()) ||
+      arb.glActiveTextureARB == nullptr || arb.glCreateProgramObjectARB == nullptr ||
+      arb.glUniform1fARB == nullptr || arb.glUniform1iARB == nullptr ||
+      !HasExtension("GL_ARB_fragment_shader") || !HasExtension("GL_ARB_texture_non_power_of_two")) {
+    return false;
+  }
+  GLint units = 0;
+  glGetIntegerv(GL_MAX_TEXTURE_IMAGE_UNITS_ARB, &units);
+  return units >= 3;
+}
+
+GLhandleARB LinkPlanesProgram() {
+  GLhandleARB shader = arb.glCreateShaderObjectARB(GL_FRAGMENT_SHADER_ARB);
+  GLhandleARB program = arb.glCreateProgramObjectARB();
+  const GLcharARB* source = kPlanesToColour;
+  arb.glShaderSourceARB(shader, 1, &source, nullptr);
+  arb.glCompileShaderARB(shader);
+  arb.glAttachObjectARB(program, shader);
+  arb.glLinkProgramARB(program);
+  arb.glDeleteObjectARB(shader);  // goes with the program
+  GLint compiled = 0, linked = 0;
+  arb.glGetObjectParameterivARB(shader, GL_OBJECT_COMPILE_STATUS_ARB, &compiled);
+  arb.glGetObjectParameterivARB(program, GL_OBJECT_LINK_STATUS_ARB, &linked);
+  if (compiled == 0 || linked == 0) {
+    arb.glDeleteObjectARB(program);
+    return 0;
+  }
+  return program;
+}
+
+bool CreatePlanes(Screen& screen) {
+  screen.program = LinkPlanesProgram();
+  if (screen.program == 0) return false;
+  GLint internal = GL_LUMINANCE8;
+  screen.planeFormat = GL_LUMINANCE;
+  if (HasExtension("GL_ARB_texture_rg")) {
+    internal = GL_R8;
+    screen.planeFormat = GL_RED;
+  }
+  int chromaWidth = (screen.width + 1) / 2, chromaHeight = (screen.height + 1) / 2;
+  MakeTexture(screen, screen.planes[0], internal, screen.width, screen.height, screen.planeFormat);
+  for (int i = 1; i < 3; ++i) {
+    MakeTexture(screen, screen.planes[i], internal, chromaWidth, chromaHeight, screen.planeFormat);
+  }
+  glBindTexture(GL_TEXTURE_2D, 0);
+  arb.glUseProgramObjectARB(screen.program);
+  const char* samplers[3] = {"planeY", "planeU", "planeV"};
+  for (int i = 0; i < 3; ++i) {
+    arb.glUniform1iARB(arb.glGetUniformLocationARB(screen.program, samplers[i]), i);
+  }
+  screen.lumaScale = arb.glGetUniformLocationARB(screen.program, "lumaScale");
+  screen.lumaOffset = arb.glGetUniformLocationARB(screen.program, "lumaOffset");
+  screen.chromaScale = arb.glGetUniformLocationARB(screen.program, "chromaScale");
+  screen.chromaOffset = arb.glGetUniformLocationARB(screen.program, "chromaOffset");
+  arb.glUseProgramObjectARB(0);
+  return glGetError() == GL_NO_ERROR;
+}
+
+void DeletePlanes(Screen& screen) {
+  if (screen.planes[0] != 0) glDeleteTextures(3, screen.planes);
+  if (screen.program != 0) arb.glDeleteObjectARB(screen.program);
+  std::fill_n(screen.planes, 3, 0);
+  screen.program = 0;
+}
 
 bool CreateScreen(Screen& screen, int width, int height) {
   OpenGLRainbows* device = LiveDevice();
@@ -70,37 +200,102 @@ bool CreateScreen(Screen& screen, int width, int height) {
   glGetIntegerv(GL_MAX_TEXTURE_SIZE, &most);
   screen.paddedWidth = PowerOfTwoAtLeast(width);
   screen.paddedHeight = PowerOfTwoAtLeast(height);
-  if (screen.paddedWidth > most || screen.paddedHeight > most) return false;
   screen.width = width;
   screen.height = height;
   BindSlotTexture(-1, -1, false, nullptr);  // every unit off; the slot table sees nothing bound
-  glGenTextures(1, &screen.texture);
-  glBindTexture(GL_TEXTURE_2D, screen.texture);
-  // At its own size the picture maps texel to pixel: the cheaper nearest sampling is exact.
-  GLint filter =
-      screen.place.width == width && screen.place.height == height ? GL_NEAREST : GL_LINEAR;
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, filter);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, filter);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
-  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
-  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, screen.paddedWidth, screen.paddedHeight, 0, GL_RGBA,
-               GL_UNSIGNED_BYTE, nullptr);
+  glGetError();
+  if (width <= most && height <= most && ShadersUsable()) {
+    if (CreatePlanes(screen)) return true;
+    DeletePlanes(screen);
+  }
+  if (screen.paddedWidth > most || screen.paddedHeight > most) return false;
+  MakeTexture(screen, screen.texture, GL_RGBA, screen.paddedWidth, screen.paddedHeight, GL_RGBA);
   return glGetError() == GL_NO_ERROR;
 }
 
 void DeleteScreen(Screen& screen) {
-  if (screen.texture != 0 && LiveDevice() != nullptr) glDeleteTextures(1, &screen.texture);
+  if (LiveDevice() == nullptr) return;
+  if (screen.texture != 0) glDeleteTextures(1, &screen.texture);
   screen.texture = 0;
+  DeletePlanes(screen);
 }
 
-void Upload(Screen& screen, const uint8_t* rgba) {
+void Upload(Screen& screen, const uint8_t* rgba, int rowPixels) {
   BindSlotTexture(-1, -1, false, nullptr);
   glBindTexture(GL_TEXTURE_2D, screen.texture);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-  glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+  glPixelStorei(GL_UNPACK_ROW_LENGTH, rowPixels);
   glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, screen.width, screen.height, GL_RGBA, GL_UNSIGNED_BYTE,
                   rgba);
+  glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
   screen.hasPicture = true;
+}
+
+// Row lengths given in pixels, which are bytes here: strides need not be multiples of four.
+void UploadPlanes(Screen& screen, const platform::PicturePlanes& picture) {
+  BindSlotTexture(-1, -1, false, nullptr);
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+  for (int i = 0; i < 3; ++i) {
+    int width = i == 0 ? screen.width : (screen.width + 1) / 2;
+    int height = i == 0 ? screen.height : (screen.height + 1) / 2;
+    glBindTexture(GL_TEXTURE_2D, screen.planes[i]);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, picture.stride[i]);
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, width, height, screen.planeFormat, GL_UNSIGNED_BYTE,
+                    picture.plane[i]);
+  }
+  glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+  glBindTexture(GL_TEXTURE_2D, 0);
+  screen.fullRange = picture.fullRange;
+  screen.hasPicture = true;
+}
+
+// Takes the oldest picture into the screen's textures; one that cannot be converted leaves the
+// last picture standing.
+void TakeIntoScreen(platform::VideoFile* video, Screen& screen) {
+  if (screen.program == 0) {
+    int rowPixels = 0;
+    const uint8_t* pixels = platform::TakeFrontPicture(video, rowPixels);
+    if (pixels != nullptr) Upload(screen, pixels, rowPixels);
+    return;
+  }
+  platform::PicturePlanes planes;
+  if (platform::TakeFrontPlanes(video, planes)) UploadPlanes(screen, planes);
+}
+
+void Quad(const MovieRectangle& place, float s0, float t0, float s1, float t1) {
+  float x0 = place.x, y0 = place.y;
+  float x1 = x0 + place.width, y1 = y0 + place.height;
+  glBegin(GL_QUADS);
+  glTexCoord2f(s0, t0);
+  glVertex2f(x0, y0);
+  glTexCoord2f(s0, t1);
+  glVertex2f(x0, y1);
+  glTexCoord2f(s1, t1);
+  glVertex2f(x1, y1);
+  glTexCoord2f(s1, t0);
+  glVertex2f(x1, y0);
+  glEnd();
+}
+
+// Limited levels: Y 16-235 and U, V 16-240 around 128 stretched to 0-1 and -0.5-0.5.
+void DrawPlanes(const Screen& screen) {
+  for (int i = 2; i >= 0; --i) {
+    arb.glActiveTextureARB(GL_TEXTURE0_ARB + i);
+    glBindTexture(GL_TEXTURE_2D, screen.planes[i]);
+  }
+  arb.glUseProgramObjectARB(screen.program);
+  const bool full = screen.fullRange;
+  arb.glUniform1fARB(screen.lumaScale, full ? 1.0f : 255.0f / 219);
+  arb.glUniform1fARB(screen.lumaOffset, full ? 0.0f : 16.0f / 219);
+  arb.glUniform1fARB(screen.chromaScale, full ? 1.0f : 255.0f / 224);
+  arb.glUniform1fARB(screen.chromaOffset, full ? 128.0f / 255 : 128.0f / 224);
+  Quad(screen.place, 0, 0, 1, 1);
+  // Back to what the 2D layer expects: fixed function, unit 0 active, nothing bound.
+  arb.glUseProgramObjectARB(0);
+  for (int i = 2; i >= 0; --i) {
+    arb.glActiveTextureARB(GL_TEXTURE0_ARB + i);
+    glBindTexture(GL_TEXTURE_2D, 0);
+  }
 }
 
 // Draws the picture into its rectangle, the rest of the frame as ShowScreen left it.
@@ -118,27 +313,19 @@ void Draw(const Screen& screen) {
   for (GLenum cap : {GL_DEPTH_TEST, GL_BLEND, GL_ALPHA_TEST, GL_CULL_FACE, GL_LIGHTING, GL_FOG}) {
     glDisable(cap);
   }
+  if (screen.program != 0) {
+    DrawPlanes(screen);
+    return;
+  }
   glEnable(GL_TEXTURE_2D);
   glBindTexture(GL_TEXTURE_2D, screen.texture);
   glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
   // Scaled, half a texel in from every side: filtering must not reach into the padding.
-  bool exact = screen.place.width == screen.width && screen.place.height == screen.height;
-  float inset = exact ? 0.0f : 0.5f;
+  float inset = Exact(screen) ? 0.0f : 0.5f;
   float s0 = inset / screen.paddedWidth, t0 = inset / screen.paddedHeight;
   float s = (screen.width - inset) / screen.paddedWidth;
   float t = (screen.height - inset) / screen.paddedHeight;
-  float x0 = screen.place.x, y0 = screen.place.y;
-  float x1 = x0 + screen.place.width, y1 = y0 + screen.place.height;
-  glBegin(GL_QUADS);
-  glTexCoord2f(s0, t0);
-  glVertex2f(x0, y0);
-  glTexCoord2f(s0, t);
-  glVertex2f(x0, y1);
-  glTexCoord2f(s, t);
-  glVertex2f(x1, y1);
-  glTexCoord2f(s, t0);
-  glVertex2f(x1, y0);
-  glEnd();
+  Quad(screen.place, s0, t0, s, t);
   glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
 }
 
@@ -216,7 +403,7 @@ void WaitForRelease(platform::VideoFile* video, Screen& screen) {
   while (platform::QueuedPictures(video) == 0 && platform::ReadVideoPacket(video)) {
     TrimSound(video);
   }
-  if (const uint8_t* first = platform::TakeFrontPicture(video)) Upload(screen, first);
+  TakeIntoScreen(video, screen);
   PumpMessages();
   RefreshKeyboard();
   while (EndingInput()) {
@@ -268,7 +455,7 @@ void Play(platform::VideoFile* video, Screen& screen, bool loop) {
       platform::SleepMilliseconds(std::clamp(static_cast<int>((due - now) * 1000), 1, 10));
       continue;
     }
-    if (const uint8_t* pixels = platform::TakeFrontPicture(video)) Upload(screen, pixels);
+    TakeIntoScreen(video, screen);
     shownUntil = std::max(shownUntil, due + frame);
     Draw(screen);
     Note(clock.Now() - due);
@@ -286,6 +473,7 @@ void PlayMovieFile(const StringValue& file, bool loop) {
   Screen screen;
   if (CreateScreen(screen, platform::VideoWidth(video), platform::VideoHeight(video))) {
     report.opened = true;
+    report.drewPlanes = screen.program != 0;
     WaitForRelease(video, screen);
     Play(video, screen, loop);
   }
@@ -310,6 +498,7 @@ MovieRectangle FitMovie(int32_t sourceWidth, int32_t sourceHeight, int32_t clien
 }
 
 const MovieReport& LastMovieReport() { return report; }
+void ChooseMoviePictures(MoviePictures choice) { pictureChoice = choice; }
 
 void PlayMovie(const StringValue& file) { PlayMovieFile(file, false); }
 void PlayMovieLooped(const StringValue& file) { PlayMovieFile(file, true); }

@@ -1,4 +1,4 @@
-// Movie files: demuxing, decoding, picture conversion to RGBA and sound resampling to the
+// Movie files: demuxing, decoding, pictures as 4:2:0 planes or RGBA, and sound resampling to the
 // mixer's format (44100 Hz, 16-bit stereo).
 #pragma once
 
@@ -31,9 +31,21 @@ int QueuedPictures(const VideoFile* video);
 // Presentation time of the oldest queued picture in seconds from the movie's start, kept
 // increasing and without jumps of more than a second.
 double FrontPictureTime(const VideoFile* video);
-// The oldest picture as RGBA rows (VideoWidth x VideoHeight, top row first), then removed from
-// the queue; null when the queue is empty or the picture cannot be converted.
-const uint8_t* TakeFrontPicture(VideoFile* video);
+// The oldest picture as RGBA rows (VideoWidth x VideoHeight, top row first, rowPixels apart),
+// then removed from the queue; null when the queue is empty or the picture cannot be converted.
+const uint8_t* TakeFrontPicture(VideoFile* video, int& rowPixels);
+
+// A picture as three 8-bit planes: Y at VideoWidth x VideoHeight, U and V at half that each way
+// (rounded up), top row first; strides in bytes, never negative.
+struct PicturePlanes {
+  const uint8_t* plane[3] = {};
+  int stride[3] = {};
+  bool fullRange = false;  // levels 0-255; otherwise Y 16-235 and U, V 16-240
+};
+// The oldest picture as planes, then removed from the queue: 4:2:0 pictures as decoded, others
+// converted. The planes stay valid until the next Take call or CloseVideo. False when the queue
+// is empty or the picture cannot be converted.
+bool TakeFrontPlanes(VideoFile* video, PicturePlanes& planes);
 // Removes the oldest picture without converting it.
 void DropFrontPicture(VideoFile* video);
 

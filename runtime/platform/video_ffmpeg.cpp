@@ -39,6 +39,7 @@ struct VideoFile {
   int width = 0, height = 0;
   double frameSeconds = 1.0 / 30;
   SwsContext* scaler = nullptr;
+  SwsContext* planeScaler = nullptr;
   SwrContext* resampler = nullptr;
   // The sound format the resampler was made for; a stream may change it between frames.
   AVChannelLayout soundLayout{};
@@ -47,7 +48,11 @@ struct VideoFile {
   AVPacket* packet = nullptr;
   AVFrame* decoded = nullptr;
   std::deque<Picture> pictures;
-  std::vector<uint8_t> rgba;
+  // The scaler's outputs, allocated by the library: it writes past a row's last pixel, so rows
+  // need its alignment and padding.
+  AVFrame* rgba = nullptr;
+  AVFrame* yuv = nullptr;
+  AVFrame* held = nullptr;     // the picture whose planes were handed out last
   std::vector<int16_t> sound;  // pending interleaved frames from soundHead on
   size_t soundHead = 0;
   int64_t soundFrames = 0;  // frames decoded, all passes
@@ -180,6 +185,58 @@ void Drain(VideoFile& v) {
 
 void FreePicture(Picture& picture) { av_frame_free(&picture.frame); }
 
+// A frame of the movie's size in this format, made once; null when out of memory.
+AVFrame* ScalerOutput(const VideoFile& v, AVFrame*& frame, AVPixelFormat format) {
+  if (frame != nullptr && frame->format == format) return frame;
+  av_frame_free(&frame);
+  frame = av_frame_alloc();
+  if (frame == nullptr) return nullptr;
+  frame->format = format;
+  frame->width = v.width;
+  frame->height = v.height;
+  if (av_frame_get_buffer(frame, 0) < 0) av_frame_free(&frame);
+  return frame;
+}
+
+// Planes the decoder made can go up as they are: 4:2:0, the movie's size, rows top first.
+// Levels 0-255: the JPEG formats, or a frame that says so.
+bool FullRange(const AVFrame* f) {
+  switch (f->format) {
+    case AV_PIX_FMT_YUVJ420P:
+    case AV_PIX_FMT_YUVJ422P:
+    case AV_PIX_FMT_YUVJ444P:
+    case AV_PIX_FMT_YUVJ440P:
+    case AV_PIX_FMT_YUVJ411P: return true;
+    default: return f->color_range == AVCOL_RANGE_JPEG;
+  }
+}
+
+bool PlanesAsDecoded(const VideoFile& v, const AVFrame* f) {
+  return (f->format == AV_PIX_FMT_YUV420P || f->format == AV_PIX_FMT_YUVJ420P) &&
+         f->width == v.width && f->height == v.height && f->linesize[0] > 0 && f->linesize[1] > 0 &&
+         f->linesize[2] > 0;
+}
+
+bool ConvertToPlanes(VideoFile& v, const AVFrame* f, PicturePlanes& planes) {
+  if (!SizeUsable(f->width, f->height)) return false;
+  // The levels stay as they were: a full-range picture goes to the full-range 4:2:0 format.
+  const bool full = FullRange(f);
+  v.planeScaler = sws_getCachedContext(
+      v.planeScaler, f->width, f->height, static_cast<AVPixelFormat>(f->format), v.width, v.height,
+      full ? AV_PIX_FMT_YUVJ420P : AV_PIX_FMT_YUV420P, SWS_BILINEAR, nullptr, nullptr, nullptr);
+  AVFrame* out = ScalerOutput(v, v.yuv, full ? AV_PIX_FMT_YUVJ420P : AV_PIX_FMT_YUV420P);
+  if (v.planeScaler == nullptr || out == nullptr ||
+      sws_scale(v.planeScaler, f->data, f->linesize, 0, f->height, out->data, out->linesize) <= 0) {
+    return false;
+  }
+  for (int i = 0; i < 3; ++i) {
+    planes.plane[i] = out->data[i];
+    planes.stride[i] = out->linesize[i];
+  }
+  planes.fullRange = full;
+  return true;
+}
+
 }  // namespace
 
 VideoFile* OpenVideo(const char* path) {
@@ -217,14 +274,17 @@ VideoFile* OpenVideo(const char* path) {
     CloseVideo(v);
     return nullptr;
   }
-  v->rgba.resize(static_cast<size_t>(v->width) * v->height * 4);
   return v;
 }
 
 void CloseVideo(VideoFile* v) {
   if (v == nullptr) return;
   for (Picture& picture : v->pictures) FreePicture(picture);
+  av_frame_free(&v->held);
+  av_frame_free(&v->rgba);
+  av_frame_free(&v->yuv);
   sws_freeContext(v->scaler);
+  sws_freeContext(v->planeScaler);
   swr_free(&v->resampler);
   av_channel_layout_uninit(&v->soundLayout);
   av_packet_free(&v->packet);
@@ -273,7 +333,7 @@ double FrontPictureTime(const VideoFile* v) {
   return v == nullptr || v->pictures.empty() ? 0 : v->pictures.front().time;
 }
 
-const uint8_t* TakeFrontPicture(VideoFile* v) {
+const uint8_t* TakeFrontPicture(VideoFile* v, int& rowPixels) {
   if (v == nullptr || v->pictures.empty()) return nullptr;
   Picture picture = v->pictures.front();
   v->pictures.pop_front();
@@ -283,15 +343,30 @@ const uint8_t* TakeFrontPicture(VideoFile* v) {
     v->scaler = sws_getCachedContext(v->scaler, f->width, f->height,
                                      static_cast<AVPixelFormat>(f->format), v->width, v->height,
                                      AV_PIX_FMT_RGBA, SWS_BILINEAR, nullptr, nullptr, nullptr);
-    uint8_t* planes[1] = {v->rgba.data()};
-    int strides[1] = {v->width * 4};
-    if (v->scaler != nullptr &&
-        sws_scale(v->scaler, f->data, f->linesize, 0, f->height, planes, strides) > 0) {
-      result = v->rgba.data();
+    AVFrame* out = ScalerOutput(*v, v->rgba, AV_PIX_FMT_RGBA);
+    if (v->scaler != nullptr && out != nullptr &&
+        sws_scale(v->scaler, f->data, f->linesize, 0, f->height, out->data, out->linesize) > 0) {
+      result = out->data[0];
+      rowPixels = out->linesize[0] / 4;
     }
   }
   FreePicture(picture);
   return result;
+}
+
+bool TakeFrontPlanes(VideoFile* v, PicturePlanes& planes) {
+  if (v == nullptr || v->pictures.empty()) return false;
+  av_frame_free(&v->held);
+  v->held = v->pictures.front().frame;
+  v->pictures.pop_front();
+  const AVFrame* f = v->held;
+  if (!PlanesAsDecoded(*v, f)) return ConvertToPlanes(*v, f, planes);
+  for (int i = 0; i < 3; ++i) {
+    planes.plane[i] = f->data[i];
+    planes.stride[i] = f->linesize[i];
+  }
+  planes.fullRange = FullRange(f);
+  return true;
 }
 
 void DropFrontPicture(VideoFile* v) {

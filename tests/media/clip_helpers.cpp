@@ -3,8 +3,10 @@
 extern "C" {
 #include <libavcodec/avcodec.h>
 #include <libavformat/avformat.h>
+#include <libavutil/pixdesc.h>
 }
 
+#include <array>
 #include <cmath>
 #include <vector>
 
@@ -59,20 +61,39 @@ bool Send(Output& out, AVCodecContext* c, AVStream* stream, AVFrame* frame) {
   return true;
 }
 
-void Paint(AVFrame* f, uint32_t rgb) {
+// The colour's R, G, B, or its BT.601 Y, U, V at limited (16-235, 16-240) or full levels.
+std::array<uint8_t, 3> Channels(uint32_t rgb, AVPixelFormat format) {
   double r = (rgb >> 16) & 255, g = (rgb >> 8) & 255, b = rgb & 255;
+  if (format == AV_PIX_FMT_RGB24) return {uint8_t(r), uint8_t(g), uint8_t(b)};
   auto clamp = [](double v) {
     return static_cast<uint8_t>(std::lround(std::fmin(255, std::fmax(0, v))));
   };
-  uint8_t y = clamp(16 + (65.481 * r + 128.553 * g + 24.966 * b) / 255);
-  uint8_t u = clamp(128 + (-37.797 * r - 74.203 * g + 112.0 * b) / 255);
-  uint8_t v = clamp(128 + (112.0 * r - 93.786 * g - 18.214 * b) / 255);
+  double y = 0.299 * r + 0.587 * g + 0.114 * b;
+  double u = (b - y) / 1.772, v = (r - y) / 1.402;
+  if (format == AV_PIX_FMT_YUV420P)
+    return {clamp(16 + y * 219 / 255), clamp(128 + u * 224 / 255), clamp(128 + v * 224 / 255)};
+  return {clamp(y), clamp(128 + u), clamp(128 + v)};
+}
+
+// Vertical bars of the colours, left to right, over the whole picture.
+void Paint(AVFrame* f, const std::vector<uint32_t>& colours) {
+  const auto format = static_cast<AVPixelFormat>(f->format);
+  const AVPixFmtDescriptor* d = av_pix_fmt_desc_get(format);
   av_frame_make_writable(f);
-  for (int row = 0; row < f->height; ++row)
-    std::fill_n(f->data[0] + row * f->linesize[0], f->width, y);
-  for (int row = 0; row < (f->height + 1) / 2; ++row) {
-    std::fill_n(f->data[1] + row * f->linesize[1], (f->width + 1) / 2, u);
-    std::fill_n(f->data[2] + row * f->linesize[2], (f->width + 1) / 2, v);
+  auto colourAt = [&](int x) { return colours[x * colours.size() / f->width]; };
+  for (int row = 0; row < f->height; ++row) {
+    for (int x = 0; x < f->width; ++x) {
+      auto c = Channels(colourAt(x), format);
+      if (format == AV_PIX_FMT_RGB24) {
+        std::copy(c.begin(), c.end(), f->data[0] + row * f->linesize[0] + 3 * x);
+        continue;
+      }
+      f->data[0][row * f->linesize[0] + x] = c[0];
+      if (row % (1 << d->log2_chroma_h) || x % (1 << d->log2_chroma_w)) continue;
+      int at = (row >> d->log2_chroma_h) * f->linesize[1] + (x >> d->log2_chroma_w);
+      f->data[1][at] = c[1];
+      f->data[2][at] = c[2];
+    }
   }
 }
 
@@ -96,6 +117,21 @@ void PaintMoving(AVFrame* f, int frame) {
   }
 }
 
+struct PictureCoding {
+  AVCodecID codec;
+  AVPixelFormat format;
+};
+
+PictureCoding CodingOf(const ClipSpec& spec) {
+  if (spec.rawVideo) return {AV_CODEC_ID_RAWVIDEO, AV_PIX_FMT_YUV420P};
+  switch (spec.pictures) {
+    case Pictures::Jpeg420: return {AV_CODEC_ID_MJPEG, AV_PIX_FMT_YUVJ420P};
+    case Pictures::Jpeg422: return {AV_CODEC_ID_MJPEG, AV_PIX_FMT_YUVJ422P};
+    case Pictures::PngRgb: return {AV_CODEC_ID_PNG, AV_PIX_FMT_RGB24};
+    default: return {AV_CODEC_ID_MPEG4, AV_PIX_FMT_YUV420P};
+  }
+}
+
 }  // namespace
 
 bool WriteClip(const std::string& path, const ClipSpec& spec) {
@@ -103,18 +139,18 @@ bool WriteClip(const std::string& path, const ClipSpec& spec) {
   if (avformat_alloc_output_context2(&out.format, nullptr, spec.container, path.c_str()) < 0) {
     return false;
   }
+  const PictureCoding coding = CodingOf(spec);
   if (spec.withVideo) {
-    out.video = OpenEncoder(out, spec.rawVideo ? AV_CODEC_ID_RAWVIDEO : AV_CODEC_ID_MPEG4,
-                            out.videoStream, [&](AVCodecContext* c) {
-                              c->width = spec.width;
-                              c->height = spec.height;
-                              c->time_base = {1, spec.fps};
-                              c->framerate = {spec.fps, 1};
-                              c->pix_fmt = AV_PIX_FMT_YUV420P;
-                              c->gop_size = 12;
-                              c->flags |= AV_CODEC_FLAG_QSCALE;
-                              c->global_quality = FF_QP2LAMBDA * 2;
-                            });
+    out.video = OpenEncoder(out, coding.codec, out.videoStream, [&](AVCodecContext* c) {
+      c->width = spec.width;
+      c->height = spec.height;
+      c->time_base = {1, spec.fps};
+      c->framerate = {spec.fps, 1};
+      c->pix_fmt = coding.format;
+      c->gop_size = 12;
+      c->flags |= AV_CODEC_FLAG_QSCALE;
+      c->global_quality = FF_QP2LAMBDA * 2;
+    });
     if (out.video == nullptr) return false;
   }
   const int rate = 44100;
@@ -144,7 +180,7 @@ bool WriteClip(const std::string& path, const ClipSpec& spec) {
     return false;
   }
   AVFrame* picture = av_frame_alloc();
-  picture->format = AV_PIX_FMT_YUV420P;
+  picture->format = coding.format;
   picture->width = spec.width;
   picture->height = spec.height;
   if (spec.withVideo) av_frame_get_buffer(picture, 0);
@@ -156,7 +192,7 @@ bool WriteClip(const std::string& path, const ClipSpec& spec) {
       if (spec.moving) {
         PaintMoving(picture, i);
       } else {
-        Paint(picture, spec.colourAt(i));
+        Paint(picture, spec.bars.empty() ? std::vector<uint32_t>{spec.colourAt(i)} : spec.bars);
       }
       picture->pts = i;
       Send(out, out.video, out.videoStream, picture);

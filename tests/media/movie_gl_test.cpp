@@ -15,6 +15,7 @@
 #include "runtime/core/flow_hooks.h"
 #include "runtime/gfx2d/png_reader.h"
 #include "runtime/gfx2d/rgba_image.h"
+#include "runtime/gl/gl_extensions.h"
 #include "runtime/input/input_script.h"
 #include "runtime/media/media_internal.h"
 #include "runtime/platform/automation.h"
@@ -127,6 +128,55 @@ TEST_F(Movie, ASolidClipFillsItsFittedRectangleAndNothingElse) {
     EXPECT_EQ(PixelAt(frame, 52, y), black) << "left of it, row " << y;
     EXPECT_EQ(PixelAt(frame, 586, y), black) << "right of it, row " << y;
   }
+}
+
+// Colour bars on every way a picture reaches the screen: 4:2:0 planes as decoded at limited and
+// full levels (rows padded past the width), planes converted from 4:2:2 and from RGB, scaled and
+// at their own size, through the shader and as RGBA.
+TEST_F(Movie, ColourBarsKeepTheirColoursOnEveryPath) {
+  using testing::Pictures;
+  const std::vector<uint32_t> bars = {0xFFFFFF, 0xE0E000, 0x00C0C0, 0x10A010,
+                                      0xC020C0, 0xC83C28, 0x2020D0, 0x202020};
+  struct Case {
+    const char* name;
+    Pictures pictures;
+    int width, height;
+  };
+  for (Case c : {Case{"mpeg4-200x150.mkv", Pictures::Mpeg4, 200, 150},
+                 Case{"mpeg4-640x400.mkv", Pictures::Mpeg4, 640, 400},
+                 Case{"jpeg420.mkv", Pictures::Jpeg420, 320, 240},
+                 Case{"jpeg422.mkv", Pictures::Jpeg422, 320, 240},
+                 Case{"png.mkv", Pictures::PngRgb, 320, 240}}) {
+    std::string clip = Clip(
+        c.name,
+        {.width = c.width, .height = c.height, .frames = 3, .bars = bars, .pictures = c.pictures});
+    MovieRectangle place = FitMovie(c.width, c.height, 640, 400);
+    for (MoviePictures choice : {MoviePictures::Planes, MoviePictures::Rgba}) {
+      ChooseMoviePictures(choice);
+      RgbaImage frame = LastScreenshot(clip);
+      bool planes = choice == MoviePictures::Planes;
+      EXPECT_EQ(LastMovieReport().drewPlanes, planes) << c.name;
+      for (size_t i = 0; i < bars.size(); ++i) {
+        int x = place.x + static_cast<int>((i + 0.5) * place.width / bars.size());
+        for (int y : {place.y + 2, place.y + place.height / 2, place.y + place.height - 3}) {
+          EXPECT_TRUE(Near(PixelAt(frame, x, y), bars[i]))
+              << c.name << (planes ? " planes" : " RGBA") << ", bar " << i << ", row " << y;
+        }
+      }
+    }
+  }
+  ChooseMoviePictures(MoviePictures::Automatic);
+  // The shader path leaves the fixed-function state the 2D layer draws with.
+  GLint program = -1, unit = -1;
+  glGetIntegerv(GL_CURRENT_PROGRAM, &program);
+  glGetIntegerv(GL_ACTIVE_TEXTURE, &unit);
+  EXPECT_EQ(program, 0);
+  EXPECT_EQ(unit, GL_TEXTURE0);
+  for (int i = 1; i < 3; ++i) {
+    arb.glActiveTextureARB(GL_TEXTURE0 + i);
+    EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D)) << "unit " << i;
+  }
+  arb.glActiveTextureARB(GL_TEXTURE0);
 }
 
 TEST_F(Movie, PlaysToItsEndAndAHeldKeyDoesNotEndIt) {
