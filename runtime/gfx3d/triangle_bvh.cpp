@@ -211,30 +211,27 @@ void RayBvh(const TriangleBvh& bvh, const float* p0, const float* d, RayHits& hi
   }
 }
 
-bool SphereBvh(const TriangleBvh& bvh, const float* c, float r) {
+namespace {
+
+// True when hit(a, b, c) holds for a loose triangle or one in a leaf whose box near(node) admits.
+template <typename Near, typename Hit>
+bool AnyTriangle(const TriangleBvh& bvh, Near near, Hit hit) {
   for (size_t k = 0; k + 9 <= bvh.loose.size(); k += 9) {
     const float* p = &bvh.loose[k];
-    if (SphereTriangle(p, p + 3, p + 6, c, r)) return true;
+    if (hit(p, p + 3, p + 6)) return true;
   }
   if (bvh.nodes.empty()) return false;
-  float reach = r + 1e-5f * (LargestOf(c, 3) + r + bvh.largestCoordinate);
-  float reach2 = reach * reach;
   int32_t stack[kStackDepth];
   int top = 0;
   stack[top++] = 0;
   while (top > 0) {
     int32_t index = stack[--top];
     const BvhNode& node = bvh.nodes[index];
-    float gap2 = 0;
-    for (int i = 0; i < 3; ++i) {
-      float g = std::max({node.lo[i] - c[i], c[i] - node.hi[i], 0.0f});
-      gap2 += g * g;
-    }
-    if (!(gap2 <= reach2)) continue;
+    if (!near(node)) continue;
     if (node.count > 0) {
       for (int32_t k = node.first; k < node.first + node.count; ++k) {
         const float* p = &bvh.corners[static_cast<size_t>(k) * 9];
-        if (SphereTriangle(p, p + 3, p + 6, c, r)) return true;
+        if (hit(p, p + 3, p + 6)) return true;
       }
       continue;
     }
@@ -245,12 +242,25 @@ bool SphereBvh(const TriangleBvh& bvh, const float* c, float r) {
   return false;
 }
 
+}  // namespace
+
+bool SphereBvh(const TriangleBvh& bvh, const float* c, float r) {
+  float reach = r + 1e-5f * (LargestOf(c, 3) + r + bvh.largestCoordinate);
+  float reach2 = reach * reach;
+  auto near = [&](const BvhNode& node) {
+    float gap2 = 0;
+    for (int i = 0; i < 3; ++i) {
+      float g = std::max({node.lo[i] - c[i], c[i] - node.hi[i], 0.0f});
+      gap2 += g * g;
+    }
+    return gap2 <= reach2;
+  };
+  return AnyTriangle(bvh, near, [&](const float* a, const float* b, const float* d) {
+    return SphereTriangle(a, b, d, c, r);
+  });
+}
+
 bool BoxBvh(const TriangleBvh& bvh, const float* centre, const float (*axes)[3]) {
-  for (size_t k = 0; k + 9 <= bvh.loose.size(); k += 9) {
-    const float* p = &bvh.loose[k];
-    if (BoxTriangle(p, p + 3, p + 6, centre, axes)) return true;
-  }
-  if (bvh.nodes.empty()) return false;
   float lo[3], hi[3];
   float reach = 0;
   for (int i = 0; i < 3; ++i) {
@@ -261,29 +271,15 @@ bool BoxBvh(const TriangleBvh& bvh, const float* centre, const float (*axes)[3])
     reach += extent;
   }
   float margin = 1e-5f * (reach + bvh.largestCoordinate);
-  int32_t stack[kStackDepth];
-  int top = 0;
-  stack[top++] = 0;
-  while (top > 0) {
-    int32_t index = stack[--top];
-    const BvhNode& node = bvh.nodes[index];
-    bool apart = false;
+  auto near = [&](const BvhNode& node) {
     for (int i = 0; i < 3; ++i) {
-      if (!(node.lo[i] - margin <= hi[i] && lo[i] <= node.hi[i] + margin)) apart = true;
+      if (!(node.lo[i] - margin <= hi[i] && lo[i] <= node.hi[i] + margin)) return false;
     }
-    if (apart) continue;
-    if (node.count > 0) {
-      for (int32_t k = node.first; k < node.first + node.count; ++k) {
-        const float* p = &bvh.corners[static_cast<size_t>(k) * 9];
-        if (BoxTriangle(p, p + 3, p + 6, centre, axes)) return true;
-      }
-      continue;
-    }
-    if (top + 2 > kStackDepth) return false;
-    stack[top++] = node.first;
-    stack[top++] = index + 1;
-  }
-  return false;
+    return true;
+  };
+  return AnyTriangle(bvh, near, [&](const float* a, const float* b, const float* d) {
+    return BoxTriangle(a, b, d, centre, axes);
+  });
 }
 
 }  // namespace quillon
