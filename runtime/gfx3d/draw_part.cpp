@@ -442,10 +442,14 @@ void DrawPart(Rainbows3D& renderer, MeshObjectX& part, const FrameChoice& frames
 
   const char* base = UploadVertices(part, draw);
   ArrayState arrays = EnableArrays(renderer, part, base);
+  // The colours carry the light vectors of the normal map: scene lights must not shade them.
+  bool unlit = arrays.bump && glIsEnabled(GL_LIGHTING);
+  if (unlit) glDisable(GL_LIGHTING);
   glMatrixMode(GL_MODELVIEW);
   glPushMatrix();
   ApplyPlacement(renderer);
   glDrawArrays(GL_TRIANGLES, 0, draw.count);
+  if (unlit) glEnable(GL_LIGHTING);
   DisableArrays(arrays);
   if (effect && renderer.effectMode == EffectCel && renderer.cullMode != 0) {
     DrawCelOutline(renderer, part, draw);

@@ -187,15 +187,20 @@ TEST_F(ObjectDrawTest, BumpModeLightsTheNormalMapFromTheLightsSide) {
   // Colour texture white; normal map tilted towards +u (+x on screen): (0.7, 0, 0.7).
   uint32_t names[2] = {PlainTexture(255, 255, 255), PlainTexture(217, 128, 217)};
   BindSlotTexture(0, 1, false, names);
-  int brightness[2];
-  for (int side = 0; side < 2; ++side) {
-    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    SetLight(-1, 0xFFFFFF, side == 0 ? 30 : -30, 0, -9, 0, 0, 0, 1);
-    DrawObject(12, 0);
-    brightness[side] = Brightness(ReadPixel(320, 240));
+  // A scene light shining on the back must not dim the light vectors the colours carry.
+  for (int sceneLight = 0; sceneLight < 2; ++sceneLight) {
+    SetLight(0, 0xFFFFFF, 0, 0, 0, 0, 0, sceneLight == 1 ? 1 : 0, sceneLight == 1 ? 180 : 0);
+    int brightness[2];
+    for (int side = 0; side < 2; ++side) {
+      glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+      SetLight(-1, 0xFFFFFF, side == 0 ? 30 : -30, 0, -9, 0, 0, 0, 1);
+      DrawObject(12, 0);
+      brightness[side] = Brightness(ReadPixel(320, 240));
+    }
+    EXPECT_GT(brightness[0], 400) << "scene light " << sceneLight;  // the way the bumps lean
+    EXPECT_LT(brightness[1], 60) << "scene light " << sceneLight;
   }
-  EXPECT_GT(brightness[0], 400);  // lit from +x, the way the bumps lean
-  EXPECT_LT(brightness[1], 60);
+  SetLight(0, 0, 0, 0, 0, 0, 0, 0, 0);
   BindSlotTexture(-1, -1, false, nullptr);
   glDeleteTextures(2, names);
 }
