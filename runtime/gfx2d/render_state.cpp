@@ -9,11 +9,52 @@
 #include "runtime/gfx2d/render_state_internal.h"
 #include "runtime/gfx2d/texture_store.h"
 #include "runtime/gfx2d/texture_store_internal.h"
+#include "runtime/gl/gl_extensions.h"
 #include "runtime/gl/opengl_rainbows.h"
 #include "runtime/gl/shadow_pass_hook.h"
 #include "runtime/gl/sprite_batch.h"
 
 namespace quillon {
+
+namespace {
+
+// 3D drawing may leave a second texture unit, texture generation, combiners and texture
+// matrices behind; 2D draws on unit 0 alone with plain modulation.
+void ResetTextureUnits() {
+  int units = arb.glActiveTextureARB != nullptr ? 2 : 1;
+  for (int unit = units - 1; unit >= 0; --unit) {
+    if (arb.glActiveTextureARB != nullptr) arb.glActiveTextureARB(GL_TEXTURE0_ARB + unit);
+    glDisable(GL_TEXTURE_GEN_S);
+    glDisable(GL_TEXTURE_GEN_T);
+    glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_MODULATE);
+    glMatrixMode(GL_TEXTURE);
+    glLoadIdentity();
+    if (unit > 0) glDisable(GL_TEXTURE_2D);
+  }
+  if (arb.glClientActiveTextureARB != nullptr) {
+    arb.glClientActiveTextureARB(GL_TEXTURE1_ARB);
+    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
+    arb.glClientActiveTextureARB(GL_TEXTURE0_ARB);
+  }
+}
+
+// Arrays, buffers, shader, lights, masks and offsets of 3D drawing.
+void Reset3DLeftovers() {
+  ResetTextureUnits();
+  for (GLenum array : {GL_VERTEX_ARRAY, GL_NORMAL_ARRAY, GL_COLOR_ARRAY, GL_TEXTURE_COORD_ARRAY}) {
+    glDisableClientState(array);
+  }
+  if (arb.glBindBufferARB != nullptr) arb.glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
+  if (arb.glUseProgramObjectARB != nullptr) arb.glUseProgramObjectARB(0);
+  for (int k = 0; k < 8; ++k) glDisable(GL_LIGHT0 + k);
+  glDisable(GL_POLYGON_OFFSET_FILL);
+  glDisable(GL_POLYGON_OFFSET_LINE);
+  glCullFace(GL_BACK);
+  glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+  glDepthMask(GL_TRUE);
+}
+
+}  // namespace
 
 void Reset2DState(int x, int y, int width, int height) {
   OpenGLRainbows* device = runtimeState.graphics;
@@ -28,6 +69,7 @@ void Reset2DState(int x, int y, int width, int height) {
   device->viewportWidth = width;
   device->viewportHeight = height;
   glViewport(x, device->height - height - y, width, height);
+  Reset3DLeftovers();
 
   glMatrixMode(GL_PROJECTION);
   glLoadIdentity();
