@@ -26,6 +26,14 @@ struct LightRequest {
   float cone;
 };
 
+// Position and direction all 0 with cone 180: the light sits at the eye and is not marked.
+bool AtEye(const LightRequest& light) {
+  const float* p = light.position;
+  const float* d = light.direction;
+  return p[0] == 0 && p[1] == 0 && p[2] == 0 && d[0] == 0 && d[1] == 0 && d[2] == 0 &&
+         light.cone == 180;
+}
+
 void SetEffectLight(Rainbows3D& renderer, const LightRequest& light) {
   renderer.effectLightOn = light.cone != 0;
   std::copy_n(light.position, 3, renderer.effectPosition);
@@ -48,8 +56,7 @@ void SwitchOff(Rainbows3D& renderer, int32_t index) {
   if (renderer.enabledLights == 0) glDisable(GL_LIGHTING);
 }
 
-// Returns whether the light has a place to mark (all but the light at the eye).
-bool SwitchOn(Rainbows3D& renderer, LightRequest& light) {
+void SwitchOn(Rainbows3D& renderer, LightRequest& light) {
   GLenum gl = GL_LIGHT0 + light.index;
   glEnable(GL_LIGHTING);
   glEnable(gl);
@@ -60,9 +67,7 @@ bool SwitchOn(Rainbows3D& renderer, LightRequest& light) {
   const float black[4] = {0, 0, 0, 1};
   const float* p = light.position;
   const float* d = light.direction;
-  bool atEye = p[0] == 0 && p[1] == 0 && p[2] == 0 && d[0] == 0 && d[1] == 0 && d[2] == 0 &&
-               light.cone == 180;
-  if (atEye) {
+  if (AtEye(light)) {
     const float origin[4] = {0, 0, 0, 1};
     glMatrixMode(GL_MODELVIEW);
     glPushMatrix();
@@ -71,7 +76,7 @@ bool SwitchOn(Rainbows3D& renderer, LightRequest& light) {
     glPopMatrix();
     glLightf(gl, GL_SPOT_CUTOFF, 180);
     glLightfv(gl, GL_SPECULAR, black);
-    return false;
+    return;
   }
   const float point[4] = {p[0], p[1], p[2], 1};
   if (light.cone == 180) {
@@ -96,7 +101,6 @@ bool SwitchOn(Rainbows3D& renderer, LightRequest& light) {
     glLightf(gl, GL_SPOT_CUTOFF, 180);
     glLightfv(gl, GL_SPECULAR, light.colour);
   }
-  return true;
 }
 
 void MarkLight(Rainbows3D& renderer, const LightRequest& light) {
@@ -113,14 +117,12 @@ void ApplyLight(const LightRequest& request, bool mark) {
   LightRequest light = request;
   if (light.index < 0) {
     SetEffectLight(*renderer, light);
-    if (mark && renderer->effectLightOn) MarkLight(*renderer, light);
-    return;
-  }
-  if (light.cone == 0) {
+  } else if (light.cone == 0) {
     SwitchOff(*renderer, light.index);
-    return;
+  } else {
+    SwitchOn(*renderer, light);
   }
-  if (SwitchOn(*renderer, light) && mark) MarkLight(*renderer, light);
+  if (mark && light.cone != 0 && !AtEye(light)) MarkLight(*renderer, light);
 }
 
 // Light numbers from the program: 0..7, or -1..-3 for the effect light; -4 and below count as

@@ -107,8 +107,7 @@ void Enter3D(double nearPlane, double farPlane, double fieldOfView) {
   Rainbows3D* renderer = Live3D();
   if (renderer == nullptr) return;
   EndShadowPass(*renderer);
-  renderer->viewConeTan =
-      static_cast<float>(std::tan(std::min(fieldOfView + 5, 89.0) * kDegrees));
+  renderer->viewConeTan = static_cast<float>(std::tan(std::min(fieldOfView + 5, 89.0) * kDegrees));
   renderer->nearPlane = static_cast<float>(nearPlane);
   renderer->farPlane = static_cast<float>(farPlane);
   std::copy_n(kDefaultUp, 3, renderer->up);
@@ -141,8 +140,7 @@ void SetCamera(double eyeX, double eyeY, double eyeZ, double targetX, double tar
   Cross(f, s, u);
   Normalise(u);
   // Rows s, u, f: column-major the rows become the columns' k-th entries.
-  float rotation[16] = {s[0], u[0], f[0], 0, s[1], u[1], f[1], 0,
-                        s[2], u[2], f[2], 0, 0,    0,    0,    1};
+  float rotation[16] = {s[0], u[0], f[0], 0, s[1], u[1], f[1], 0, s[2], u[2], f[2], 0, 0, 0, 0, 1};
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
   glMultMatrixf(rotation);
