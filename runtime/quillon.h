@@ -19,6 +19,7 @@
 #include "runtime/gfx2d/texture_store.h"
 #include "runtime/gfx3d/lights3d.h"
 #include "runtime/gfx3d/lines3d.h"
+#include "runtime/gfx3d/objects3d.h"
 #include "runtime/gfx3d/scene3d.h"
 #include "runtime/gfx3d/shaders3d.h"
 #include "runtime/input/keyboard.h"

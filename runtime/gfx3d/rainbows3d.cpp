@@ -42,6 +42,8 @@ void DarkenStencilledPixels(const OpenGLRainbows& device) {
   glDisable(GL_DEPTH_TEST);
   glDisable(GL_LIGHTING);
   glDisable(GL_TEXTURE_2D);
+  // The pass has just turned back-face culling on, and this rectangle runs clockwise on screen.
+  glDisable(GL_CULL_FACE);
   glStencilFunc(GL_NOTEQUAL, 0, 0xFF);
   glStencilOp(GL_KEEP, GL_KEEP, GL_KEEP);
   glEnable(GL_BLEND);

@@ -1,0 +1,41 @@
+// 3D objects: loading, saving, building from vertices and drawing them in the object slots.
+#pragma once
+
+#include "runtime/values/string_value.h"
+
+namespace quillon {
+
+// Commands. Object slots are 0 to 4095; NaN, negative and larger slot numbers do nothing and
+// give 0. Frame numbers outside the object's frames are clamped to its first and last frame.
+
+// Loads a qmo mesh or a compound object file into the slot; 1 on success, 0 when the file
+// cannot be found or holds no vertices (the slot is then empty).
+double LoadObject(const StringValue& file, double slot);
+// Writes the slot's (first) mesh as a binary qmo file; 1 once written, whether or not the
+// file could be created; 0 for a slot without a mesh.
+double SaveObject(const StringValue& file, double slot);
+// Draws the slot's frame at the place the transform levels give.
+void DrawObject(double slot, double frame);
+// Draws frameA blended towards frameB by blend (0..1). With flag non-zero, frameA..frameB is an
+// animation range and blend the position in it (wrapped into 0..1).
+void DrawObjectBlend(double slot, double frameA, double frameB, double blend, double flag);
+// Empties the slot and starts building an object in it from AddVertex and NewStrip calls.
+void StartObject(double slot);
+// Appends a vertex at (x, y, z) with texture coordinate (u, v) and colour 0xBBGGRR to the
+// object being built; colour -1, -2 or -3 starts a list, strip or fan run instead. Nothing
+// without StartObject, for a non-finite position, and (one error-log line) past 1,048,576
+// vertices.
+void AddVertex(double x, double y, double z, double u, double v, double colour);
+// Starts a new triangle strip in the object being built; nothing without StartObject.
+void NewStrip();
+// Finishes the object being built: packed, normals computed (build quality 1 or 2) and made
+// drawable. Two entries or fewer in all (StartObject's strip mark counts as one) leave the slot
+// loaded but empty.
+void EndObject();
+// Normals of objects built after it: 0 none, 1 per run (creases where runs meet), 2 smooth
+// over every triangle sharing a corner position; n is taken modulo 3.
+void SetBuildQuality(double n);
+// The number of triangle vertices of frame 0 over all the slot's parts; 0 for an empty slot.
+double ObjectVertexCount(double slot);
+
+}  // namespace quillon
