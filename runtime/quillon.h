@@ -17,6 +17,7 @@
 #include "runtime/gfx2d/sprites.h"
 #include "runtime/gfx2d/surfaces.h"
 #include "runtime/gfx2d/texture_store.h"
+#include "runtime/gfx3d/collision3d.h"
 #include "runtime/gfx3d/lights3d.h"
 #include "runtime/gfx3d/lines3d.h"
 #include "runtime/gfx3d/objects3d.h"

@@ -8,8 +8,15 @@
 
 namespace quillon {
 
+void MarkTrianglesChanged(MeshFrame& frame) {
+  static uint64_t lastStamp = 0;
+  frame.trianglesStamp = ++lastStamp;
+  frame.bvh.reset();
+}
+
 MeshFrame::MeshFrame(const MeshFrame& other)
     : unpacked(other.unpacked), triangles(other.triangles), packed(other.packed) {
+  MarkTrianglesChanged(*this);
   std::memcpy(offset, other.offset, sizeof offset);
   std::memcpy(scale, other.scale, sizeof scale);
 }
@@ -19,6 +26,7 @@ MeshFrame& MeshFrame::operator=(const MeshFrame& other) {
   unpacked = other.unpacked;
   triangles = other.triangles;
   packed = other.packed;
+  MarkTrianglesChanged(*this);
   std::memcpy(offset, other.offset, sizeof offset);
   std::memcpy(scale, other.scale, sizeof scale);
   return *this;
@@ -32,6 +40,7 @@ void ClearMesh(MeshObject& mesh, bool freeStorage) {
   for (MeshFrame& frame : mesh.frames.items) {
     frame.unpacked.Clear(freeStorage);
     frame.triangles.Clear(freeStorage);
+    MarkTrianglesChanged(frame);
     frame.packed.Clear(freeStorage);
   }
   // The frame count always drops to 0; without freeStorage the list keeps its block.
@@ -249,7 +258,10 @@ void BuildFrameTriangles(const MeshObject& mesh, MeshFrame& frame) {
 }  // namespace
 
 void MeshObjectX::BuildTriangles() {
-  for (MeshFrame& frame : frames.items) BuildFrameTriangles(*this, frame);
+  for (MeshFrame& frame : frames.items) {
+    BuildFrameTriangles(*this, frame);
+    MarkTrianglesChanged(frame);
+  }
   if (frames.Count() > 0) {
     pose = frames[0].triangles;
   } else {

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace quillon {
@@ -91,6 +92,8 @@ extern const float NormalTable[kNormalCount][3];
 // The table entry for a normal index; indices past the table give entry 0.
 const float* TableNormal(uint8_t index);
 
+struct TriangleBvh;
+
 // One animation frame. A packed coordinate q unpacks to (q - offset) * scale.
 struct MeshFrame {
   GrowList<MeshVertex> unpacked;
@@ -100,6 +103,10 @@ struct MeshFrame {
   float scale[3] = {1, 1, 1};
   float radius = 0;
   float centre[3] = {0, 0, 0};
+  // Renewed whenever triangles is rebuilt, cleared or assigned, so the collision hierarchy
+  // built from it (triangle_bvh.h) knows when it is stale; copies get their own.
+  uint64_t trianglesStamp = 0;
+  std::shared_ptr<const TriangleBvh> bvh;
 
   MeshFrame() = default;
   // Copies lists, offset and scale; radius and centre are not copied.
@@ -192,6 +199,8 @@ MeshVertex UnpackVertex(const MeshObject& mesh, const MeshFrame& frame, int32_t 
 void PackFrames(MeshObject& mesh);
 // Index of the table normal closest to n (normalised first unless nearly zero).
 uint8_t NearestNormalIndex(const float n[3]);
+// Code that changes a frame's triangles in place calls this, so collision caches rebuild.
+void MarkTrianglesChanged(MeshFrame& frame);
 // Each frame's centre (mean of its triangle positions) and radius (largest distance to it).
 void ComputeFrameBounds(MeshObject& mesh);
 
