@@ -144,7 +144,6 @@ struct Corner {
 };
 
 double meshColour = 0xFFFFFF;  // the colour AddVertex gives the next corners; white: no colour
-
 void Emit(const Corner& c) { AddVertex(c.x, c.y, c.z, c.u, c.v, meshColour); }
 
 void Face(const Corner& a, const Corner& b, const Corner& c, double ix, double iy, double iz) {
@@ -307,10 +306,11 @@ void BuildCrystal(double slot) {
   EndObject();
 }
 
-// Saves the mesh built in the slot, and loads it back into the slot as an object file that names
-// its textures (1-based): the first on the mesh, the second (0: none) its normal map.
-void MakeTexturedObject(double slot, const char* name, const char* texture, const char* bumps,
-                        double bumpSlot) {
+// Builds a mesh, saves it, and loads it back into the slot as an object file that names its
+// texture; with a normal map, also into bumpSlot as an object file that names both.
+void MakeTexturedObject(void (*build)(double), double slot, const char* name, const char* texture,
+                        const char* bumps, double bumpSlot) {
+  build(slot);
   StringValue mesh = StringValue(name) + ".qmo";
   SaveObject(mesh, slot);
   for (int twin = 0; twin < 2; ++twin) {
@@ -429,14 +429,10 @@ void DrawHighlight(int thing, double t) {
   PaintTiles();
   PaintCrystal();
 
-  BuildShip(kShip);
-  MakeTexturedObject(kShip, "ship", "hull.bmp", "hull-bumps.bmp", kShip + kBump);
-  BuildTerrain(kTerrain);
-  MakeTexturedObject(kTerrain, "terrain", "grass.bmp", nullptr, 0);
-  BuildTorus(kTorus);
-  MakeTexturedObject(kTorus, "torus", "tiles.bmp", "tiles-bumps.bmp", kTorus + kBump);
-  BuildCrystal(kCrystal);
-  MakeTexturedObject(kCrystal, "crystal", "crystal.bmp", nullptr, 0);
+  MakeTexturedObject(BuildShip, kShip, "ship", "hull.bmp", "hull-bumps.bmp", kShip + kBump);
+  MakeTexturedObject(BuildTerrain, kTerrain, "terrain", "grass.bmp", nullptr, 0);
+  MakeTexturedObject(BuildTorus, kTorus, "torus", "tiles.bmp", "tiles-bumps.bmp", kTorus + kBump);
+  MakeTexturedObject(BuildCrystal, kCrystal, "crystal", "crystal.bmp", nullptr, 0);
   bool shaderLoaded = LoadShader(kGlowShader, "glow.vert", "glow.frag") != 0;
 
   int mode = 0, picked = -1;
@@ -470,7 +466,7 @@ void DrawHighlight(int thing, double t) {
     if (left != 0 && leftWas == 0) picked = PickAt(mx, my, t);
     leftWas = left;
 
-    SetFog(kFogColour, 0, 50, 170);
+    SetFog(kFogColour, 0, 30, 140);
     SetLight(0, kSunColour, 0, 0, 0, -0.5, -1, -0.35, 180);  // a directional sun
     double blue = t * 50;
     SetLight(1, kBlueColour, 22 * CosDeg(blue), 12, 22 * SinDeg(blue), 0, 0, 0, 120);  // a lamp
@@ -507,6 +503,7 @@ void DrawHighlight(int thing, double t) {
     UseShader(255);
     if (picked >= 0) DrawHighlight(picked, t);
 
+    SetViewport(0, 0, 0, 0);  // back to 2D for the text
     PrintText(StringValue("mode: ") + kModeNames[mode] + (shader ? " + glow shader" : ""), 10, 10);
     PrintText(picked >= 0 ? StringValue("picked: ") + kThingNames[picked]
                           : StringValue("click an object to pick it"),
