@@ -1,9 +1,10 @@
 // Draws 100 tori of 10,000 triangles each, textured and lit by one directional light, three ways
 // side by side: with the runtime's 3D commands (StartObject/AddVertex/EndObject, DrawObject under
 // SetCamera/SetPosition), straight from one vertex buffer with raw GL (the floor), and with
-// Irrlicht when the build found it. Reports ms per frame: the drawing up to glFinish, and the whole
-// frame with the buffer swap.
-//   xvfb-run -a -s "-screen 0 1280x1024x24" build/bench/draw3d_measure [FRAMES]
+// Irrlicht when the build found it. Reports ms per frame: the drawing up to glFinish, the whole
+// frame with the buffer swap, and the CPU time of the drawing (the software rasteriser's threads
+// included), which a loaded machine disturbs far less than the wall clock.
+//   xvfb-run -a -s "-screen 0 1280x1024x24" build/bench/draw3d_measure [FRAMES [ROUNDS]]
 // No side culls back faces. Each side runs in its own process (the runtime owns the process it
 // starts in) and saves its last frame as /tmp/quillon-draw3d-SIDE.png, so the pictures can be
 // compared.
@@ -155,6 +156,12 @@ void MakeCheckerSlot(double slot) {
     glMultMatrixd(m);
     glTranslated(-kEye[0], -kEye[1], -kEye[2]);
 
+    // Everything the picture needs and nothing more: 2D drawing leaves back-face culling, flat
+    // shading and the alpha test on, which would make the floor cheaper than the same picture.
+    glDisable(GL_CULL_FACE);
+    glShadeModel(GL_SMOOTH);
+    glDisable(GL_ALPHA_TEST);
+    glDisable(GL_BLEND);
     glEnable(GL_DEPTH_TEST);
     glDepthFunc(GL_LESS);
     glEnable(GL_LIGHTING);
@@ -167,9 +174,10 @@ void MakeCheckerSlot(double slot) {
     GLfloat position[4] = {static_cast<GLfloat>(-kLightDirection[0] / dl),
                            static_cast<GLfloat>(-kLightDirection[1] / dl),
                            static_cast<GLfloat>(-kLightDirection[2] / dl), 0};
-    GLfloat white[4] = {1, 1, 1, 1};
+    GLfloat white[4] = {1, 1, 1, 1}, black[4] = {0, 0, 0, 1};
     glLightfv(GL_LIGHT0, GL_POSITION, position);
     glLightfv(GL_LIGHT0, GL_DIFFUSE, white);
+    glLightfv(GL_LIGHT0, GL_SPECULAR, black);
     glColor4f(1, 1, 1, 1);
     glEnable(GL_TEXTURE_2D);
     glBindTexture(GL_TEXTURE_2D, texture);
@@ -195,28 +203,44 @@ void MakeCheckerSlot(double slot) {
   EndProgram();
 }
 
+// One way of drawing and what its rounds measured.
 struct Side {
   const char* name;
   const char* label;
-  bool measured = false;
-  double drawMedian = 0, drawMean = 0, frameMedian = 0, frameMean = 0;
+  std::vector<double> drawMedian, frameMedian, cpu;  // one entry per round
+  bool failed = false;
 };
 
-bool Measure(const char* self, int frames, Side& side) {
+void MeasureRound(const char* self, int frames, Side& side) {
   std::string command =
       std::string("'") + self + "' --side " + side.name + " " + std::to_string(frames);
   FILE* child = popen(command.c_str(), "r");
-  if (child == nullptr) return false;
+  if (child == nullptr) {
+    side.failed = true;
+    return;
+  }
   char line[256] = {0};
+  double drawMedian = 0, drawMean = 0, frameMedian = 0, frameMean = 0, cpu = 0;
   bool got = false;
   while (std::fgets(line, sizeof line, child) != nullptr) {
-    if (std::sscanf(line, "%lf %lf %lf %lf", &side.drawMedian, &side.drawMean, &side.frameMedian,
-                    &side.frameMean) == 4) {
+    if (std::sscanf(line, "%lf %lf %lf %lf %lf", &drawMedian, &drawMean, &frameMedian, &frameMean,
+                    &cpu) == 5) {
       got = true;
     }
   }
-  side.measured = pclose(child) == 0 && got;
-  return side.measured;
+  if (pclose(child) != 0 || !got) {
+    side.failed = true;
+    return;
+  }
+  side.drawMedian.push_back(drawMedian);
+  side.frameMedian.push_back(frameMedian);
+  side.cpu.push_back(cpu);
+}
+
+double MedianOf(std::vector<double> v) {
+  if (v.empty()) return 0;
+  std::sort(v.begin(), v.end());
+  return v[v.size() / 2];
 }
 
 std::string LoadAverage() {
@@ -246,44 +270,53 @@ int main(int argc, char** argv) {
     if (std::strcmp(argv[2], "gl") == 0) RunGlSide(frames);
     return 2;
   }
+  // FRAMES per side in all, split over ROUNDS rounds that take the sides in turn, so that a
+  // change in the machine's load falls on every side alike.
   int frames = argc > 1 ? std::atoi(argv[1]) : 300;
+  int rounds = argc > 2 ? std::atoi(argv[2]) : 3;
   if (frames < 2) frames = 300;
+  if (rounds < 1) rounds = 3;
+  int perRound = std::max(2, frames / rounds);
 
   std::vector<Side> sides;
-  sides.push_back({"gl", "raw GL, one buffer (floor)"});
+  sides.push_back(Side{"gl", "raw GL, one buffer (floor)", {}, {}, {}, false});
 #ifdef QUILLON_BENCH_HAS_3D
-  sides.push_back({"runtime", "runtime DrawObject"});
+  sides.push_back(Side{"runtime", "runtime DrawObject", {}, {}, {}, false});
 #else
   std::printf("runtime side not built: the 3D commands are missing\n");
 #endif
 #ifdef QUILLON_BENCH_IRRLICHT
-  sides.push_back({"irrlicht", "Irrlicht, shared vertices"});
-  sides.push_back({"irrlicht-unshared", "Irrlicht, 30,000 vertices"});
+  sides.push_back(Side{"irrlicht", "Irrlicht, shared vertices", {}, {}, {}, false});
+  sides.push_back(Side{"irrlicht-unshared", "Irrlicht, 30,000 vertices", {}, {}, {}, false});
 #else
   std::printf("Irrlicht side not built: libirrlicht-dev is missing\n");
 #endif
   std::printf("load before: %s\n", LoadAverage().c_str());
-  for (Side& side : sides) {
-    if (!Measure(argv[0], frames, side)) {
-      std::fprintf(stderr, "draw3d_measure: the %s run failed\n", side.name);
+  for (int round = 0; round < rounds; ++round) {
+    for (Side& side : sides) {
+      if (!side.failed) MeasureRound(argv[0], perRound, side);
+      if (side.failed) std::fprintf(stderr, "draw3d_measure: the %s run failed\n", side.name);
     }
   }
   std::printf("load after:  %s\n", LoadAverage().c_str());
-  std::printf("%d objects x %d triangles, %dx%d, %d frames (ms per frame)\n", kGrid * kGrid,
-              kTrianglesPerObject, kWidth, kHeight, frames);
-  std::printf("%-30s %12s %12s %12s %12s %8s\n", "", "draw median", "draw mean", "frame median",
-              "frame mean", "vs floor");
-  double floor = sides[0].measured ? sides[0].drawMedian : 0;
+  std::printf("%d objects x %d triangles, %dx%d, %d rounds of %d frames per side\n", kGrid * kGrid,
+              kTrianglesPerObject, kWidth, kHeight, rounds, perRound);
+  std::printf("ms per frame, median over the rounds of each round's median; CPU: all threads\n");
+  std::printf("%-28s %11s %11s %11s %9s %9s\n", "", "draw+finish", "whole frame", "CPU",
+              "draw/floor", "CPU/floor");
+  double floorDraw = sides[0].failed ? 0 : MedianOf(sides[0].drawMedian);
+  double floorCpu = sides[0].failed ? 0 : MedianOf(sides[0].cpu);
   bool all = true;
   for (const Side& side : sides) {
-    if (!side.measured) {
-      std::printf("%-30s %12s\n", side.label, "failed");
+    if (side.failed) {
+      std::printf("%-28s %11s\n", side.label, "failed");
       all = false;
       continue;
     }
-    std::printf("%-30s %12.2f %12.2f %12.2f %12.2f %8.2f\n", side.label, side.drawMedian,
-                side.drawMean, side.frameMedian, side.frameMean,
-                floor > 0 ? side.drawMedian / floor : 0.0);
+    double draw = MedianOf(side.drawMedian), cpu = MedianOf(side.cpu);
+    std::printf("%-28s %11.2f %11.2f %11.2f %9.2f %9.2f\n", side.label, draw,
+                MedianOf(side.frameMedian), cpu, floorDraw > 0 ? draw / floorDraw : 0.0,
+                floorCpu > 0 ? cpu / floorCpu : 0.0);
   }
   std::printf("pictures: /tmp/quillon-draw3d-*.png\n");
   return all ? 0 : 1;
