@@ -305,10 +305,8 @@ void DisableArrays(const ArrayState& s) {
     arb.glClientActiveTextureARB(GL_TEXTURE1_ARB);
     glDisableClientState(GL_TEXTURE_COORD_ARRAY);
   }
-  if (s.texUnit0) {
-    if (arb.glClientActiveTextureARB != nullptr) arb.glClientActiveTextureARB(GL_TEXTURE0_ARB);
-    glDisableClientState(GL_TEXTURE_COORD_ARRAY);
-  }
+  if (arb.glClientActiveTextureARB != nullptr) arb.glClientActiveTextureARB(GL_TEXTURE0_ARB);
+  if (s.texUnit0) glDisableClientState(GL_TEXTURE_COORD_ARRAY);
   if (s.sphere) {
     glDisable(GL_TEXTURE_GEN_S);
     glDisable(GL_TEXTURE_GEN_T);
@@ -399,7 +397,7 @@ void DrawShadowVolume(const Rainbows3D& renderer, MeshObjectX& part, const PartD
 void PrepareEffect(const Rainbows3D& renderer, MeshObjectX& part) {
   if (renderer.effectMode == EffectCel) {
     BuildColourRamp(part);
-  } else if (renderer.effectMode == EffectBump && PrepareTangents(part) &&
+  } else if (renderer.effectMode == EffectBump && PrepareTangents(part, renderer.qualityMode) &&
              part.vertexBuffers[0] != 0 && arb.glDeleteBuffersARB != nullptr) {
     arb.glDeleteBuffersARB(1, &part.vertexBuffers[0]);  // frame 0 changed: upload it again
     part.vertexBuffers[0] = 0;

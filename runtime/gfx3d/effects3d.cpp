@@ -1,5 +1,6 @@
 #include "runtime/gfx3d/effects3d.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <unordered_map>
@@ -48,8 +49,24 @@ bool RealVertex(const MeshObject& mesh, const PackedVertex& p) {
   return p.colourIndex >= mesh.colours.Count() || !IsMarker(mesh.colours[p.colourIndex]);
 }
 
+// Replaces each vertex's sum by the total over all vertices at the same corner position.
+void WeldByPosition(const MeshObjectX& part, const MeshFrame& frame, std::vector<Vec3>& sum) {
+  std::unordered_map<uint32_t, Vec3> byPosition;
+  auto key = [&](int32_t k) {
+    const uint8_t* q = frame.packed[k].q;
+    return static_cast<uint32_t>(q[0] | q[1] << 8 | q[2] << 16);
+  };
+  int32_t count = frame.packed.Count();
+  for (int32_t k = 0; k < count; ++k) {
+    if (RealVertex(part, frame.packed[k])) byPosition[key(k)] = byPosition[key(k)] + sum[k];
+  }
+  for (int32_t k = 0; k < count; ++k) {
+    if (RealVertex(part, frame.packed[k])) sum[k] = byPosition[key(k)];
+  }
+}
+
 // dir2 / dir3 of one frame from the current normal indices.
-void FrameTangents(const MeshObjectX& part, MeshFrame& frame) {
+void FrameTangents(const MeshObjectX& part, MeshFrame& frame, bool welded) {
   int32_t count = frame.packed.Count();
   std::vector<Vec3> tangent(count), bitangent(count);
   ForEachRunTriangle(part, frame, [&](int32_t a, int32_t b, int32_t c) {
@@ -69,6 +86,10 @@ void FrameTangents(const MeshObjectX& part, MeshFrame& frame) {
       bitangent[k] = bitangent[k] + s;
     }
   });
+  if (welded) {
+    WeldByPosition(part, frame, tangent);
+    WeldByPosition(part, frame, bitangent);
+  }
   for (int32_t k = 0; k < count; ++k) {
     PackedVertex& p = frame.packed[k];
     if (!RealVertex(part, p)) continue;
@@ -92,23 +113,18 @@ void FrameNormals(const MeshObjectX& part, MeshFrame& frame, bool welded) {
   int32_t count = frame.packed.Count();
   std::vector<Vec3> sum(count);
   ForEachRunTriangle(part, frame, [&](int32_t a, int32_t b, int32_t c) {
-    Vec3 p0 = PackedPosition(frame, a);
-    Vec3 face = Cross(PackedPosition(frame, b) - p0, PackedPosition(frame, c) - p0);
-    for (int32_t k : {a, b, c}) sum[k] = sum[k] + face;  // weighted by area
+    int32_t corner[3] = {a, b, c};
+    Vec3 p[3] = {PackedPosition(frame, a), PackedPosition(frame, b), PackedPosition(frame, c)};
+    Vec3 face = Unit(Cross(p[1] - p[0], p[2] - p[0]));
+    // Weighted by the angle at each corner, so how a face is split does not tilt the normal.
+    for (int i = 0; i < 3; ++i) {
+      Vec3 e1 = Unit(p[(i + 1) % 3] - p[i]);
+      Vec3 e2 = Unit(p[(i + 2) % 3] - p[i]);
+      float angle = std::acos(std::clamp(Dot(e1, e2), -1.0f, 1.0f));
+      sum[corner[i]] = sum[corner[i]] + face * angle;
+    }
   });
-  if (welded) {
-    std::unordered_map<uint32_t, Vec3> byPosition;
-    auto key = [&](int32_t k) {
-      const uint8_t* q = frame.packed[k].q;
-      return static_cast<uint32_t>(q[0] | q[1] << 8 | q[2] << 16);
-    };
-    for (int32_t k = 0; k < count; ++k) {
-      if (RealVertex(part, frame.packed[k])) byPosition[key(k)] = byPosition[key(k)] + sum[k];
-    }
-    for (int32_t k = 0; k < count; ++k) {
-      if (RealVertex(part, frame.packed[k])) sum[k] = byPosition[key(k)];
-    }
-  }
+  if (welded) WeldByPosition(part, frame, sum);
   for (int32_t k = 0; k < count; ++k) {
     PackedVertex& p = frame.packed[k];
     if (RealVertex(part, p) && Dot(sum[k], sum[k]) > 0) p.normalIndex = TableIndex(sum[k]);
@@ -129,13 +145,13 @@ void PrepareNormals(MeshObjectX& part, int32_t variant) {
   if (variant != 1 && variant != 2) return;
   for (MeshFrame& frame : part.frames.items) {
     FrameNormals(part, frame, variant == 2);
-    FrameTangents(part, frame);
+    FrameTangents(part, frame, variant == 2);
   }
 }
 
-bool PrepareTangents(MeshObjectX& part) {
+bool PrepareTangents(MeshObjectX& part, int32_t variant) {
   if (HasTangents(part)) return false;
-  for (MeshFrame& frame : part.frames.items) FrameTangents(part, frame);
+  for (MeshFrame& frame : part.frames.items) FrameTangents(part, frame, variant == 2);
   if (!HasTangents(part)) return false;  // nothing to draw anyway
   part.BuildTriangles();
   return true;

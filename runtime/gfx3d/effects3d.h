@@ -11,16 +11,17 @@ namespace quillon {
 
 // Normals and tangent directions of a built object, written as table indices into every
 // frame's packed vertices (call BuildTriangles afterwards). Variant 1 averages a vertex's
-// normal over the triangles of its own run that use it, so the object creases where runs meet;
-// variant 2 averages over every triangle with a corner at the same position, so it is smooth
-// throughout. Other variants leave the normals as they are.
+// normal (and tangents) over the triangles of its own run that use it, so the object creases
+// where runs meet; variant 2 averages over every triangle with a corner at the same position,
+// so it is smooth throughout. Other variants change nothing.
 void PrepareNormals(MeshObjectX& part, int32_t variant);
 
-// Tangent directions for bump mapping: dir2 along increasing u, dir3 along increasing v (image
-// up in the normal map), both perpendicular to the vertex normal. Stored as packed dir2Index and
-// dir3Index in every frame. Returns true when it changed the packed vertices (then the
+// Tangent directions for bump mapping, once per part: dir2 along increasing u, dir3 along
+// increasing v (image up in the normal map), both perpendicular to the vertex normal, averaged
+// per vertex (variant 2: per corner position, as PrepareNormals). Stored as packed dir2Index
+// and dir3Index in every frame. Returns true when it changed the packed vertices (then the
 // triangles are rebuilt and the part's static vertex buffer must be refilled).
-bool PrepareTangents(MeshObjectX& part);
+bool PrepareTangents(MeshObjectX& part, int32_t variant);
 
 // Fills edgeNeighbours from frame 0's triangles, once: entry 3t + e names the triangle and edge
 // sharing the edge from corner e to corner e + 1 of triangle t (corners matched by position),

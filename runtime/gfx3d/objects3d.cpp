@@ -66,6 +66,10 @@ double LoadObject(const StringValue& file, double slotNumber) {
   if (slot == nullptr) return 0;
   StringValue path;
   if (ResolveAssetFile(kLoaderResolver, file.CStr(), path) == 0) return 0;
+  // Loading over the object under construction ends its construction: later vertices would
+  // otherwise be added to the loaded mesh.
+  Rainbows3D* renderer = Renderer3D();
+  if (renderer->buildSlot == static_cast<int32_t>(slotNumber)) renderer->buildSlot = -1;
   return LoadObjectSlot(*slot, path.CStr());
 }
 

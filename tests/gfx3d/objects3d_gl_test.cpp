@@ -1,12 +1,15 @@
 // Drawing built objects: where they land on screen, and what each effect mode adds.
 #include <GL/gl.h>
+#include <GL/glext.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
 
 #include "runtime/core/runtime_state.h"
+#include "runtime/gfx3d/lights3d.h"
 #include "runtime/gfx3d/objects3d.h"
 #include "runtime/gfx3d/rainbows3d.h"
+#include "runtime/gfx3d/scene3d.h"
 #include "runtime/gl/opengl_rainbows.h"
 #include "runtime/gl/texture_slots.h"
 #include "support/gl_runtime.h"
@@ -29,35 +32,12 @@ class ObjectDrawTest : public ::testing::Test {
     ASSERT_NE(r, nullptr);
     runtimeState.graphics->textures.globalAlpha = 1;
     BindSlotTexture(-1, -1, false, nullptr);
-    glViewport(0, 0, 640, 480);
-    glMatrixMode(GL_PROJECTION);
-    glLoadIdentity();
-    glFrustum(-1, 1, -0.75, 0.75, 1, 1000);
-    glMatrixMode(GL_MODELVIEW);
-    glLoadIdentity();
+    Enter3D(1, 1000, 2 * std::atan(0.75) * 180 / M_PI);  // 0.75: tan of half the view
+    SetCamera(0, 0, 0, 0, 0, -1);
     glDisable(GL_BLEND);
-    glDisable(GL_ALPHA_TEST);
-    glDisable(GL_LIGHTING);
-    glDisable(GL_CULL_FACE);
-    glFrontFace(GL_CCW);
-    glEnable(GL_DEPTH_TEST);
-    glDepthFunc(GL_LESS);
-    glDepthMask(GL_TRUE);
     glClearColor(0, 0, 0.5f, 1);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
-    r->levels[0] = TransformLevel{};
-    r->currentLevel = 0;
-    for (int i = 0; i < 3; ++i) r->eye[i] = 0;
-    r->target[0] = r->target[1] = 0;
-    r->target[2] = -1;
-    r->viewConeTan = 1.5f;
-    r->effectLightOn = false;
-    r->effectMode = 0;
-    r->cullMode = 0;
-    r->enabledLights = 0;
-    r->uvScroll[0] = r->uvScroll[1] = 0;
   }
-  void TearDown() override { r->effectLightOn = false; }
 
   // A level quad at height y from (x0, z0) to (x1, z1), z1 the farther, facing up.
   void Quad(double slot, double x0, double x1, double y, double z0, double z1, double colour) {
@@ -68,13 +48,13 @@ class ObjectDrawTest : public ::testing::Test {
     AddVertex(x1, y, z1, 1, 1, colour);
     EndObject();
   }
-  // An upright red square x, y -2..2 at depth z, facing the camera.
-  void Square(double slot, double z) {
+  // An upright square x cx-2..cx+2, y -2..2 at depth z, facing the camera.
+  void Square(double slot, double z, double cx = 0, double colour = kRed) {
     StartObject(slot);
-    AddVertex(-2, -2, z, 0, 0, kRed);
-    AddVertex(2, -2, z, 1, 0, kRed);
-    AddVertex(-2, 2, z, 0, 1, kRed);
-    AddVertex(2, 2, z, 1, 1, kRed);
+    AddVertex(cx - 2, -2, z, 0, 0, colour);
+    AddVertex(cx + 2, -2, z, 1, 0, colour);
+    AddVertex(cx - 2, 2, z, 0, 1, colour);
+    AddVertex(cx + 2, 2, z, 1, 1, colour);
     EndObject();
   }
   void Box(double slot, double h, double colour) {
@@ -109,16 +89,47 @@ TEST_F(ObjectDrawTest, BuiltQuadCoversItsPlaceOnScreen) {
 
   // Placed by level 0: moved right by 4 units (128 pixels).
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  r->levels[0].position[0] = 4;
+  SetPosition(4, 0, 0);
   DrawObject(5, 0);
   EXPECT_EQ(ReadPixel(320, 240), (Rgba{0, 0, 128, 255}));
   EXPECT_EQ(ReadPixel(448, 240), (Rgba{255, 0, 0, 255}));
   // Behind the camera: the view cone leaves it out.
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  r->levels[0].position[0] = 0;
-  r->levels[0].position[2] = 30;
+  SetPosition(0, 0, 30);
   DrawObject(5, 0);
   EXPECT_EQ(ReadPixel(320, 240), (Rgba{0, 0, 128, 255}));
+}
+
+TEST_F(ObjectDrawTest, FramesBlendAndWeightZeroShowsTheSecond) {
+  // Frame 0: the square centred at x -4; frame 1 at x 4 (128 pixels either side of 320).
+  Square(10, -10, -4);
+  Square(11, -10, 4);
+  MeshObjectX& part = r->slots[10].parts[0];
+  part.frames.Append(r->slots[11].parts[0].frames[0]);
+  part.BuildTriangles();
+  ComputeFrameBounds(part);
+  auto redAt = [](int x) { return ReadPixel(x, 240) == Rgba{255, 0, 0, 255}; };
+
+  DrawObject(10, 0);
+  EXPECT_TRUE(redAt(192));
+  EXPECT_FALSE(redAt(448));
+  EXPECT_NE(part.vertexBuffers[0], 0u);  // frame 0 drawn directly: the static buffer
+  EXPECT_EQ(part.vertexBuffers[1], 0u);
+  struct Case {
+    double a, b, t, flag;
+    int red, clear;
+  };
+  for (Case c : {Case{0, 1, 0, 0, 448, 192},     // weight exactly 0: the second frame
+                 Case{0, 1, 0.5, 0, 320, 192},   // halfway
+                 Case{0, 1, 0.25, 0, 224, 352},  // a quarter of the way to frame 1
+                 Case{1, 0, 0.25, 1, 416, 288},  // descending range 1..0 at 0.25: 0.75
+                 Case{0, 1, 0.25, 1, 224, 352}}) {
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    DrawObjectBlend(10, c.a, c.b, c.t, c.flag);
+    EXPECT_TRUE(redAt(c.red)) << c.a << " " << c.b << " " << c.t << " " << c.flag;
+    EXPECT_FALSE(redAt(c.clear)) << c.a << " " << c.b << " " << c.t << " " << c.flag;
+  }
+  EXPECT_NE(part.vertexBuffers[1], 0u);
 }
 
 TEST_F(ObjectDrawTest, BadSlotsAndFramesDrawNothingAndCountZero) {
@@ -144,28 +155,82 @@ TEST_F(ObjectDrawTest, ShadowModeDarkensTheFloorUnderAnOccluder) {
   // Floor point (0, -3, -15) is pixel (320, 304); (7, -3, -15) is far out of the shadow.
   Rgba lit = ReadPixel(320, 304);
   ASSERT_GT(Brightness(lit), 600);
-  r->effectLightOn = true;
-  r->effectMode = EffectShadow;
-  r->effectPosition[0] = 0;
-  r->effectPosition[1] = 10;
-  r->effectPosition[2] = -15;
-  BeginShadowPass(*r);
+  SetLight(-3, 0xFFFFFF, 0, 10, -15, 0, 0, 0, 1);  // starts the stencil pass
   DrawObject(8, 0);
-  r->effectLightOn = false;
-  EndShadowPass(*r);
+  SetLight(-3, 0xFFFFFF, 0, 10, -15, 0, 0, 0, 0);  // ends it: shadowed pixels darkened
   EXPECT_LT(Brightness(ReadPixel(320, 304)) + 150, Brightness(lit));
   EXPECT_EQ(ReadPixel(470, 304), lit);
   EXPECT_EQ(ReadPixel(320, 200), (Rgba{0, 0, 128, 255}));  // above the horizon: no floor
 }
 
+// A 2 x 2 texture of one RGB colour.
+uint32_t PlainTexture(uint8_t red, uint8_t green, uint8_t blue) {
+  uint8_t texels[16];
+  for (int k = 0; k < 4; ++k) {
+    texels[k * 4] = red;
+    texels[k * 4 + 1] = green;
+    texels[k * 4 + 2] = blue;
+    texels[k * 4 + 3] = 255;
+  }
+  uint32_t name = 0;
+  glGenTextures(1, &name);
+  glBindTexture(GL_TEXTURE_2D, name);
+  glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 2, 2, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+  glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+  return name;
+}
+
+TEST_F(ObjectDrawTest, BumpModeLightsTheNormalMapFromTheLightsSide) {
+  SetBuildQuality(2);
+  Square(12, -10);
+  // Colour texture white; normal map tilted towards +u (+x on screen): (0.7, 0, 0.7).
+  uint32_t names[2] = {PlainTexture(255, 255, 255), PlainTexture(217, 128, 217)};
+  BindSlotTexture(0, 1, false, names);
+  int brightness[2];
+  for (int side = 0; side < 2; ++side) {
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    SetLight(-1, 0xFFFFFF, side == 0 ? 30 : -30, 0, -9, 0, 0, 0, 1);
+    DrawObject(12, 0);
+    brightness[side] = Brightness(ReadPixel(320, 240));
+  }
+  EXPECT_GT(brightness[0], 400);  // lit from +x, the way the bumps lean
+  EXPECT_LT(brightness[1], 60);
+  BindSlotTexture(-1, -1, false, nullptr);
+  glDeleteTextures(2, names);
+}
+
+TEST_F(ObjectDrawTest, CompoundPartsUseTheirTexturesAndTheBindingComesBack) {
+  ObjectSlot& slot = r->slots[12];
+  ReleaseObjectSlot(slot);
+  Square(13, -10, -4, 0xFFFFFF);
+  Square(14, -10, 4, 0xFFFFFF);
+  slot.parts.Append(r->slots[13].parts[0]);
+  slot.parts.Append(r->slots[14].parts[0]);
+  ReleaseObjectSlot(r->slots[13]);
+  ReleaseObjectSlot(r->slots[14]);
+  slot.parts[0].textureA = 0;
+  slot.parts[0].textureB = -1;
+  slot.parts[1].textureA = 1;
+  slot.parts[1].textureB = -1;
+  slot.textures.Append(PlainTexture(255, 0, 0));
+  slot.textures.Append(PlainTexture(0, 255, 0));
+  slot.loaded = slot.isCompound = true;
+  DrawObject(12, 0);
+  EXPECT_EQ(ReadPixel(192, 240), (Rgba{255, 0, 0, 255}));
+  EXPECT_EQ(ReadPixel(448, 240), (Rgba{0, 255, 0, 255}));
+  // The untextured binding of before is back.
+  EXPECT_EQ(runtimeState.graphics->textures.boundSlot, -1);
+  EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
+  ReleaseObjectSlot(slot);
+}
+
 TEST_F(ObjectDrawTest, CelModeDrawsABlackOutlineAroundTheObject) {
   SetBuildQuality(2);
   Box(9, 3, kRed);
-  r->levels[0].position[2] = -20;
+  SetPosition(0, 0, -20);
   r->viewConeTan = 10;  // outline offset 20 * 10 * 0.003 = 0.6 units, about 5 pixels across
-  r->cullMode = -1;
-  glEnable(GL_CULL_FACE);
-  glCullFace(GL_BACK);
+  SetCullMode(-1);
   // The box spans x -3..3 at depth 17: pixels 320 +- 56. Just outside its right edge:
   int rimX = 379;
   DrawObject(9, 0);
@@ -173,15 +238,16 @@ TEST_F(ObjectDrawTest, CelModeDrawsABlackOutlineAroundTheObject) {
   EXPECT_EQ(ReadPixel(320, 240).r > 0, true);
 
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-  r->effectLightOn = true;
-  r->effectMode = EffectCel;
-  r->effectPosition[2] = 10;
+  SetLight(-2, 0xFFFFFF, 0, 0, 10, 0, 0, 0, 1);
   DrawObject(9, 0);
   EXPECT_EQ(ReadPixel(rimX, 240), (Rgba{0, 0, 0, 255}));
   Rgba inside = ReadPixel(320, 240);
   EXPECT_GT(inside.r, 0);
   EXPECT_EQ(ReadPixel(420, 240), (Rgba{0, 0, 128, 255}));  // beyond the rim
-  glDisable(GL_CULL_FACE);
+  // The ramp's unit is left as 2D drawing expects it: texture arrays go to unit 0 again.
+  GLint client = 0;
+  glGetIntegerv(GL_CLIENT_ACTIVE_TEXTURE, &client);
+  EXPECT_EQ(client, GL_TEXTURE0);
 }
 
 }  // namespace
