@@ -39,6 +39,7 @@ struct PartSpace {
 // The general inverse, not the rigid one: a scaled placement must scale the test shapes too.
 PartSpace CurrentPartSpace(const Rainbows3D& renderer) {
   PartSpace space;
+  space.toPart = IdentityMatrix();
   space.valid = InvertMatrix(ComposePlacement(renderer), space.toPart);
   const float* m = space.toPart.m;
   double det = double(m[0]) * (double(m[5]) * m[10] - double(m[9]) * m[6]) -

@@ -20,7 +20,7 @@ struct Item {
 
 // A triangle whose angle at its first corner is this flat (sine squared) goes to the loose
 // list: the ray test's rounding on it grows without bound.
-constexpr double kFlatCorner = 1e-3;
+constexpr double kFlatCorner = 1e-4;
 // Boxes grow by this share of the longest edge: more than the inside test of the sphere
 // accepts beyond the edges (under 0.008) and the rounding of the other tests.
 constexpr double kEdgePad = 0.02;
