@@ -1,8 +1,9 @@
 // 3D scene: a ship, a terrain tile, a torus and crystals built vertex by vertex with StartObject
-// and AddVertex, textured with pictures painted at start, under a warm sun, a blue light and fog.
+// and AddVertex, textured with pictures painted at start, under a warm sun, a blue lamp and fog.
 // Space (or 1 to 4) cycles plain, bump mapping, cel shading with outlines and stencil shadows; G
 // toggles a GLSL shader (glow.vert and glow.frag); a click picks an object with
-// ObjectRayDistance along the ray UnprojectPoint gives, and lights it up.
+// ObjectRayDistance along the ray UnprojectPoint gives, and a ring marks it. Each mode saves one
+// picture (scene3d-plain.png, -bump, -cel, -shader, -shadows).
 #include <cmath>
 
 #include "runtime/quillon.h"
