@@ -487,10 +487,6 @@ void DrawHighlight(int thing, double t) {
       DrawObject(SlotOf(thing), 0);
     }
     if (mode == 1) {
-      // The vertex colours carry the light's direction to the normal map: the other lights must
-      // not shade them first.
-      SetLight(0, kSunColour, 0, 0, 0, 0, 0, 0, 0);
-      SetLight(1, kBlueColour, 0, 0, 0, 0, 0, 0, 0);
       SetLight(-1, 0xFFFFFF, kEffectLight[0], kEffectLight[1], kEffectLight[2], 0, 0, 0, 1);
     }
     for (int thing : {kTorusThing, kShipThing}) {
