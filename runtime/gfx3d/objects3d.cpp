@@ -17,6 +17,18 @@ namespace quillon {
 
 namespace {
 
+// A sprite slot with an image, or -1.
+int32_t ImageSlot(double slot) {
+  if (!(slot >= 0 && slot < kTextureSlotCount)) return -1;
+  TextureSlot* s = FindSlot(static_cast<int32_t>(slot));
+  return s != nullptr && s->texture != 0 ? static_cast<int32_t>(slot) : -1;
+}
+
+bool HasMipmaps(int32_t slot) {
+  TextureSlot* s = FindSlot(slot);
+  return s == nullptr || s->mipTexture != 0;
+}
+
 // 92 MB of unpacked vertices: far beyond any object built by hand, and bounded.
 constexpr int32_t kMaxBuildVertices = 1 << 20;
 bool buildLimitLogged = false;
@@ -78,6 +90,15 @@ double SaveObject(const StringValue& file, double slotNumber) {
   if (slot == nullptr || slot->parts.Count() < 1) return 0;
   SaveMeshFile(slot->parts[0], file.CStr());
   return 1;
+}
+
+void SetObjectTexture(double slot, double secondSlot, double mipmapped) {
+  if (LiveDevice() == nullptr) return;
+  int32_t first = ImageSlot(slot);
+  int32_t second = first >= 0 ? ImageSlot(secondSlot) : -1;
+  bool mip = mipmapped != 0 && !std::isnan(mipmapped) && first >= 0 && HasMipmaps(first) &&
+             (second < 0 || HasMipmaps(second));
+  BindSlotTexture(first, second, mip, nullptr);
 }
 
 void DrawObject(double slot, double frame) { DrawObjectBlend(slot, frame, frame, 0, 0); }

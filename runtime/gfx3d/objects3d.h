@@ -14,6 +14,12 @@ double LoadObject(const StringValue& file, double slot);
 // Writes the slot's (first) mesh as a binary qmo file; 1 once written, whether or not the
 // file could be created; 0 for a slot without a mesh.
 double SaveObject(const StringValue& file, double slot);
+// Textures for the single-mesh objects drawn next (compound objects bring their own): the image
+// in sprite slot on the first texture unit and, for two-texture objects (bump mapping), the one
+// in secondSlot on the second; -1 for none. mipmapped non-zero uses the images' mipmapped
+// copies where they have them (images loaded from files do). A slot outside the store or
+// without an image counts as -1. Enter3D switches textures off again.
+void SetObjectTexture(double slot, double secondSlot, double mipmapped);
 // Draws the slot's frame at the place the transform levels give.
 void DrawObject(double slot, double frame);
 // Draws frameA blended towards frameB by blend (0..1). With flag non-zero, frameA..frameB is an

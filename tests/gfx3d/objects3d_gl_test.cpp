@@ -205,6 +205,27 @@ TEST_F(ObjectDrawTest, BumpModeLightsTheNormalMapFromTheLightsSide) {
   glDeleteTextures(2, names);
 }
 
+TEST_F(ObjectDrawTest, SetObjectTextureTakesSpriteSlotsAndRefusesBadOnes) {
+  Square(12, -10, 0, 0xFFFFFF);
+  TextureSlot& sprite = *FindSlot(900);
+  sprite.texture = PlainTexture(255, 0, 0);
+  sprite.mipTexture = PlainTexture(0, 0, 255);
+  auto centreWith = [](double slot, double mipmapped) {
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    SetObjectTexture(slot, -1, mipmapped);
+    DrawObject(12, 0);
+    return ReadPixel(320, 240);
+  };
+  EXPECT_EQ(centreWith(900, 0), (Rgba{255, 0, 0, 255}));
+  EXPECT_EQ(centreWith(900, 1), (Rgba{0, 0, 255, 255}));
+  for (double bad : {-1.0, std::nan(""), 70000.0, 901.0}) {  // 901 holds no image
+    EXPECT_EQ(centreWith(bad, 0), (Rgba{255, 255, 255, 255})) << bad;
+  }
+  glDeleteTextures(1, &sprite.texture);
+  glDeleteTextures(1, &sprite.mipTexture);
+  sprite.texture = sprite.mipTexture = 0;
+}
+
 TEST_F(ObjectDrawTest, CompoundPartsUseTheirTexturesAndTheBindingComesBack) {
   ObjectSlot& slot = r->slots[12];
   ReleaseObjectSlot(slot);
