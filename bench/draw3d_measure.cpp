@@ -20,17 +20,8 @@
 
 #include "bench/draw3d_scene.h"
 #include "runtime/gl/gl_extensions.h"
-#include "runtime/gl/texture_slots.h"
 #include "runtime/quillon.h"
 
-#if __has_include("runtime/gfx3d/objects3d.h") && __has_include(                    \
-                                                      "runtime/gfx3d/scene3d.h") && \
-                                                      __has_include("runtime/gfx3d/lights3d.h")
-#include "runtime/gfx3d/lights3d.h"
-#include "runtime/gfx3d/objects3d.h"
-#include "runtime/gfx3d/scene3d.h"
-#define QUILLON_BENCH_HAS_3D 1
-#endif
 
 using namespace draw3d;
 
@@ -45,7 +36,6 @@ void StartWindow(const char* title) {
   if (StartRuntime(title) == 0) EndFailedStartup();
 }
 
-#ifdef QUILLON_BENCH_HAS_3D
 // A texture slot holding the checker, with its mipmapped copy, loaded as a program would.
 void MakeCheckerSlot(double slot) {
   using namespace quillon;
@@ -82,8 +72,7 @@ void MakeCheckerSlot(double slot) {
     Enter3D(kNear, kFar, kFov);
     SetCamera(kEye[0], kEye[1], kEye[2], 0, 0, 0);
     SetLight(0, 0xFFFFFF, 0, 0, 0, kLightDirection[0], kLightDirection[1], kLightDirection[2], 180);
-    // A single-mesh object is drawn with the texture bound at the time.
-    BindSlotTexture(static_cast<int32_t>(kTexture), -1, true, nullptr);
+    SetObjectTexture(kTexture, -1, 1);
     for (int k = 0; k < kGrid * kGrid; ++k) {
       double x = 0, z = 0;
       ObjectPosition(k, x, z);
@@ -96,7 +85,6 @@ void MakeCheckerSlot(double slot) {
   Report(t);
   EndProgram();
 }
-#endif
 
 // The floor: every triangle of the scene placed in world space in one static buffer, the same
 // texture and light, one glDrawArrays per frame.
@@ -260,9 +248,7 @@ std::string LoadAverage() {
 int main(int argc, char** argv) {
   if (argc == 4 && std::strcmp(argv[1], "--side") == 0) {
     int frames = std::atoi(argv[3]);
-#ifdef QUILLON_BENCH_HAS_3D
     if (std::strcmp(argv[2], "runtime") == 0) RunRuntimeSide(frames);
-#endif
 #ifdef QUILLON_BENCH_IRRLICHT
     if (std::strcmp(argv[2], "irrlicht") == 0) RunIrrlichtSide(frames, true);
     if (std::strcmp(argv[2], "irrlicht-unshared") == 0) RunIrrlichtSide(frames, false);
@@ -280,11 +266,7 @@ int main(int argc, char** argv) {
 
   std::vector<Side> sides;
   sides.push_back(Side{"gl", "raw GL, one buffer (floor)", {}, {}, {}, false});
-#ifdef QUILLON_BENCH_HAS_3D
   sides.push_back(Side{"runtime", "runtime DrawObject", {}, {}, {}, false});
-#else
-  std::printf("runtime side not built: the 3D commands are missing\n");
-#endif
 #ifdef QUILLON_BENCH_IRRLICHT
   sides.push_back(Side{"irrlicht", "Irrlicht, shared vertices", {}, {}, {}, false});
   sides.push_back(Side{"irrlicht-unshared", "Irrlicht, 30,000 vertices", {}, {}, {}, false});

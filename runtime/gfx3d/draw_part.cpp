@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <unordered_map>
 #include <vector>
 
 #include "runtime/core/runtime_state.h"
@@ -17,6 +18,31 @@
 namespace quillon {
 
 constexpr GLsizei kStride = sizeof(MeshVertex);
+
+namespace {
+
+// Frame 0 drawn directly needs only these: its static buffer holds them alone, so drawing reads
+// half the bytes.
+struct CompactVertex {
+  float position[3];
+  float normal[3];
+  float u, v;
+  float rgb[3];
+};
+
+// Where the arrays of plain drawing find their data.
+struct ArrayLayout {
+  GLsizei stride;
+  size_t position, normal, u, rgb;
+};
+constexpr ArrayLayout kFullLayout{kStride, offsetof(MeshVertex, position),
+                                  offsetof(MeshVertex, normal), offsetof(MeshVertex, u),
+                                  offsetof(MeshVertex, rgb)};
+constexpr ArrayLayout kCompactLayout{sizeof(CompactVertex), offsetof(CompactVertex, position),
+                                     offsetof(CompactVertex, normal), offsetof(CompactVertex, u),
+                                     offsetof(CompactVertex, rgb)};
+
+}  // namespace
 
 FrameChoice ChooseFrames(double a, double b, double t, bool animate, int32_t frameCount) {
   FrameChoice choice;
@@ -180,15 +206,66 @@ bool HasBuffers() {
          arb.glBufferDataARB != nullptr;
 }
 
+CompactVertex Compact(const MeshVertex& v) {
+  CompactVertex c;
+  std::memcpy(c.position, v.position, sizeof c.position);
+  std::memcpy(c.normal, v.normal, sizeof c.normal);
+  c.u = v.u;
+  c.v = v.v;
+  std::memcpy(c.rgb, v.rgb, sizeof c.rgb);
+  return c;
+}
+
+struct CompactHash {
+  size_t operator()(const CompactVertex& v) const {
+    uint64_t h = 14695981039346656037ull;  // FNV-1a
+    const auto* bytes = reinterpret_cast<const uint8_t*>(&v);
+    for (size_t k = 0; k < sizeof v; ++k) h = (h ^ bytes[k]) * 1099511628211ull;
+    return static_cast<size_t>(h);
+  }
+};
+struct CompactEqual {
+  bool operator()(const CompactVertex& a, const CompactVertex& b) const {
+    return std::memcmp(&a, &b, sizeof a) == 0;
+  }
+};
+
+// Frame 0 into its static buffers, in the compact layout: the distinct vertices and, when
+// corners repeat, the triangles as indices into them.
+void UploadFrameZero(MeshObjectX& part, const PartDraw& draw) {
+  std::vector<CompactVertex> distinct;
+  std::vector<uint32_t> indices(static_cast<size_t>(draw.count));
+  std::unordered_map<CompactVertex, uint32_t, CompactHash, CompactEqual> seen;
+  seen.reserve(indices.size());
+  distinct.reserve(indices.size());
+  for (int32_t k = 0; k < draw.count; ++k) {
+    CompactVertex c = Compact(draw.vertices[k]);
+    auto [at, added] = seen.emplace(c, static_cast<uint32_t>(distinct.size()));
+    if (added) distinct.push_back(c);
+    indices[static_cast<size_t>(k)] = at->second;
+  }
+  arb.glGenBuffersARB(1, &part.vertexBuffers[0]);
+  arb.glBindBufferARB(GL_ARRAY_BUFFER_ARB, part.vertexBuffers[0]);
+  arb.glBufferDataARB(GL_ARRAY_BUFFER_ARB,
+                      static_cast<GLsizeiptrARB>(distinct.size() * sizeof(CompactVertex)),
+                      distinct.data(), GL_STATIC_DRAW_ARB);
+  if (distinct.size() == indices.size()) return;
+  arb.glGenBuffersARB(1, &part.indexBuffer);
+  arb.glBindBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, part.indexBuffer);
+  arb.glBufferDataARB(GL_ELEMENT_ARRAY_BUFFER_ARB,
+                      static_cast<GLsizeiptrARB>(indices.size() * sizeof(uint32_t)),
+                      indices.data(), GL_STATIC_DRAW_ARB);
+  arb.glBindBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, 0);
+  part.indexCount = draw.count;
+}
+
 // Binds the buffer the vertices go through and returns the base for the array pointers.
 const char* UploadVertices(MeshObjectX& part, const PartDraw& draw) {
   if (!HasBuffers()) return reinterpret_cast<const char*>(draw.vertices);
   GLsizeiptrARB size = static_cast<GLsizeiptrARB>(draw.count) * kStride;
   if (draw.frameZeroDirect) {
-    bool fresh = part.vertexBuffers[0] == 0;
-    if (fresh) arb.glGenBuffersARB(1, &part.vertexBuffers[0]);
+    if (part.vertexBuffers[0] == 0) UploadFrameZero(part, draw);
     arb.glBindBufferARB(GL_ARRAY_BUFFER_ARB, part.vertexBuffers[0]);
-    if (fresh) arb.glBufferDataARB(GL_ARRAY_BUFFER_ARB, size, draw.vertices, GL_STATIC_DRAW_ARB);
     return nullptr;
   }
   if (part.vertexBuffers[1] == 0) arb.glGenBuffersARB(1, &part.vertexBuffers[1]);
@@ -233,13 +310,15 @@ struct ArrayState {
   GLboolean unit1Enabled = GL_FALSE;
 };
 
-void TexCoordArray(GLenum unit, const char* base, size_t offset) {
+void TexCoordArray(GLenum unit, const char* base, size_t offset, GLsizei stride = kStride) {
   if (arb.glClientActiveTextureARB != nullptr) arb.glClientActiveTextureARB(unit);
   glEnableClientState(GL_TEXTURE_COORD_ARRAY);
-  glTexCoordPointer(2, GL_FLOAT, kStride, base + offset);
+  glTexCoordPointer(2, GL_FLOAT, stride, base + offset);
 }
 
-ArrayState EnableArrays(const Rainbows3D& renderer, const MeshObjectX& part, const char* base) {
+// The effect arrays (light vectors, ramp coordinates) exist only in the full layout.
+ArrayState EnableArrays(const Rainbows3D& renderer, const MeshObjectX& part, const char* base,
+                        const ArrayLayout& layout) {
   ArrayState s;
   const OpenGLRainbows* device = runtimeState.graphics;
   int32_t bound = device != nullptr ? device->textures.boundSlot : -1;
@@ -247,7 +326,7 @@ ArrayState EnableArrays(const Rainbows3D& renderer, const MeshObjectX& part, con
   bool multi = Multitexture();
   int mode = renderer.effectLightOn && multi ? renderer.effectMode : 0;
   glEnableClientState(GL_VERTEX_ARRAY);
-  glVertexPointer(3, GL_FLOAT, kStride, base + offsetof(MeshVertex, position));
+  glVertexPointer(3, GL_FLOAT, layout.stride, base + layout.position);
   s.texUnit0 = bound >= 0 || mode == EffectBump;
   s.texUnit1 = multi && bound >= 0 && boundSecond >= 0;
   if (mode == EffectCel) {
@@ -262,9 +341,9 @@ ArrayState EnableArrays(const Rainbows3D& renderer, const MeshObjectX& part, con
     arb.glActiveTextureARB(GL_TEXTURE0_ARB);
     TexCoordArray(GL_TEXTURE1_ARB, base, offsetof(MeshVertex, dir3));
   } else if (s.texUnit1) {
-    TexCoordArray(GL_TEXTURE1_ARB, base, offsetof(MeshVertex, u));
+    TexCoordArray(GL_TEXTURE1_ARB, base, layout.u, layout.stride);
   }
-  if (s.texUnit0) TexCoordArray(GL_TEXTURE0_ARB, base, offsetof(MeshVertex, u));
+  if (s.texUnit0) TexCoordArray(GL_TEXTURE0_ARB, base, layout.u, layout.stride);
   if (mode == EffectBump) {
     // Unit 0: the normal map dotted with the light vector the colours carry; unit 1 modulates.
     s.bump = true;
@@ -280,12 +359,12 @@ ArrayState EnableArrays(const Rainbows3D& renderer, const MeshObjectX& part, con
   } else if (part.hasColours != 0) {
     s.colours = true;
     glEnableClientState(GL_COLOR_ARRAY);
-    glColorPointer(3, GL_FLOAT, kStride, base + offsetof(MeshVertex, rgb));
+    glColorPointer(3, GL_FLOAT, layout.stride, base + layout.rgb);
   }
   if (renderer.enabledLights != 0 || renderer.sphereMapping) {
     s.normals = true;
     glEnableClientState(GL_NORMAL_ARRAY);
-    glNormalPointer(GL_FLOAT, kStride, base + offsetof(MeshVertex, normal));
+    glNormalPointer(GL_FLOAT, layout.stride, base + layout.normal);
   }
   if (renderer.sphereMapping) {
     s.sphere = true;
@@ -397,10 +476,8 @@ void DrawShadowVolume(const Rainbows3D& renderer, MeshObjectX& part, const PartD
 void PrepareEffect(const Rainbows3D& renderer, MeshObjectX& part) {
   if (renderer.effectMode == EffectCel) {
     BuildColourRamp(part);
-  } else if (renderer.effectMode == EffectBump && PrepareTangents(part, renderer.qualityMode) &&
-             part.vertexBuffers[0] != 0 && arb.glDeleteBuffersARB != nullptr) {
-    arb.glDeleteBuffersARB(1, &part.vertexBuffers[0]);  // frame 0 changed: upload it again
-    part.vertexBuffers[0] = 0;
+  } else if (renderer.effectMode == EffectBump && PrepareTangents(part, renderer.qualityMode)) {
+    DeleteFrameZeroBuffers(part);  // frame 0 changed: upload it again
   }
 }
 
@@ -441,14 +518,21 @@ void DrawPart(Rainbows3D& renderer, MeshObjectX& part, const FrameChoice& frames
   }
 
   const char* base = UploadVertices(part, draw);
-  ArrayState arrays = EnableArrays(renderer, part, base);
+  bool compact = draw.frameZeroDirect && HasBuffers();
+  ArrayState arrays = EnableArrays(renderer, part, base, compact ? kCompactLayout : kFullLayout);
   // The colours carry the light vectors of the normal map: scene lights must not shade them.
   bool unlit = arrays.bump && glIsEnabled(GL_LIGHTING);
   if (unlit) glDisable(GL_LIGHTING);
   glMatrixMode(GL_MODELVIEW);
   glPushMatrix();
   ApplyPlacement(renderer);
-  glDrawArrays(GL_TRIANGLES, 0, draw.count);
+  if (compact && part.indexCount == draw.count) {
+    arb.glBindBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, part.indexBuffer);
+    glDrawElements(GL_TRIANGLES, part.indexCount, GL_UNSIGNED_INT, nullptr);
+    arb.glBindBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, 0);
+  } else {
+    glDrawArrays(GL_TRIANGLES, 0, draw.count);
+  }
   if (unlit) glEnable(GL_LIGHTING);
   DisableArrays(arrays);
   if (effect && renderer.effectMode == EffectCel && renderer.cullMode != 0) {

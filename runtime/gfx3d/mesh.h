@@ -180,6 +180,10 @@ class MeshObjectX : public MeshObject {
   GrowList<int8_t> faceFlags;
   int32_t textureA = 0;
   int32_t textureB = 0;
+  // With indexCount above 0, vertexBuffers[0] holds frame 0's distinct vertices and indexBuffer
+  // its triangles as indices into them: shared corners are lit and transformed once.
+  uint32_t indexBuffer = 0;
+  int32_t indexCount = 0;
 };
 
 // Empties texU, texV, colours, pose and every frame's lists; freeStorage also releases their
@@ -188,6 +192,8 @@ void ClearMesh(MeshObject& mesh, bool freeStorage);
 // The same, and with freeStorage also the edge data, vertex buffers and ramp texture (GL names
 // are deleted only when non-zero, so a mesh that never met GL needs no context).
 void ClearMesh(MeshObjectX& mesh, bool freeStorage);
+// Deletes the buffers of frame 0 as drawn directly, so that the next draw uploads it again.
+void DeleteFrameZeroBuffers(MeshObjectX& mesh);
 
 // The unpacked form of packed vertex k of the frame. Indices past the normal table, the colour
 // list or the texture coordinates give table entry 0, plain white and (0, 0).

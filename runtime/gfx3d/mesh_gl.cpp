@@ -12,17 +12,26 @@ void ClearMesh(MeshObjectX& mesh, bool freeStorage) {
   if (!freeStorage) return;
   mesh.edgeNeighbours.Clear(true);
   mesh.faceFlags.Clear(true);
-  if (arb.glBindBufferARB != nullptr && arb.glDeleteBuffersARB != nullptr) {
-    for (uint32_t& name : mesh.vertexBuffers) {
-      if (name != 0) arb.glDeleteBuffersARB(1, &name);
-    }
+  DeleteFrameZeroBuffers(mesh);
+  if (arb.glDeleteBuffersARB != nullptr && mesh.vertexBuffers[1] != 0) {
+    arb.glDeleteBuffersARB(1, &mesh.vertexBuffers[1]);
   }
-  mesh.vertexBuffers[0] = mesh.vertexBuffers[1] = 0;
+  mesh.vertexBuffers[1] = 0;
   if (mesh.rampTexture != 0) {
     Flush2DBatch();
     glDeleteTextures(1, &mesh.rampTexture);
     mesh.rampTexture = 0;
   }
+}
+
+void DeleteFrameZeroBuffers(MeshObjectX& mesh) {
+  if (arb.glDeleteBuffersARB != nullptr) {
+    if (mesh.vertexBuffers[0] != 0) arb.glDeleteBuffersARB(1, &mesh.vertexBuffers[0]);
+    if (mesh.indexBuffer != 0) arb.glDeleteBuffersARB(1, &mesh.indexBuffer);
+  }
+  mesh.vertexBuffers[0] = 0;
+  mesh.indexBuffer = 0;
+  mesh.indexCount = 0;
 }
 
 int32_t RampRows(int32_t colourCount) {

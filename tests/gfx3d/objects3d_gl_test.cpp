@@ -1,4 +1,5 @@
 // Drawing built objects: where they land on screen, and what each effect mode adds.
+#define GL_GLEXT_PROTOTYPES  // glGetBufferParameteriv, to read a buffer's size back
 #include <GL/gl.h>
 #include <GL/glext.h>
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 #include "runtime/gfx3d/objects3d.h"
 #include "runtime/gfx3d/rainbows3d.h"
 #include "runtime/gfx3d/scene3d.h"
+#include "runtime/gl/gl_extensions.h"
 #include "runtime/gl/opengl_rainbows.h"
 #include "runtime/gl/texture_slots.h"
 #include "support/gl_runtime.h"
@@ -86,6 +88,15 @@ TEST_F(ObjectDrawTest, BuiltQuadCoversItsPlaceOnScreen) {
   EXPECT_EQ(ReadPixel(380, 300), (Rgba{255, 0, 0, 255}));
   EXPECT_EQ(ReadPixel(250, 240), (Rgba{0, 0, 128, 255}));
   EXPECT_EQ(ReadPixel(320, 310), (Rgba{0, 0, 128, 255}));
+  // The two triangles share two corners: four vertices go into the buffer, six indices, each
+  // vertex only what plain drawing reads (position, normal, u, v, colour: 11 floats).
+  const MeshObjectX& part = r->slots[5].parts[0];
+  EXPECT_EQ(part.indexCount, 6);
+  GLint bytes = 0;
+  arb.glBindBufferARB(GL_ARRAY_BUFFER_ARB, part.vertexBuffers[0]);
+  glGetBufferParameteriv(GL_ARRAY_BUFFER, GL_BUFFER_SIZE, &bytes);
+  arb.glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
+  EXPECT_EQ(bytes, 4 * 11 * 4);
 
   // Placed by level 0: moved right by 4 units (128 pixels).
   glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
