@@ -75,35 +75,37 @@ Scene& TheScene() {
   return scene;
 }
 
-void RayDistance(benchmark::State& state) {
-  Scene& scene = TheScene();
+// Runs query(k) over the scene's queries, with the hierarchy when the argument is non-zero, and
+// reports the share of hits.
+template <typename Query>
+void MeasureQueries(benchmark::State& state, Query query) {
   UseCollisionBvh(state.range(0) != 0);
   size_t k = 0;
   double hits = 0;
   for (auto _ : state) {
-    const auto& r = scene.rays[k++ % kQueries];
-    double d = ObjectRayDistance(kSlot, 0, r[0], r[1], r[2], r[3], r[4], r[5]);
-    hits += d > 0;
-    benchmark::DoNotOptimize(d);
+    double result = query(k++ % kQueries);
+    hits += result > 0;
+    benchmark::DoNotOptimize(result);
   }
   state.counters["hit share"] = hits / state.iterations();
   UseCollisionBvh(true);
+}
+
+void RayDistance(benchmark::State& state) {
+  Scene& scene = TheScene();
+  MeasureQueries(state, [&](size_t k) {
+    const auto& r = scene.rays[k];
+    return ObjectRayDistance(kSlot, 0, r[0], r[1], r[2], r[3], r[4], r[5]);
+  });
 }
 BENCHMARK(RayDistance)->ArgName("bvh")->Arg(0)->Arg(1);
 
 void HitsSphere(benchmark::State& state) {
   Scene& scene = TheScene();
-  UseCollisionBvh(state.range(0) != 0);
-  size_t k = 0;
-  double hits = 0;
-  for (auto _ : state) {
-    const auto& s = scene.spheres[k++ % kQueries];
-    double hit = ObjectHitsSphere(kSlot, 0, s[3], s[0], s[1], s[2]);
-    hits += hit;
-    benchmark::DoNotOptimize(hit);
-  }
-  state.counters["hit share"] = hits / state.iterations();
-  UseCollisionBvh(true);
+  MeasureQueries(state, [&](size_t k) {
+    const auto& s = scene.spheres[k];
+    return ObjectHitsSphere(kSlot, 0, s[3], s[0], s[1], s[2]);
+  });
 }
 BENCHMARK(HitsSphere)->ArgName("bvh")->Arg(0)->Arg(1);
 

@@ -55,6 +55,18 @@ void SavePicture(const char* file) {
   FillRect(0, 0, 127, 127, 0);
 }
 
+// A flat normal map on every 32-pixel grid line: a band of width pixels leaning one way at the
+// line and one leaning back from offset on, both by strength (seams and tile edges).
+void GridBumps(int width, int offset, double strength) {
+  FillRect(0, 0, 127, 127, NormalTexel(0, 0));
+  for (int i = 0; i < 128; i += 32) {
+    FillRect(i, 0, i + width - 1, 127, NormalTexel(-strength, 0));
+    FillRect(i + offset, 0, i + offset + width - 1, 127, NormalTexel(strength, 0));
+    FillRect(0, i, 127, i + width - 1, NormalTexel(0, strength));
+    FillRect(0, i + offset, 127, i + offset + width - 1, NormalTexel(0, -strength));
+  }
+}
+
 // Hull plates: grey panels of slightly different shades, dark seams every 32 pixels, an orange
 // band. Its normal map bevels the seams.
 void PaintHull() {
@@ -72,13 +84,7 @@ void PaintHull() {
   }
   SavePicture("hull.bmp");
 
-  FillRect(0, 0, 127, 127, NormalTexel(0, 0));
-  for (int i = 0; i < 128; i += 32) {
-    FillRect(i, 0, i + 1, 127, NormalTexel(-1.2, 0));
-    FillRect(i + 2, 0, i + 3, 127, NormalTexel(1.2, 0));
-    FillRect(0, i, 127, i + 1, NormalTexel(0, 1.2));
-    FillRect(0, i + 2, 127, i + 3, NormalTexel(0, -1.2));
-  }
+  GridBumps(2, 2, 1.2);
   for (int py = 0; py < 4; ++py) {
     for (int px = 0; px < 4; ++px)
       FillRect(px * 32 + 4, py * 32 + 4, px * 32 + 5, py * 32 + 5, NormalTexel(0.8, 0.8));
@@ -113,13 +119,7 @@ void PaintTiles() {
   }
   SavePicture("tiles.bmp");
 
-  FillRect(0, 0, 127, 127, NormalTexel(0, 0));
-  for (int i = 0; i < 128; i += 32) {
-    FillRect(i, 0, i + 3, 127, NormalTexel(-1.5, 0));
-    FillRect(i + 28, 0, i + 31, 127, NormalTexel(1.5, 0));
-    FillRect(0, i, 127, i + 3, NormalTexel(0, 1.5));
-    FillRect(0, i + 28, 127, i + 31, NormalTexel(0, -1.5));
-  }
+  GridBumps(4, 28, 1.5);
   SavePicture("tiles-bumps.bmp");
 }
 
