@@ -47,6 +47,12 @@ InputState* Refresh() {
   if (input == nullptr) return nullptr;
   platform::UpdateJoysticks();
   int devices = platform::JoystickDeviceCount();
+  // Each controller still plugged in is a device of its own: when they are as many as the
+  // devices, none is new, and every command skips matching each device against the open ones.
+  int plugged = static_cast<int>(
+      std::count_if(input->joystickDevices, input->joystickDevices + input->joystickCount,
+                    [](const platform::Joystick* j) { return platform::JoystickAttached(j); }));
+  if (plugged == devices) return input;
   for (int device = 0; device < devices; ++device) {
     if (!platform::JoystickDeviceIsOpen(device)) AddDevice(*input, device);
   }
