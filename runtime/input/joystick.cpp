@@ -9,6 +9,7 @@
 #include "runtime/input/input_state.h"
 #include "runtime/input/joystick_internal.h"
 #include "runtime/platform/joystick.h"
+#include "runtime/values/truncate.h"
 
 namespace quillon {
 
@@ -61,9 +62,8 @@ InputState* Refresh() {
 
 // The controller at a caller's index, or -1: no index outside the table.
 int Slot(const InputState& input, double index) {
-  if (!std::isfinite(index)) return -1;
-  double t = std::trunc(index);
-  return t >= 0 && t < input.joystickCount ? static_cast<int>(t) : -1;
+  int32_t t = TruncateToInt32(index);
+  return t >= 0 && t < input.joystickCount ? t : -1;
 }
 
 platform::JoystickSample Read(double index) {
@@ -143,10 +143,8 @@ double JoystickRY(double index) { return Centred(Read(index).ry); }
 double JoystickRZ(double index) { return Centred(Read(index).rz); }
 
 double JoystickButton(double index, double button) {
-  if (!std::isfinite(button)) return 0;
-  double b = std::trunc(button);
-  if (b < 0 || b >= 32) return 0;
-  return Read(index).buttons[static_cast<int>(b)];
+  int32_t b = TruncateToInt32(button);
+  return b >= 0 && b < 32 ? Read(index).buttons[b] : 0;
 }
 
 double JoystickHatX(double index) { return HatX(Read(index).hats[0]); }
