@@ -8,6 +8,7 @@
 #include <sstream>
 #include <vector>
 
+#include "runtime/input/input_state.h"
 #include "runtime/input/joystick_internal.h"
 #include "runtime/platform/automation.h"
 #include "runtime/platform/input.h"
@@ -99,8 +100,8 @@ void Apply(const ScriptEvent& e) {
       script.mouse.x = e.x;
       script.mouse.y = e.y;
       break;
-    case ScriptEventKind::Wheel:  // only the sign is read: keep the sum far from overflowing
-      script.mouse.wheel = std::clamp(script.mouse.wheel + std::clamp(e.code, -1000, 1000), -1000, 1000);
+    case ScriptEventKind::Wheel:
+      script.mouse.wheel = AddWheelSteps(script.mouse.wheel, e.code);
       break;
     case ScriptEventKind::Pad: ApplyScriptedPad(e.code, e.x, e.y, e.down); break;
   }

@@ -46,14 +46,16 @@ void FillScanToVirtualKey(InputState& input, bool identity) {
   for (const ScanVirtual& entry : kGermanLayout) input.scanToVirtualKey[entry.scan] = entry.virtualKey;
 }
 
+int AddWheelSteps(int sum, int steps) {
+  return std::clamp(sum + std::clamp(steps, -1000, 1000), -1000, 1000);
+}
+
 // Wheel steps arrive as events; the mouse sample of the frame takes them. Key presses are kept
 // until the next snapshot: a key pressed and released between two would otherwise go unseen.
 void TakeInputEvent(const platform::Event& event) {
   if (openInput == nullptr) return;
   if (event.kind == platform::EventKind::MouseWheel) {
-    // Only the sign is read, and a game that never reads the mouse must not overflow the sum.
-    openInput->wheelSteps = std::clamp(openInput->wheelSteps + std::clamp(event.value, -1000, 1000),
-                                       -1000, 1000);
+    openInput->wheelSteps = AddWheelSteps(openInput->wheelSteps, event.value);
   } else if (event.kind == platform::EventKind::KeyDown && event.value == 0) {
     // A repeat (value non-zero) belongs to a key that was down at an earlier snapshot.
     int code = platform::ScanCodeOfPlatformKey(event.code);

@@ -57,6 +57,9 @@ void TakeInputEvent(const platform::Event& event);
 // The open input layer, or null before start-up.
 InputState* CurrentInput();
 
+// Wheel steps added to a running sum. Only the sign is read, so both stay within +-1000 and a
+// game that never reads the mouse cannot overflow the sum.
+int AddWheelSteps(int sum, int steps);
 // What ShowScreen does for input each frame: a fresh snapshot and a new mouse frame.
 void BeginInputFrame();
 // Escape (while the switch is on) or left Alt + F4 is down in the snapshot.

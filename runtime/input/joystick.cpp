@@ -9,6 +9,7 @@
 #include "runtime/input/input_state.h"
 #include "runtime/input/joystick_internal.h"
 #include "runtime/platform/joystick.h"
+#include "runtime/values/truncate.h"
 
 namespace quillon {
 
@@ -47,6 +48,12 @@ InputState* Refresh() {
   if (input == nullptr) return nullptr;
   platform::UpdateJoysticks();
   int devices = platform::JoystickDeviceCount();
+  // Each controller still plugged in is a device of its own: when they are as many as the
+  // devices, none is new, and every command skips matching each device against the open ones.
+  int plugged = static_cast<int>(
+      std::count_if(input->joystickDevices, input->joystickDevices + input->joystickCount,
+                    [](const platform::Joystick* j) { return platform::JoystickAttached(j); }));
+  if (plugged == devices) return input;
   for (int device = 0; device < devices; ++device) {
     if (!platform::JoystickDeviceIsOpen(device)) AddDevice(*input, device);
   }
@@ -55,9 +62,8 @@ InputState* Refresh() {
 
 // The controller at a caller's index, or -1: no index outside the table.
 int Slot(const InputState& input, double index) {
-  if (!std::isfinite(index)) return -1;
-  double t = std::trunc(index);
-  return t >= 0 && t < input.joystickCount ? static_cast<int>(t) : -1;
+  int32_t t = TruncateToInt32(index);
+  return t >= 0 && t < input.joystickCount ? t : -1;
 }
 
 platform::JoystickSample Read(double index) {
@@ -137,10 +143,8 @@ double JoystickRY(double index) { return Centred(Read(index).ry); }
 double JoystickRZ(double index) { return Centred(Read(index).rz); }
 
 double JoystickButton(double index, double button) {
-  if (!std::isfinite(button)) return 0;
-  double b = std::trunc(button);
-  if (b < 0 || b >= 32) return 0;
-  return Read(index).buttons[static_cast<int>(b)];
+  int32_t b = TruncateToInt32(button);
+  return b >= 0 && b < 32 ? Read(index).buttons[b] : 0;
 }
 
 double JoystickHatX(double index) { return HatX(Read(index).hats[0]); }

@@ -94,6 +94,11 @@ void ChooseSoundFont() {
   }
 }
 
+// A channel the open mixer has.
+bool PlayableChannel(int channel) {
+  return open && channel >= 0 && channel < static_cast<int>(gains.size());
+}
+
 int16_t Scaled(int16_t sample, float gain) {
   float v = static_cast<float>(sample) * gain;
   if (v > 32767.0f) return 32767;
@@ -172,9 +177,7 @@ void FreeAudioChunk(AudioChunk* chunk) {
 }
 
 bool PlayAudioChunk(int channel, AudioChunk* chunk, float leftGain, float rightGain) {
-  if (!open || chunk == nullptr || channel < 0 || channel >= static_cast<int>(gains.size())) {
-    return false;
-  }
+  if (chunk == nullptr || !PlayableChannel(channel)) return false;
   Mix_HaltChannel(channel);  // drops the effects of the copy that played before
   // Unregistered too: a play the mixer refused leaves the effect attached to an idle channel.
   Mix_UnregisterEffect(channel, ApplyGain);
@@ -185,12 +188,12 @@ bool PlayAudioChunk(int channel, AudioChunk* chunk, float leftGain, float rightG
 }
 
 bool AudioChannelPlaying(int channel) {
-  if (!open || channel < 0 || channel >= static_cast<int>(gains.size())) return false;
+  if (!PlayableChannel(channel)) return false;
   return Mix_Playing(channel) != 0;
 }
 
 void HaltAudioChannel(int channel) {
-  if (!open || channel < 0 || channel >= static_cast<int>(gains.size())) return;
+  if (!PlayableChannel(channel)) return;
   Mix_HaltChannel(channel);
 }
 

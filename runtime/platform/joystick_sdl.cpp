@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "runtime/platform/input.h"
 #include "runtime/platform/joystick.h"
 
 namespace quillon::platform {
@@ -24,19 +25,12 @@ std::vector<Joystick*> openJoysticks;
 
 SDL_Joystick* scriptPad = nullptr;
 
-// Names arrive as UTF-8; the runtime's text is 8-bit. Latin-1 characters keep their code.
-std::string Utf8ToLatin1(const char* text) {
+// Names arrive as UTF-8; the runtime's text is Windows-1252, '?' for what it cannot show.
+std::string NameOfUtf8(const char* text) {
   std::string out;
-  for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); p && *p;) {
-    unsigned c = *p++;
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-      continue;
-    }
-    int more = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
-    unsigned cp = c & (0x3F >> more);
-    for (; more > 0 && (*p & 0xC0) == 0x80; --more) cp = (cp << 6) | (*p++ & 0x3F);
-    out += more == 0 && cp >= 0xA0 && cp <= 0xFF ? static_cast<char>(cp) : '?';
+  for (const char* p = text != nullptr ? text : ""; *p != '\0';) {
+    uint8_t c = Cp1252OfUtf8(p, &p);
+    out += c != 0 ? static_cast<char>(c) : '?';
   }
   return out;
 }
@@ -95,7 +89,7 @@ bool Bind(Joystick* j, int device) {
   if (j->device == nullptr) return false;
   j->guid = SDL_JoystickGetGUID(j->device);
   const char* name = SDL_JoystickName(j->device);
-  j->name = Utf8ToLatin1(name != nullptr ? name : "");
+  j->name = NameOfUtf8(name);
   return true;
 }
 
@@ -147,7 +141,7 @@ bool SameController(const Joystick* j, int device) {
   SDL_JoystickGUID guid = SDL_JoystickGetDeviceGUID(device);
   const char* name = SDL_JoystickNameForIndex(device);
   return std::equal(std::begin(guid.data), std::end(guid.data), std::begin(j->guid.data)) &&
-         Utf8ToLatin1(name != nullptr ? name : "") == j->name;
+         NameOfUtf8(name) == j->name;
 }
 
 bool ReopenJoystick(Joystick* j, int device) {

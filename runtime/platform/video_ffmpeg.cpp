@@ -48,6 +48,7 @@ struct VideoFile {
   AVPacket* packet = nullptr;
   AVFrame* decoded = nullptr;
   std::deque<Picture> pictures;
+  std::vector<AVFrame*> spareFrames;  // frames of pictures taken, emptied for the next ones
   // The scaler's outputs, allocated by the library: it writes past a row's last pixel, so rows
   // need its alignment and padding.
   AVFrame* rgba = nullptr;
@@ -155,11 +156,26 @@ void TakeSound(VideoFile& v, const AVFrame* frame) {
   v.soundFrames += made;
 }
 
+// Pictures come and go every frame: their frame records are kept for the next ones.
+AVFrame* SpareFrame(VideoFile& v) {
+  if (v.spareFrames.empty()) return av_frame_alloc();
+  AVFrame* frame = v.spareFrames.back();
+  v.spareFrames.pop_back();
+  return frame;
+}
+
+void FreeFrame(VideoFile& v, AVFrame*& frame) {
+  if (frame == nullptr) return;
+  av_frame_unref(frame);
+  v.spareFrames.push_back(frame);
+  frame = nullptr;
+}
+
 // Takes every frame the decoder has ready.
 void Receive(VideoFile& v, AVCodecContext* decoder) {
   while (avcodec_receive_frame(decoder, v.decoded) == 0) {
     if (decoder == v.video) {
-      Picture picture{av_frame_alloc(), 0};
+      Picture picture{SpareFrame(v), 0};
       if (picture.frame == nullptr) {
         av_frame_unref(v.decoded);
         continue;
@@ -183,7 +199,7 @@ void Drain(VideoFile& v) {
   v.ended = true;
 }
 
-void FreePicture(Picture& picture) { av_frame_free(&picture.frame); }
+void FreePicture(VideoFile& v, Picture& picture) { FreeFrame(v, picture.frame); }
 
 // A frame of the movie's size in this format, made once; null when out of memory.
 AVFrame* ScalerOutput(const VideoFile& v, AVFrame*& frame, AVPixelFormat format) {
@@ -279,7 +295,8 @@ VideoFile* OpenVideo(const char* path) {
 
 void CloseVideo(VideoFile* v) {
   if (v == nullptr) return;
-  for (Picture& picture : v->pictures) FreePicture(picture);
+  for (Picture& picture : v->pictures) av_frame_free(&picture.frame);
+  for (AVFrame*& frame : v->spareFrames) av_frame_free(&frame);
   av_frame_free(&v->held);
   av_frame_free(&v->rgba);
   av_frame_free(&v->yuv);
@@ -350,13 +367,13 @@ const uint8_t* TakeFrontPicture(VideoFile* v, int& rowPixels) {
       rowPixels = out->linesize[0] / 4;
     }
   }
-  FreePicture(picture);
+  FreePicture(*v, picture);
   return result;
 }
 
 bool TakeFrontPlanes(VideoFile* v, PicturePlanes& planes) {
   if (v == nullptr || v->pictures.empty()) return false;
-  av_frame_free(&v->held);
+  FreeFrame(*v, v->held);
   v->held = v->pictures.front().frame;
   v->pictures.pop_front();
   const AVFrame* f = v->held;
@@ -371,7 +388,7 @@ bool TakeFrontPlanes(VideoFile* v, PicturePlanes& planes) {
 
 void DropFrontPicture(VideoFile* v) {
   if (v == nullptr || v->pictures.empty()) return;
-  FreePicture(v->pictures.front());
+  FreePicture(*v, v->pictures.front());
   v->pictures.pop_front();
 }
 

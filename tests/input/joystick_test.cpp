@@ -97,6 +97,15 @@ TEST_F(Joysticks, CountNamesAndBadIndices) {
     EXPECT_EQ(JoystickButton(0, bad), 0);
 }
 
+// Names come in UTF-8 and read in the runtime's code page: a trade mark sign is one of its
+// characters, a character it lacks reads as '?'.
+TEST_F(Joysticks, NamesInTheRuntimesCodePage) {
+  c = Attach("Pad\xE2\x84\xA2 \xC2\xA9 \xE2\x86\x92", nullptr);
+  ASSERT_NE(c.handle, nullptr) << SDL_GetError();
+  ASSERT_EQ(JoystickCount(), 3);
+  EXPECT_EQ(std::string(JoystickName(2).CStr()), "Pad\x99 \xA9 ?, Pad\x99 \xA9 ?");
+}
+
 TEST_F(Joysticks, InputOpenedAgainFindsThePadsAgain) {
   InputState again;
   OpenInput(again, nullptr, false);
