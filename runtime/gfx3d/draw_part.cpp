@@ -127,7 +127,7 @@ struct PartDraw {
   bool frameZeroDirect;
   const MeshVertex* vertices;
   int32_t count;
-  float light[3];  // effect light in the part's coordinates
+  float light[3];     // effect light in the part's coordinates
   Matrix4 placement;  // the levels composed, once per draw
   Matrix4 toPart;     // its inverse, only while an effect light is on
   bool invertible;
