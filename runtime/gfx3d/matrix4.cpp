@@ -51,12 +51,14 @@ Matrix4 ScaleMatrix(float x, float y, float z) {
   return r;
 }
 
-bool InvertMatrix(const Matrix4& a, Matrix4& out) {
-  // Gauss-Jordan in double on [a | I], partial pivoting.
+bool InvertMatrix(const double a[16], double out[16]) {
+  // Gauss-Jordan on [a | I], partial pivoting. A non-finite element would spread NaN through
+  // every row while the pivots stay usable, so it is refused up front.
   double w[4][8];
   for (int row = 0; row < 4; ++row) {
     for (int col = 0; col < 4; ++col) {
-      w[row][col] = a.m[col * 4 + row];
+      w[row][col] = a[col * 4 + row];
+      if (!std::isfinite(w[row][col])) return false;
       w[row][col + 4] = row == col ? 1 : 0;
     }
   }
@@ -76,8 +78,16 @@ bool InvertMatrix(const Matrix4& a, Matrix4& out) {
     }
   }
   for (int row = 0; row < 4; ++row) {
-    for (int col = 0; col < 4; ++col) out.m[col * 4 + row] = static_cast<float>(w[row][col + 4]);
+    for (int col = 0; col < 4; ++col) out[col * 4 + row] = w[row][col + 4];
   }
+  return true;
+}
+
+bool InvertMatrix(const Matrix4& a, Matrix4& out) {
+  double in[16], inverse[16];
+  for (int k = 0; k < 16; ++k) in[k] = a.m[k];
+  if (!InvertMatrix(in, inverse)) return false;
+  for (int k = 0; k < 16; ++k) out.m[k] = static_cast<float>(inverse[k]);
   return true;
 }
 
