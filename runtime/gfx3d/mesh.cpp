@@ -52,6 +52,12 @@ namespace {
 
 bool IsMarker(uint32_t c) { return c == MarkerList || c == MarkerStrip || c == MarkerFan; }
 
+uint32_t ColourAt(const MeshObject& mesh, uint8_t index) {
+  return index < mesh.colours.Count() ? mesh.colours[index] : kPlainWhite;
+}
+
+}  // namespace
+
 void SetColourFloats(MeshVertex& v, uint32_t c) {
   if (c >= kFirstNonColour) {
     v.rgb[0] = v.rgb[1] = v.rgb[2] = 1.0f;
@@ -61,12 +67,6 @@ void SetColourFloats(MeshVertex& v, uint32_t c) {
   v.rgb[1] = static_cast<float>((c >> 8) & 0xFF) / 255.0f;
   v.rgb[2] = static_cast<float>((c >> 16) & 0xFF) / 255.0f;
 }
-
-uint32_t ColourAt(const MeshObject& mesh, uint8_t index) {
-  return index < mesh.colours.Count() ? mesh.colours[index] : kPlainWhite;
-}
-
-}  // namespace
 
 MeshVertex UnpackVertex(const MeshObject& mesh, const MeshFrame& frame, int32_t k) {
   const PackedVertex& p = frame.packed[k];

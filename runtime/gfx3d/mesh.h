@@ -198,6 +198,8 @@ void DeleteFrameZeroBuffers(MeshObjectX& mesh);
 // The unpacked form of packed vertex k of the frame. Indices past the normal table, the colour
 // list or the texture coordinates give table entry 0, plain white and (0, 0).
 MeshVertex UnpackVertex(const MeshObject& mesh, const MeshFrame& frame, int32_t k);
+// v.rgb from a colour value (red in the low byte); run markers and other non-colours are white.
+void SetColourFloats(MeshVertex& v, uint32_t c);
 
 // Quantises every frame's unpacked vertices into its packed list, fills colours (more than 256
 // distinct values keep the first ones and map the rest to the nearest kept, with one log line)
