@@ -50,8 +50,6 @@ void ClearMesh(MeshObject& mesh, bool freeStorage) {
 
 namespace {
 
-bool IsMarker(uint32_t c) { return c == MarkerList || c == MarkerStrip || c == MarkerFan; }
-
 uint32_t ColourAt(const MeshObject& mesh, uint8_t index) {
   return index < mesh.colours.Count() ? mesh.colours[index] : kPlainWhite;
 }

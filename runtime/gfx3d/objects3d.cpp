@@ -151,7 +151,7 @@ void AddVertex(double x, double y, double z, double u, double v, double colour) 
   MeshFrame* frame = renderer != nullptr ? BuildFrame(*renderer) : nullptr;
   if (frame == nullptr) return;
   uint32_t c = ColourValue(colour);
-  if (c == MarkerList || c == MarkerStrip || c == MarkerFan) {
+  if (IsMarker(c)) {
     AppendBuildVertex(*frame, MarkerVertex(c));
     return;
   }
