@@ -67,7 +67,7 @@ bool InvertMatrix(const double a[16], double out[16]) {
     for (int row = col + 1; row < 4; ++row) {
       if (std::fabs(w[row][col]) > std::fabs(w[pivot][col])) pivot = row;
     }
-    if (w[pivot][col] == 0) return false;
+    if (w[pivot][col] == 0 || !std::isfinite(w[pivot][col])) return false;
     for (int k = 0; k < 8; ++k) std::swap(w[col][k], w[pivot][k]);
     double scale = 1 / w[col][col];
     for (int k = 0; k < 8; ++k) w[col][k] *= scale;
