@@ -140,36 +140,6 @@ void MultiplyMatrices(const double* a, const double* b, double* out) {
   for (int c = 0; c < 4; ++c) MultiplyVector(a, b + 4 * c, out + 4 * c);
 }
 
-// Gauss-Jordan with partial pivoting; false when singular.
-bool InvertDouble(const double* m, double* out) {
-  double a[4][8];
-  for (int r = 0; r < 4; ++r) {
-    for (int c = 0; c < 4; ++c) {
-      a[r][c] = m[4 * c + r];
-      a[r][4 + c] = r == c ? 1 : 0;
-    }
-  }
-  for (int c = 0; c < 4; ++c) {
-    int pivot = c;
-    for (int r = c + 1; r < 4; ++r) {
-      if (std::fabs(a[r][c]) > std::fabs(a[pivot][c])) pivot = r;
-    }
-    if (a[pivot][c] == 0 || !std::isfinite(a[pivot][c])) return false;
-    for (int k = 0; k < 8; ++k) std::swap(a[c][k], a[pivot][k]);
-    double scale = 1 / a[c][c];
-    for (int k = 0; k < 8; ++k) a[c][k] *= scale;
-    for (int r = 0; r < 4; ++r) {
-      if (r == c) continue;
-      double f = a[r][c];
-      for (int k = 0; k < 8; ++k) a[r][k] -= f * a[c][k];
-    }
-  }
-  for (int r = 0; r < 4; ++r) {
-    for (int c = 0; c < 4; ++c) out[4 * c + r] = a[r][4 + c];
-  }
-  return true;
-}
-
 struct WindowMapping {
   GLint viewport[4];
   double combined[16];  // projection · modelview
@@ -317,7 +287,7 @@ void UnprojectPoint(double screenX, double screenY, double depth, double& x, dou
   WindowMapping w = ReadWindowMapping();
   const GLint* v = w.viewport;
   double inverse[16];
-  if (v[2] == 0 || v[3] == 0 || !InvertDouble(w.combined, inverse)) return;
+  if (v[2] == 0 || v[3] == 0 || !InvertMatrix(w.combined, inverse)) return;
   // Project's own row mapping undone, so a projected point comes back (not one row off).
   double fromBottom = v[3] - screenY;
   double n[4] = {(screenX - v[0]) * 2 / v[2] - 1, (fromBottom - v[1]) * 2 / v[3] - 1, depth * 2 - 1,

@@ -127,19 +127,21 @@ struct PartDraw {
   bool frameZeroDirect;
   const MeshVertex* vertices;
   int32_t count;
-  float light[3];  // effect light in the part's coordinates
+  float light[3];     // effect light in the part's coordinates
+  Matrix4 placement;  // the levels composed, once per draw
+  Matrix4 toPart;     // its inverse, only while an effect light is on
+  bool invertible;
 };
 
 // A point of world space in the part's own coordinates.
-void IntoPartSpace(const Rainbows3D& renderer, const float world[3], float out[3]) {
-  Matrix4 inverse;
-  if (!InvertMatrix(ComposePlacement(renderer), inverse)) {
+void IntoPartSpace(const PartDraw& draw, const float world[3], float out[3]) {
+  if (!draw.invertible) {
     std::memcpy(out, world, 3 * sizeof(float));
     return;
   }
   float in[4] = {world[0], world[1], world[2], 1};
   float result[4];
-  TransformPoint(inverse, in, result);
+  TransformPoint(draw.toPart, in, result);
   float w = result[3] != 0 ? result[3] : 1;
   for (int i = 0; i < 3; ++i) out[i] = result[i] / w;
 }
@@ -402,7 +404,7 @@ void DisableArrays(const ArrayState& s) {
 // The black rim of cel shading: the pose pushed outwards, drawn with the other winding.
 void DrawCelOutline(const Rainbows3D& renderer, MeshObjectX& part, PartDraw& draw) {
   float eye[3], centre[3];
-  IntoPartSpace(renderer, renderer.eye, eye);
+  IntoPartSpace(draw, renderer.eye, eye);
   for (int i = 0; i < 3; ++i) centre[i] = draw.second->centre[i];
   float d[3] = {eye[0] - centre[0], eye[1] - centre[1], eye[2] - centre[2]};
   float offset = std::sqrt(Dot(d, d)) * renderer.viewConeTan * 0.003f;
@@ -463,7 +465,7 @@ void DrawShadowVolume(const Rainbows3D& renderer, MeshObjectX& part, const PartD
   UnbindBuffer();
   glMatrixMode(GL_MODELVIEW);
   glPushMatrix();
-  ApplyPlacement(renderer);
+  glMultMatrixf(draw.placement.m);
   glEnableClientState(GL_VERTEX_ARRAY);
   glVertexPointer(4, GL_FLOAT, 0, volume.data());
   glDrawArrays(GL_QUADS, 0, static_cast<GLsizei>(volume.size() / 4));
@@ -497,9 +499,11 @@ void DrawPart(Rainbows3D& renderer, MeshObjectX& part, const FrameChoice& frames
   glColor4f(alpha, alpha, alpha, alpha);
 
   bool effect = renderer.effectLightOn;
+  draw.placement = ComposePlacement(renderer);
   if (effect) {
+    draw.invertible = InvertMatrix(draw.placement, draw.toPart);
     PrepareEffect(renderer, part);
-    IntoPartSpace(renderer, renderer.effectPosition, draw.light);
+    IntoPartSpace(draw, renderer.effectPosition, draw.light);
   }
   if (part.pose.Count() == 0) part.BuildTriangles();
   bool direct =
@@ -525,7 +529,7 @@ void DrawPart(Rainbows3D& renderer, MeshObjectX& part, const FrameChoice& frames
   if (unlit) glDisable(GL_LIGHTING);
   glMatrixMode(GL_MODELVIEW);
   glPushMatrix();
-  ApplyPlacement(renderer);
+  glMultMatrixf(draw.placement.m);
   if (compact && part.indexCount == draw.count) {
     arb.glBindBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, part.indexBuffer);
     glDrawElements(GL_TRIANGLES, part.indexCount, GL_UNSIGNED_INT, nullptr);

@@ -30,8 +30,6 @@ uint8_t TableIndex(Vec3 v) {
   return NearestNormalIndex(n);
 }
 
-bool IsMarker(uint32_t c) { return c == MarkerList || c == MarkerStrip || c == MarkerFan; }
-
 Vec3 PackedPosition(const MeshFrame& frame, int32_t k) {
   const PackedVertex& p = frame.packed[k];
   return {(p.q[0] - frame.offset[0]) * frame.scale[0], (p.q[1] - frame.offset[1]) * frame.scale[1],

@@ -51,12 +51,14 @@ Matrix4 ScaleMatrix(float x, float y, float z) {
   return r;
 }
 
-bool InvertMatrix(const Matrix4& a, Matrix4& out) {
-  // Gauss-Jordan in double on [a | I], partial pivoting.
+bool InvertMatrix(const double a[16], double out[16]) {
+  // Gauss-Jordan on [a | I], partial pivoting. A non-finite element would spread NaN through
+  // every row while the pivots stay usable, so it is refused up front.
   double w[4][8];
   for (int row = 0; row < 4; ++row) {
     for (int col = 0; col < 4; ++col) {
-      w[row][col] = a.m[col * 4 + row];
+      w[row][col] = a[col * 4 + row];
+      if (!std::isfinite(w[row][col])) return false;
       w[row][col + 4] = row == col ? 1 : 0;
     }
   }
@@ -65,7 +67,7 @@ bool InvertMatrix(const Matrix4& a, Matrix4& out) {
     for (int row = col + 1; row < 4; ++row) {
       if (std::fabs(w[row][col]) > std::fabs(w[pivot][col])) pivot = row;
     }
-    if (w[pivot][col] == 0) return false;
+    if (w[pivot][col] == 0 || !std::isfinite(w[pivot][col])) return false;
     for (int k = 0; k < 8; ++k) std::swap(w[col][k], w[pivot][k]);
     double scale = 1 / w[col][col];
     for (int k = 0; k < 8; ++k) w[col][k] *= scale;
@@ -76,8 +78,16 @@ bool InvertMatrix(const Matrix4& a, Matrix4& out) {
     }
   }
   for (int row = 0; row < 4; ++row) {
-    for (int col = 0; col < 4; ++col) out.m[col * 4 + row] = static_cast<float>(w[row][col + 4]);
+    for (int col = 0; col < 4; ++col) out[col * 4 + row] = w[row][col + 4];
   }
+  return true;
+}
+
+bool InvertMatrix(const Matrix4& a, Matrix4& out) {
+  double in[16], inverse[16];
+  for (int k = 0; k < 16; ++k) in[k] = a.m[k];
+  if (!InvertMatrix(in, inverse)) return false;
+  for (int k = 0; k < 16; ++k) out.m[k] = static_cast<float>(inverse[k]);
   return true;
 }
 

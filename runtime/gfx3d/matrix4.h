@@ -14,8 +14,10 @@ Matrix4 MultiplyMatrix(const Matrix4& a, const Matrix4& b);
 Matrix4 TranslationMatrix(float x, float y, float z);
 Matrix4 RotationMatrix(float degrees, float x, float y, float z);
 Matrix4 ScaleMatrix(float x, float y, float z);
-// General inverse; false (out unchanged) when the matrix is singular.
+// General inverse, worked in double; false (out unchanged) when the matrix is singular or holds
+// NaN or infinity.
 bool InvertMatrix(const Matrix4& a, Matrix4& out);
+bool InvertMatrix(const double a[16], double out[16]);
 // a · (x, y, z, w) into out[4].
 void TransformPoint(const Matrix4& a, const float in[4], float out[4]);
 

@@ -50,7 +50,11 @@ void ClearMesh(MeshObject& mesh, bool freeStorage) {
 
 namespace {
 
-bool IsMarker(uint32_t c) { return c == MarkerList || c == MarkerStrip || c == MarkerFan; }
+uint32_t ColourAt(const MeshObject& mesh, uint8_t index) {
+  return index < mesh.colours.Count() ? mesh.colours[index] : kPlainWhite;
+}
+
+}  // namespace
 
 void SetColourFloats(MeshVertex& v, uint32_t c) {
   if (c >= kFirstNonColour) {
@@ -61,12 +65,6 @@ void SetColourFloats(MeshVertex& v, uint32_t c) {
   v.rgb[1] = static_cast<float>((c >> 8) & 0xFF) / 255.0f;
   v.rgb[2] = static_cast<float>((c >> 16) & 0xFF) / 255.0f;
 }
-
-uint32_t ColourAt(const MeshObject& mesh, uint8_t index) {
-  return index < mesh.colours.Count() ? mesh.colours[index] : kPlainWhite;
-}
-
-}  // namespace
 
 MeshVertex UnpackVertex(const MeshObject& mesh, const MeshFrame& frame, int32_t k) {
   const PackedVertex& p = frame.packed[k];

@@ -48,6 +48,9 @@ constexpr uint32_t kFirstNonColour = 0xFFFFFFFCu;
 constexpr uint32_t MarkerList = 0xFFFFFFFFu;
 constexpr uint32_t MarkerStrip = 0xFFFFFFFEu;
 constexpr uint32_t MarkerFan = 0xFFFFFFFDu;
+constexpr bool IsMarker(uint32_t c) {
+  return c == MarkerList || c == MarkerStrip || c == MarkerFan;
+}
 // Plain white: a colour, but not one that makes a mesh coloured.
 constexpr uint32_t kPlainWhite = 0xFFFFFFu;
 
@@ -140,7 +143,7 @@ void ForEachRunTriangle(const MeshObject& mesh, const MeshFrame& frame, Emit emi
   for (int32_t k = 0; k < frame.packed.Count(); ++k) {
     uint8_t index = frame.packed[k].colourIndex;
     uint32_t c = index < mesh.colours.Count() ? mesh.colours[index] : kPlainWhite;
-    if (c == MarkerList || c == MarkerStrip || c == MarkerFan) {
+    if (IsMarker(c)) {
       n = 0;
       parity = 0;
       kind = c;
@@ -198,6 +201,8 @@ void DeleteFrameZeroBuffers(MeshObjectX& mesh);
 // The unpacked form of packed vertex k of the frame. Indices past the normal table, the colour
 // list or the texture coordinates give table entry 0, plain white and (0, 0).
 MeshVertex UnpackVertex(const MeshObject& mesh, const MeshFrame& frame, int32_t k);
+// v.rgb from a colour value (red in the low byte); run markers and other non-colours are white.
+void SetColourFloats(MeshVertex& v, uint32_t c);
 
 // Quantises every frame's unpacked vertices into its packed list, fills colours (more than 256
 // distinct values keep the first ones and map the rest to the nearest kept, with one log line)

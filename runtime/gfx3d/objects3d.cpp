@@ -151,7 +151,7 @@ void AddVertex(double x, double y, double z, double u, double v, double colour) 
   MeshFrame* frame = renderer != nullptr ? BuildFrame(*renderer) : nullptr;
   if (frame == nullptr) return;
   uint32_t c = ColourValue(colour);
-  if (c == MarkerList || c == MarkerStrip || c == MarkerFan) {
+  if (IsMarker(c)) {
     AppendBuildVertex(*frame, MarkerVertex(c));
     return;
   }
@@ -163,11 +163,7 @@ void AddVertex(double x, double y, double z, double u, double v, double colour) 
   vertex.position[2] = static_cast<float>(z);
   vertex.u = FloatCoordinate(u) ? static_cast<float>(u) : 0;
   vertex.v = FloatCoordinate(v) ? static_cast<float>(v) : 0;
-  if (c < kFirstNonColour) {
-    vertex.rgb[0] = static_cast<float>(c & 0xFF) / 255.0f;
-    vertex.rgb[1] = static_cast<float>((c >> 8) & 0xFF) / 255.0f;
-    vertex.rgb[2] = static_cast<float>((c >> 16) & 0xFF) / 255.0f;
-  }
+  SetColourFloats(vertex, c);
   AppendBuildVertex(*frame, vertex);
 }
 

@@ -245,24 +245,32 @@ void AddRotation(double angle, double x, double y, double z) {
   r[3] = static_cast<float>(z);
 }
 
-void SetPosition(double x, double y, double z) {
+namespace {
+
+// Placing or scaling a level drops the rotations and matrices added to it so far.
+TransformLevel* RestartedLevel() {
   TransformLevel* level = CurrentLevel();
-  if (level == nullptr) return;
-  level->rotationCount = 0;
-  level->matrixCount = 0;
-  level->position[0] = static_cast<float>(x);
-  level->position[1] = static_cast<float>(y);
-  level->position[2] = static_cast<float>(z);
+  if (level != nullptr) {
+    level->rotationCount = 0;
+    level->matrixCount = 0;
+  }
+  return level;
+}
+
+void Store(float out[3], double x, double y, double z) {
+  out[0] = static_cast<float>(x);
+  out[1] = static_cast<float>(y);
+  out[2] = static_cast<float>(z);
+}
+
+}  // namespace
+
+void SetPosition(double x, double y, double z) {
+  if (TransformLevel* level = RestartedLevel()) Store(level->position, x, y, z);
 }
 
 void SetScale(double x, double y, double z) {
-  TransformLevel* level = CurrentLevel();
-  if (level == nullptr) return;
-  level->rotationCount = 0;
-  level->matrixCount = 0;
-  level->scale[0] = static_cast<float>(x);
-  level->scale[1] = static_cast<float>(y);
-  level->scale[2] = static_cast<float>(z);
+  if (TransformLevel* level = RestartedLevel()) Store(level->scale, x, y, z);
 }
 
 double AddMatrix(const DimArray<double>& matrix) {
