@@ -8,6 +8,12 @@
 namespace quillon {
 
 // Commands: 1 when the file was written, else 0. File names are used as they are.
+// Saves the frame being drawn (SaveScreen) or the slot's image (SaveSprite): a PNG file when the
+// name ends in .png (in any case), else a 24-bit BMP.
+// Example:
+//   if (KeyDown(88) != 0) SaveScreen("screenshot.png");  // F12
+//   LoadSprite("ship.png", 1);
+//   SaveSprite(1, "ship-copy.bmp");
 double SaveScreen(const StringValue& file);
 double SaveSprite(double slot, const StringValue& file);
 

@@ -5,8 +5,16 @@ namespace quillon {
 
 // Returns when a key is down or the pointer or a button changed, or after about 40 ms; Escape
 // (while it ends programs) ends the program here.
+// Example:
+//   PrintText("Paused", 290, 240);
+//   ShowScreen();
+//   while (KeyDown(25) == 0) WaitForInputActivity();  // P again resumes
 void WaitForInputActivity();
 // Waits until every mouse button is up, then until one goes down; Escape ends the program.
+// Example:
+//   PrintText("Click to continue", 250, 240);
+//   ShowScreen();
+//   WaitMouseClick();
 void WaitMouseClick();
 
 }  // namespace quillon

@@ -9,6 +9,13 @@ namespace quillon {
 // stores the body, headers skipped, in outputFile. 1 when the server closed the connection
 // normally (any status), else 0: then outputFile is left as it was. Control bytes in host or
 // path give 0 without connecting; 30 s without data end the transfer with 0.
+// Example:
+//   if (HttpGetFile("example.org", "/news.txt", 443, "news.txt") != 0) {
+//     StringValue headline;
+//     OpenFile(0, "news.txt", 1);
+//     ReadLine(0, headline);
+//     CloseFile(0);
+//   }
 double HttpGetFile(const StringValue& host, const StringValue& path, double port,
                    const StringValue& outputFile);
 

@@ -103,26 +103,65 @@ struct NetGame {
 };
 
 // Port (0 or less: 27013): listens and joins its own game. 1 on success, else 0.
+// Example:
+//   if (NetHost("27013") == 0) ErrorLog("port 27013 is taken");
+//   StringValue me = NetAddPlayer("Host");
 double NetHost(const StringValue& port);
 // Host name ("": this machine), port (0 or less: 27013). 1 when the host answered, else 0.
+// Example:
+//   if (NetJoin("192.168.1.20", "27013") != 0) {
+//     StringValue me = NetAddPlayer("Ada");
+//     NetSend(me, "0", "hello everybody");
+//   }
 double NetJoin(const StringValue& host, const StringValue& port);
 // Adds a local player (no name: hidden); its id from the host as text, "-1" after about 5 s.
+// Example:
+//   NetJoin("", "27013");  // a game hosted on this machine
+//   StringValue me = NetAddPlayer("Ada");
+//   if (me == "-1") ErrorLog("the host did not answer");
 StringValue NetAddPlayer(const StringValue& name);
 // Tells the host the player left and forgets it here; always 1.
+// Example:
+//   StringValue me = NetAddPlayer("Ada");
+//   NetRemovePlayer(me);  // leaving the game
 double NetRemovePlayer(const StringValue& id);
 // A text (at most 2047 bytes are sent) from one id to another (0: every player); 1 when written.
+// Example:
+//   StringValue me = NetAddPlayer("Ada");
+//   double shipX = 100, shipY = 200;
+//   NetSend(me, "0", StringValue("pos ") + shipX + " " + shipY);  // to every player
 double NetSend(const StringValue& from, const StringValue& to, const StringValue& text);
 // The oldest message text for that local player, or "" (NetLastSender keeps its value).
+// Example:
+//   StringValue me = NetAddPlayer("Ada");
+//   for (StringValue text = NetReceive(me); TextLength(text) > 0; text = NetReceive(me)) {
+//     PrintText(NetPlayerName(NetLastSender()) + ": " + text, 8, 400);
+//   }
 StringValue NetReceive(const StringValue& id);
 // The sender of the message NetReceive last returned, as text.
+// Example:
+//   StringValue me = NetAddPlayer("Ada");
+//   StringValue text = NetReceive(me);
+//   if (TextLength(text) > 0) NetSend(me, NetLastSender(), "got it");  // answer the sender alone
 StringValue NetLastSender();
 // This machine's IPv4 addresses joined by "|" (at most 4064 bytes).
+// Example:
+//   PrintText(StringValue("Others join at: ") + NetLocalAddresses(), 8, 8);
 StringValue NetLocalAddresses();
 // Players in the game (hidden ones not counted); 0 after about 5 s without an answer.
+// Example:
+//   PrintText(StringValue("Players: ") + NetPlayerCount(), 8, 8);
 double NetPlayerCount();
 // Id of the visible player at index (from 0) as text; "0" when none or no answer.
+// Example:
+//   for (double i = 0; i < NetPlayerCount(); ++i) {
+//     StringValue id = NetPlayerId(NumberToText(i));
+//     PrintText(NetPlayerName(id), 8, 20 + 16 * i);
+//   }
 StringValue NetPlayerId(const StringValue& index);
 // Name of the player with that id; "" when none, "NO_DATA" without an answer.
+// Example:
+//   StringValue name = NetPlayerName("101");  // the first player who joined
 StringValue NetPlayerName(const StringValue& id);
 
 }  // namespace quillon

@@ -5,14 +5,23 @@ namespace quillon {
 
 // Runs start-up with the settings the entry point wrote into runtimeState; 1 on success, 0 when
 // no window could be created.
+// Example:
+//   runtimeState.screenWidth = 640;
+//   runtimeState.screenHeight = 480;
+//   runtimeState.frameRate = 60;
+//   if (StartRuntime("Breakout") == 0) EndFailedStartup();
 double StartRuntime(const char* title);
 
 // The entry point's answer to a failed start-up: says why on standard error and ends the process
 // with a non-zero status.
+// Example:
+//   if (StartRuntime("Breakout") == 0) EndFailedStartup();  // no display: say why and exit
 [[noreturn]] void EndFailedStartup();
 
 // The command line as one text: the arguments after the program name, joined by blanks, each
 // with a blank or quote quoted again.
+// Example:
+//   KeepCommandLine(argc, argv);  // first thing in main, before StartRuntime
 void KeepCommandLine(int argc, char** argv);
 
 }  // namespace quillon

@@ -9,6 +9,16 @@ namespace quillon {
 // One static empty buffer that every unallocated string points at; never written, never freed.
 extern char SharedEmptyText[1];
 
+// The text of every command: 8-bit bytes, NUL-terminated. CStr() gives them as a C string (never
+// null) for printf, std::string or a C library; + joins texts and numbers (a literal first is
+// written StringValue("...") + n); comparisons give 1 or 0. To see a value while debugging, print
+// it to the terminal; DebugOutput writes only while a debugger is attached.
+// Example:
+//   double score = 1250;
+//   StringValue line = StringValue("score ") + score + " at level " + 3;
+//   std::printf("%s\n", line.CStr());             // score 1250 at level 3
+//   std::fprintf(stderr, "x=%g\n", 12.5);         // numbers print as they are
+//   std::string copy = line.CStr();
 class StringValue {
  public:
   char* text;
@@ -62,10 +72,19 @@ class StringValue {
   void AppendBytes(const char* source, uint32_t count);
 };
 
-// Number and text rules shared by every command.
+// The number as text: up to ten significant digits, whole numbers without a point, plain notation
+// below 1e10 (IntToText: a 32-bit integer).
+// Example:
+//   double lives = 3;
+//   StringValue text = NumberToText(lives) + " lives";  // "3 lives"
+//   StringValue small = IntToText(-7);                  // "-7"
+//   PrintText(NumberToText(0.25), 8, 8);                // "0.25"
 StringValue IntToText(int32_t value);
 StringValue NumberToText(double value);
 // The decimal number at the start of text (after white space), else 0; never hex, inf or nan.
+// Example:
+//   double level = TextToNumber("12 rooms");  // 12
+//   double none = TextToNumber("twelve");     // 0
 double TextToNumber(const char* text);
 
 // Writes the text of IntToText / NumberToText into out (at least 64 bytes); returns its length.
