@@ -19,7 +19,7 @@ StringValue JoystickName(double index);
 // The x, y or z axis, -1 to 1 (centred 0; x -1 left, y -1 up).
 // Example:
 //   double shipX = 320, shipY = 240, throttle = 0;
-//   shipX += 5 * JoystickX(0);  // left stick, with some dead zone
+//   shipX += 5 * JoystickX(0);  // the left stick
 //   shipY += 5 * JoystickY(0);
 //   throttle = (1 - JoystickZ(0)) / 2;  // a throttle lever: 0 to 1
 double JoystickX(double index);

@@ -8,7 +8,7 @@ namespace quillon {
 // Example:
 //   PrintText("Paused", 290, 240);
 //   ShowScreen();
-//   while (KeyDown(25) == 0) WaitForInputActivity();  // P again resumes
+//   while (KeyDown(57) == 0) WaitForInputActivity();  // space resumes
 void WaitForInputActivity();
 // Waits until every mouse button is up, then until one goes down; Escape ends the program.
 // Example:

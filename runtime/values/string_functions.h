@@ -19,13 +19,14 @@ namespace quillon {
 double TextLength(const StringValue& text);
 // How many characters NumberToText(x) prints.
 // Example:
-//   double score = 1250;
-//   PrintNumber(score, 632 - 8 * NumberTextLength(score), 8);  // right-aligned in 8-pixel cells
+//   double score = 1250, cellWidth = 0, cellHeight = 0;
+//   GetFontSize(cellWidth, cellHeight);
+//   PrintNumber(score, 632 - cellWidth * NumberTextLength(score), 8);  // right-aligned
 double NumberTextLength(double x);
 // The first byte as a signed 8-bit value; 0 for the empty text.
 // Example:
 //   StringValue typed = ReadKeyChar();
-//   if (CharCode(typed) == 13 || CharCode(typed) == 10) PrintText("Enter", 8, 8);
+//   if (CharCode(typed) == 10) PrintText("Enter", 8, 8);  // either Enter key
 double CharCode(const StringValue& text);
 // The low byte of x truncated to 16 bits; a low byte of 0 gives the empty text.
 // Example:
