@@ -13,7 +13,9 @@ constexpr int32_t kMaxPolygonVertices = 65536;
 // key, is drawn with alpha 0.
 // Sets the pixel at (x, y) to the colour.
 // Example:
-//   for (int star = 0; star < 100; ++star) SetPixel(RandomInteger(639), RandomInteger(479), 0xFFFFFF);
+//   for (int star = 0; star < 100; ++star) {  // a starfield
+//     SetPixel(RandomInteger(639), RandomInteger(479), 0xFFFFFF);
+//   }
 void SetPixel(double x, double y, double colour);
 // A one-pixel line from (x1, y1) to (x2, y2), both end points included.
 // Example:

@@ -20,7 +20,8 @@ double ObjectHitsSphere(double slot, double frame, double radius, double x, doub
 // Example:
 //   LoadObject("level.qmo", 1);
 //   double playerX = 10, playerY = 1, playerZ = 20;
-//   bool blocked = ObjectHitsBox(1, 0, playerX, playerY + 1, playerZ, 1, 2) != 0;  // 1 wide, 2 tall
+//   // The player as a box 1 wide and 2 tall, standing on playerY.
+//   bool blocked = ObjectHitsBox(1, 0, playerX, playerY + 1, playerZ, 1, 2) != 0;
 double ObjectHitsBox(double slot, double frame, double x, double y, double z, double width,
                      double height);
 // Distance in world units along the ray from (startX, startY, startZ) in direction
@@ -51,7 +52,8 @@ void ProjectPoint(double x, double y, double z, double& screenX, double& screenY
 //   double nearX = 0, nearY = 0, nearZ = 0, farX = 0, farY = 0, farZ = 0;
 //   UnprojectPoint(mx, my, 0, nearX, nearY, nearZ);  // the ray under the pointer
 //   UnprojectPoint(mx, my, 1, farX, farY, farZ);
-//   double hit = ObjectRayDistance(1, 0, nearX, nearY, nearZ, farX - nearX, farY - nearY, farZ - nearZ);
+//   double hit =
+//       ObjectRayDistance(1, 0, nearX, nearY, nearZ, farX - nearX, farY - nearY, farZ - nearZ);
 void UnprojectPoint(double screenX, double screenY, double depth, double& x, double& y, double& z);
 
 }  // namespace quillon

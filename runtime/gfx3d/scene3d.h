@@ -95,7 +95,7 @@ void SetScale(double x, double y, double z);
 // beyond 16 matrices, or any other array, ignored. Returns the array's first extent.
 // Example:
 //   DimArray<double> matrix;
-//   matrix.FillFromList({1, 0, 0, 0,  0, 1, 0, 0,  0, 0, 1, 0,  5, 0, 0, 1});  // column-major: 5 along x
+//   matrix.FillFromList({1, 0, 0, 0,  0, 1, 0, 0,  0, 0, 1, 0,  5, 0, 0, 1});  // 5 along x
 //   AddMatrix(matrix);
 //   DrawObject(1, 0);
 double AddMatrix(const DimArray<double>& matrix);

@@ -10,7 +10,9 @@ namespace quillon {
 
 // The number of controllers found so far (0 to 10).
 // Example:
-//   for (double pad = 0; pad < JoystickCount(); ++pad) PrintText(JoystickName(pad), 8, 20 + 16 * pad);
+//   for (double pad = 0; pad < JoystickCount(); ++pad) {
+//     PrintText(JoystickName(pad), 8, 20 + 16 * pad);
+//   }
 double JoystickCount();
 // The controller's name ("instance, product"); the empty text for a bad index.
 // Example:

@@ -17,8 +17,10 @@ namespace quillon {
 //     for (int x = 0; x < 20; ++x) grid.At(x, y) = (x == 10 && y < 12) ? 0 : 1;
 //   DimArray<double> path;
 //   double steps = FindPath(grid, path, 0.5, 1, 1, 18, 1);  // A* around the wall
-//   for (int i = 0; i < steps; ++i) FillRect(path.At(i, 0) * 32, path.At(i, 1) * 32,
-//                                            path.At(i, 0) * 32 + 31, path.At(i, 1) * 32 + 31, 0x00FF00);
+//   for (int i = 0; i < steps; ++i) {  // a green square on each cell of the way
+//     double x = path.At(i, 0) * 32, y = path.At(i, 1) * 32;
+//     FillRect(x, y, x + 31, y + 31, 0x00FF00);
+//   }
 double FindPath(const DimArray<double>& grid, DimArray<double>& result, double weight,
                 double startX, double startY, double goalX, double goalY);
 
