@@ -13,8 +13,8 @@ namespace quillon {
 // Example:
 //   DimArray<double> grid;  // 20 x 15 cells: 1 open, 0 a wall, 3 mud (costs three times as much)
 //   grid.Dimension(20, 15);
-//   for (int y = 0; y < 15; ++y)
-//     for (int x = 0; x < 20; ++x) grid.At(x, y) = (x == 10 && y < 12) ? 0 : 1;
+//   for (int y = 0; y < 15; ++y)  // a wall down column 10 with a muddy gap at the bottom
+//     for (int x = 0; x < 20; ++x) grid.At(x, y) = x != 10 ? 1 : y < 12 ? 0 : 3;
 //   DimArray<double> path;
 //   double steps = FindPath(grid, path, 0.5, 1, 1, 18, 1);  // A* around the wall
 //   for (int i = 0; i < steps; ++i) {  // a green square on each cell of the way
