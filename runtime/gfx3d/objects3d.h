@@ -11,8 +11,8 @@ namespace quillon {
 // Loads a qmo mesh or a compound object file into the slot; 1 on success, 0 when the file
 // cannot be found or holds no vertices (the slot is then empty).
 double LoadObject(const StringValue& file, double slot);
-// Writes the slot's (first) mesh as a binary qmo file; 1 once written, whether or not the
-// file could be created; 0 for a slot without a mesh.
+// Writes the slot's (first) mesh as a binary qmo file; 1 once the whole file is in place, 0 for
+// a slot without a mesh or a file that cannot be written (an old file of that name is kept).
 double SaveObject(const StringValue& file, double slot);
 // Textures for the single-mesh objects drawn next (compound objects bring their own): the image
 // in sprite slot on the first texture unit and, for two-texture objects (bump mapping), the one
@@ -30,7 +30,7 @@ void StartObject(double slot);
 // Appends a vertex at (x, y, z) with texture coordinate (u, v) and colour 0xBBGGRR to the
 // object being built; colour -1, -2 or -3 starts a list, strip or fan run instead. Nothing
 // without StartObject, for a non-finite position, and (one error-log line) past 1,048,576
-// vertices.
+// vertices. Coordinates up to the float range pack without overflow.
 void AddVertex(double x, double y, double z, double u, double v, double colour);
 // Starts a new triangle strip in the object being built; nothing without StartObject.
 void NewStrip();

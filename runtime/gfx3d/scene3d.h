@@ -9,10 +9,11 @@ namespace quillon {
 // Commands.
 // Starts 3D drawing in the current viewport: perspective with the field of view (degrees) between
 // the near and far planes, or orthographic for a field of view of 0 or less; default state,
-// no culling, lights, effect light, texture scroll or sphere mapping; transform levels popped.
+// no culling, lights, effect light, texture scroll or sphere mapping; transform levels popped
+// first, so the fresh matrices are the ones left in force.
 void Enter3D(double nearPlane, double farPlane, double fieldOfView);
-// Looks from the eye at the target with the up vector; drops the pushed transform levels and
-// level 0's rotations, scale and position (its matrices stay).
+// Drops the pushed transform levels and level 0's rotations, scale and position (its matrices
+// stay), then looks from the eye at the target with the up vector.
 void SetCamera(double eyeX, double eyeY, double eyeZ, double targetX, double targetY,
                double targetZ);
 // The up vector of the next SetCamera; Enter3D resets it to (0, 1, 0).

@@ -107,6 +107,26 @@ TEST_F(CollisionTest, MissingSlotsFramesAndBadNumbersGiveNoHit) {
   EXPECT_EQ(ObjectHitsBox(2, 0, 0, 0, 0, 1, -1), 0);
 }
 
+// One point at no finite place, or a span past the float range, and nothing hits anywhere:
+// compared with NaN, no axis would separate the box.
+TEST_F(CollisionTest, NonFiniteGeometryIsHitByNothing) {
+  int slot = 10;
+  for (int n : {2, 16}) {  // the plain loop and the hierarchy
+    for (float bad : {NAN, INFINITY, 3e38f}) {
+      std::vector<MeshVertex> grid = Grid(n, 0);
+      grid[4].position[0] = bad;
+      grid[5].position[1] = -bad;
+      Fill(slot, grid);
+      for (double at : {1000.0, 0.0}) {
+        EXPECT_EQ(ObjectHitsBox(slot, 0, at, at, at, 1, 1), 0) << n << " " << bad;
+        EXPECT_EQ(ObjectHitsSphere(slot, 0, 0.5, at, at, at), 0) << n << " " << bad;
+        EXPECT_EQ(ObjectRayDistance(slot, 0, at, at, at + 1, 0, 0, -1), 0) << n << " " << bad;
+      }
+      ++slot;
+    }
+  }
+}
+
 // A placement that scales must scale the shapes into part coordinates too: the transpose of a
 // scaled block is not its inverse.
 TEST_F(CollisionTest, ScaledAndRotatedPlacementsMoveTheTestShapes) {
