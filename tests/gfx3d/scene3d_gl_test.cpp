@@ -212,6 +212,7 @@ TEST_F(SceneGlTest, CameraAndEnter3DWithPushedLevelsKeepTheirMatrices) {
   ProjectPoint(0, 0, 0, sx, sy, depth);
   EXPECT_NEAR(sx, 320, 1e-6);
   EXPECT_NEAR(sy, 240, 1e-6);
+  SetCamera(0, 0, 50, 0, 0, 0);
   PushTransform();  // the frame ends with a level pushed
   Enter3D(1, 1000, 90);
   expectCamera(0);
