@@ -384,9 +384,22 @@ std::vector<uint8_t> EncodeMeshFile(const MeshObject& mesh) {
   return out;
 }
 
+namespace {
+
+// Only a regular file (or none yet) is replaced: renaming over a device or a folder's entry for
+// one, such as /dev/stdout, would swap the entry itself.
+int SaveContents(const char* path, const std::string& contents) {
+  std::error_code error;
+  std::filesystem::file_status status = std::filesystem::status(path, error);
+  if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) return 0;
+  return ReplaceFileContents(path, contents) ? 1 : 0;
+}
+
+}  // namespace
+
 int SaveMeshFile(const MeshObject& mesh, const char* path) {
   std::vector<uint8_t> bytes = EncodeMeshFile(mesh);
-  return ReplaceFileContents(path, std::string(bytes.begin(), bytes.end())) ? 1 : 0;
+  return SaveContents(path, std::string(bytes.begin(), bytes.end()));
 }
 
 namespace {
@@ -446,7 +459,7 @@ std::string EncodeMeshText(const MeshObject& mesh) {
 }
 
 int SaveMeshText(const MeshObject& mesh, const char* path) {
-  return ReplaceFileContents(path, EncodeMeshText(mesh)) ? 1 : 0;
+  return SaveContents(path, EncodeMeshText(mesh));
 }
 
 }  // namespace quillon

@@ -31,7 +31,8 @@ bool LoadMeshData(MeshObject& mesh, const uint8_t* data, size_t size, bool unpac
 // The binary file's bytes for the mesh's packed frames, colours and texture coordinates.
 std::vector<uint8_t> EncodeMeshFile(const MeshObject& mesh);
 // Writes the binary file through a new file beside path, renamed over it when every byte is
-// written; 1 then, else 0 with the old file (if any) untouched.
+// written; 1 then, else 0 with the old file (if any) untouched. A path that names something
+// other than a regular file (a folder, a device) is not replaced: 0.
 int SaveMeshFile(const MeshObject& mesh, const char* path);
 // Frame 0's runs as text polygons (one per triangle) and every frame's vertices with normals
 // (version 1.1).

@@ -39,9 +39,9 @@ void DarkenStencilledPixels(const OpenGLRainbows& device) {
   glMatrixMode(GL_MODELVIEW);
   glPushMatrix();
   glLoadIdentity();
-  // Lighting and texturing of every unit come back with the pop, so what is drawn after the pass
-  // in the same frame is lit and textured as before.
-  glPushAttrib(GL_ENABLE_BIT);
+  // Lighting, texturing of every unit and the blend function come back with the pop, so what is
+  // drawn after the pass in the same frame looks as before.
+  glPushAttrib(GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT);
   glDisable(GL_DEPTH_TEST);
   glDisable(GL_LIGHTING);
   glDisable(GL_TEXTURE_2D);

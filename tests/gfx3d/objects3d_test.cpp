@@ -194,6 +194,8 @@ TEST_F(BuildObjectTest, AFailedSaveKeepsTheOldFile) {
   int files = 0;
   for (const auto& entry : std::filesystem::directory_iterator(dir)) files += entry.exists();
   EXPECT_EQ(files, 1);  // no half-written file left beside it
+  EXPECT_EQ(SaveObject(dir.c_str(), 8), 0);  // a folder is not a file to replace
+  EXPECT_TRUE(std::filesystem::is_directory(dir));
 }
 
 TEST_F(BuildObjectTest, QualityVariantsCreaseOrSmoothWhereRunsMeet) {
