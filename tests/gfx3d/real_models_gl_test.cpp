@@ -59,9 +59,9 @@ const std::map<std::string, std::string> kExpectedFailures = {
     {"glTF2/wrongTypes/badObject.gltf", "broken: a member of the wrong JSON type"},
     {"glTF2/wrongTypes/badString.gltf", "broken: a member of the wrong JSON type"},
     {"glTF2/wrongTypes/badUint.gltf", "broken: a member of the wrong JSON type"},
-    {"invalid/empty.3ds", "empty file"},
-    {"invalid/empty.obj", "empty file"},
-    {"invalid/empty.ply", "empty file"},
+    {"invalid/empty.3ds", "broken: empty file"},
+    {"invalid/empty.obj", "broken: empty file"},
+    {"invalid/empty.ply", "broken: empty file"},
     {"invalid/malformed.obj", "broken: a face index out of range"},
 };
 
@@ -77,6 +77,14 @@ bool LinesOrPoints(const std::string& name) {
   if (at == std::string::npos) return false;
   int n = std::stoi(name.substr(at + mode.size(), 2));
   return n <= 3 || (n >= 7 && n <= 10);
+}
+
+// Under the sanitizers an import takes several times as long: there every broken file runs, and
+// every fourth of the others.
+bool InRun(const std::string& name, size_t index) {
+  if (!kSanitized || index % 4 == 0) return true;
+  auto known = kExpectedFailures.find(name);
+  return known != kExpectedFailures.end() && known->second.rfind("broken", 0) == 0;
 }
 
 bool ImportedFormat(const fs::path& p) {
@@ -162,8 +170,13 @@ TEST_F(RealModelTest, EveryModelImportsOrFailsInOneLineAndImportedOnesDraw) {
   }
   std::sort(models.begin(), models.end());
   ASSERT_GT(models.size(), 90u);
-  int imported = 0, refused = 0;
-  for (const std::string& name : models) {
+  int imported = 0, refused = 0, skipped = 0;
+  for (size_t index = 0; index < models.size(); ++index) {
+    const std::string& name = models[index];
+    if (!InRun(name, index)) {
+      ++skipped;
+      continue;
+    }
     std::string out = Path("model.qmo");
     fs::remove(out);
     Outcome o = Import(std::string(kModels) + "/" + name, out, Path("errors.txt"));
@@ -187,8 +200,9 @@ TEST_F(RealModelTest, EveryModelImportsOrFailsInOneLineAndImportedOnesDraw) {
       EXPECT_GT(DrawnPixels(100), 50) << name;
     }
   }
-  EXPECT_EQ(imported + refused, static_cast<int>(models.size()));
-  std::printf("%d models imported and drawn, %d refused\n", imported, refused);
+  EXPECT_EQ(imported + refused + skipped, static_cast<int>(models.size()));
+  std::printf("%d models imported and drawn, %d refused, %d left to the plain build\n", imported,
+              refused, skipped);
 }
 
 }  // namespace
