@@ -419,12 +419,18 @@ namespace {
 
 void AppendFormat(std::string& out, const char* format, ...) __attribute__((format(printf, 2, 3)));
 void AppendFormat(std::string& out, const char* format, ...) {
-  char piece[256];
-  va_list args;
+  va_list args, again;
   va_start(args, format);
-  int n = std::vsnprintf(piece, sizeof piece, format, args);
+  va_copy(again, args);
+  int n = std::vsnprintf(nullptr, 0, format, args);
   va_end(args);
-  if (n > 0) out.append(piece, std::min(static_cast<size_t>(n), sizeof piece - 1));
+  if (n > 0) {
+    size_t at = out.size();
+    out.resize(at + static_cast<size_t>(n) + 1);
+    std::vsnprintf(out.data() + at, static_cast<size_t>(n) + 1, format, again);
+    out.resize(at + static_cast<size_t>(n));
+  }
+  va_end(again);
 }
 
 }  // namespace
