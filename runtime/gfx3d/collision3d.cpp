@@ -56,10 +56,15 @@ void ToPart(const PartSpace& space, double x, double y, double z, float w, float
   for (int i = 0; i < 3; ++i) out[i] = result[i];
 }
 
-// The part's frame when it exists and holds a triangle; frame numbers are truncated.
+// The part's frame when it exists and holds a triangle; frame numbers are truncated. A frame
+// whose bounds are not finite has a point at no finite place (or spans past the float range):
+// the tests would compare with NaN, which never separates, so it hits nothing instead.
 MeshFrame* PartFrame(MeshObjectX& part, double frame) {
   if (!(frame >= 0 && frame < part.frames.Count())) return nullptr;
   MeshFrame& chosen = part.frames[static_cast<size_t>(frame)];
+  if (!AllFinite({chosen.centre[0], chosen.centre[1], chosen.centre[2], chosen.radius})) {
+    return nullptr;
+  }
   return chosen.triangles.Count() > 2 ? &chosen : nullptr;
 }
 

@@ -4,7 +4,8 @@
 
 namespace quillon {
 
-// Commands.
+// Commands. A part whose triangles are not all finite (or span past the float range) is hit
+// by none of the three tests.
 // 1 when the sphere of radius (world units) at (x, y, z) reaches into any part's triangles of
 // frame frame; a sphere that only touches a face is no hit. A bad slot, a frame past a part's
 // last, a radius of 0 or less, or a value that is not finite gives 0.

@@ -123,7 +123,8 @@ inline bool SphereTriangle(const float* t0, const float* t1, const float* t2, co
 
 // Triangle against the solid box centre ± axes[0..2] (any three independent vectors: a
 // placement may shear the box). Touching counts as overlap. Separating axes: the box's face
-// normals, the triangle's normal and the nine edge-by-axis cross products.
+// normals, the triangle's normal and the nine edge-by-axis cross products. Values that overflow
+// or are not finite give no overlap.
 inline bool BoxTriangle(const float* t0, const float* t1, const float* t2, const float* centre,
                         const float (*axes)[3]) {
   float v[3][3];
@@ -136,12 +137,15 @@ inline bool BoxTriangle(const float* t0, const float* t1, const float* t2, const
   Sub3(v[0], v[2], e[2]);
   auto separates = [&](const float* l, float scale) {
     float ll = Dot3(l, l);
+    // Overflowed arithmetic proves nothing: it separates rather than overlaps.
+    if (!std::isfinite(ll)) return true;
     // Nearly parallel pairs give no direction; the other axes cover them.
     if (!(ll > 1e-12f * scale)) return false;
     float p0 = Dot3(v[0], l), p1 = Dot3(v[1], l), p2 = Dot3(v[2], l);
     float lo = std::min({p0, p1, p2}), hi = std::max({p0, p1, p2});
     float radius =
         std::fabs(Dot3(axes[0], l)) + std::fabs(Dot3(axes[1], l)) + std::fabs(Dot3(axes[2], l));
+    if (!std::isfinite(p0 + p1 + p2 + radius)) return true;
     return lo > radius || hi < -radius;
   };
   float l[3];

@@ -17,7 +17,8 @@ int32_t RampRows(int32_t colourCount);
 // for an empty list).
 std::vector<uint8_t> ColourRampTexels(const GrowList<uint32_t>& colours);
 // Uploads the ramp as rampTexture (GL_RGBA8, clamped in s, repeated in t, linear) and sets
-// rampRowStep; nothing when rampTexture is already non-zero. Needs a GL context.
+// rampRowStep; nothing when rampTexture is already non-zero. The texture bound on the active unit
+// before stays bound. Needs a GL context.
 void BuildColourRamp(MeshObjectX& mesh);
 
 }  // namespace quillon

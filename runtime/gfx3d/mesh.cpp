@@ -109,6 +109,11 @@ uint8_t NearestNormalIndex(const float normal[3]) {
 
 namespace {
 
+bool FinitePosition(const MeshVertex& v) {
+  return std::isfinite(v.position[0]) && std::isfinite(v.position[1]) &&
+         std::isfinite(v.position[2]);
+}
+
 uint8_t Quantise(float position, float scale, float offset) {
   float q = position / scale + offset;
   if (!(q >= 0)) return 0;  // also NaN
@@ -187,7 +192,7 @@ void PackOneFrame(MeshObject& mesh, MeshFrame& frame, bool firstFrame, ColourBud
   float hi[3] = {0, 0, 0};
   bool any = false;
   for (const MeshVertex& v : in) {
-    if (v.colour >= kFirstNonColour) continue;
+    if (v.colour >= kFirstNonColour || !FinitePosition(v)) continue;
     for (int i = 0; i < 3; ++i) {
       if (!any || v.position[i] < lo[i]) lo[i] = v.position[i];
       if (!any || v.position[i] > hi[i]) hi[i] = v.position[i];
@@ -195,7 +200,8 @@ void PackOneFrame(MeshObject& mesh, MeshFrame& frame, bool firstFrame, ColourBud
     any = true;
   }
   for (int i = 0; i < 3; ++i) {
-    float step = (hi[i] - lo[i]) / 255.0f;
+    // In double: from -3e38 to 3e38 the span itself is past the float range, the step is not.
+    float step = static_cast<float>((double(hi[i]) - double(lo[i])) / 255.0);
     if (step == 0) step = 1;
     frame.scale[i] = step;
     frame.offset[i] = -lo[i] / step;

@@ -206,7 +206,9 @@ void SetColourFloats(MeshVertex& v, uint32_t c);
 
 // Quantises every frame's unpacked vertices into its packed list, fills colours (more than 256
 // distinct values keep the first ones and map the rest to the nearest kept, with one log line)
-// and texU/texV from frame 0, and empties the unpacked lists. binaryLoaded becomes 0.
+// and texU/texV from frame 0, and empties the unpacked lists. binaryLoaded becomes 0. The
+// packing range spans finite positions only, so it stays finite; a non-finite position (which
+// the loaders refuse) packs to byte 0.
 void PackFrames(MeshObject& mesh);
 // Index of the table normal closest to n (normalised first unless nearly zero).
 uint8_t NearestNormalIndex(const float n[3]);

@@ -1,6 +1,8 @@
 #include "runtime/gfx3d/mesh_file.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -75,6 +77,11 @@ bool Fits(int64_t count, int64_t entrySize, size_t remaining) {
   return count >= 0 && count <= static_cast<int64_t>(remaining) / entrySize;
 }
 
+// Whether every byte 0..255 unpacks to a finite coordinate: the extremes are at 0 and 255.
+bool UnpacksFinite(float offset, float scale) {
+  return std::isfinite((0.0f - offset) * scale) && std::isfinite((255.0f - offset) * scale);
+}
+
 void FailRead(MeshObject& mesh, const char* path) {
   ClearMesh(mesh, true);
   ErrorLog("# read error");
@@ -85,13 +92,15 @@ bool ReadBinaryFrame(MeshObject& mesh, ByteReader& in, int32_t expected, bool un
   int32_t n = in.Count();
   const uint8_t* head = in.Take(24);
   if (head == nullptr || !Fits(n, 5, in.Remaining())) return false;
-  // Every frame has one vertex per texture coordinate; anything else reads past texU/texV.
-  if (n != expected) return false;
+  // Every frame has one vertex per texture coordinate, or the file has none at all (unpacking
+  // then gives 0, 0).
+  if (expected != 0 && n != expected) return false;
   mesh.frames.Append(MeshFrame());
   MeshFrame& frame = mesh.frames[mesh.frames.Count() - 1];
   for (int i = 0; i < 3; ++i) {
     frame.offset[i] = LoadLeFloat(head + 4 * i);
     frame.scale[i] = LoadLeFloat(head + 12 + 4 * i);
+    if (!UnpacksFinite(frame.offset[i], frame.scale[i])) return false;
   }
   frame.packed.Reserve(n);
   for (int32_t k = 0; k < n; ++k) {
@@ -229,7 +238,10 @@ bool ParseText(TokenReader& in, TextMesh& text) {
     if (!in.Count(m)) return false;
     frame.resize(m);
     for (TextVertex& v : frame) {
-      for (float& x : v.position) x = in.Number();
+      for (float& x : v.position) {
+        x = in.Number();
+        if (!std::isfinite(x)) return false;  // one such point would spoil the whole frame
+      }
       for (float& x : v.normal) x = version >= 1.1f ? in.Number() : 0.0f;
     }
   }
@@ -372,13 +384,22 @@ std::vector<uint8_t> EncodeMeshFile(const MeshObject& mesh) {
   return out;
 }
 
+namespace {
+
+// Only a regular file (or none yet) is replaced: renaming over a device or a folder's entry for
+// one, such as /dev/stdout, would swap the entry itself.
+int SaveContents(const char* path, const std::string& contents) {
+  std::error_code error;
+  std::filesystem::file_status status = std::filesystem::status(path, error);
+  if (std::filesystem::exists(status) && !std::filesystem::is_regular_file(status)) return 0;
+  return ReplaceFileContents(path, contents) ? 1 : 0;
+}
+
+}  // namespace
+
 int SaveMeshFile(const MeshObject& mesh, const char* path) {
-  FILE* f = std::fopen(path, "wb");
-  if (f == nullptr) return 0;
   std::vector<uint8_t> bytes = EncodeMeshFile(mesh);
-  std::fwrite(bytes.data(), 1, bytes.size(), f);
-  std::fclose(f);
-  return 1;
+  return SaveContents(path, std::string(bytes.begin(), bytes.end()));
 }
 
 namespace {
@@ -394,35 +415,57 @@ std::vector<int32_t> TriangleCorners(const MeshObject& mesh, const MeshFrame& fr
 
 }  // namespace
 
-int SaveMeshText(const MeshObject& mesh, const char* path) {
-  FILE* f = std::fopen(path, "wb");
-  if (f == nullptr) return 0;
-  std::fprintf(f, "QMOA 1.1\n# texture coordinates\n%d\n", mesh.texU.Count());
+namespace {
+
+void AppendFormat(std::string& out, const char* format, ...) __attribute__((format(printf, 2, 3)));
+void AppendFormat(std::string& out, const char* format, ...) {
+  va_list args, again;
+  va_start(args, format);
+  va_copy(again, args);
+  int n = std::vsnprintf(nullptr, 0, format, args);
+  va_end(args);
+  if (n > 0) {
+    size_t at = out.size();
+    out.resize(at + static_cast<size_t>(n) + 1);
+    std::vsnprintf(out.data() + at, static_cast<size_t>(n) + 1, format, again);
+    out.resize(at + static_cast<size_t>(n));
+  }
+  va_end(again);
+}
+
+}  // namespace
+
+std::string EncodeMeshText(const MeshObject& mesh) {
+  std::string out;
+  AppendFormat(out, "QMOA 1.1\n# texture coordinates\n%d\n", mesh.texU.Count());
   for (int32_t i = 0; i < mesh.texU.Count(); ++i) {
-    std::fprintf(f, "%.9g %.9g\n", mesh.texU[i], i < mesh.texV.Count() ? mesh.texV[i] : 0.0f);
+    AppendFormat(out, "%.9g %.9g\n", mesh.texU[i], i < mesh.texV.Count() ? mesh.texV[i] : 0.0f);
   }
   std::vector<int32_t> corners;
   if (mesh.frames.Count() > 0) corners = TriangleCorners(mesh, mesh.frames[0]);
-  std::fprintf(f, "# polygons: red green blue, corners, vertex and uv per corner\n%zu\n",
+  AppendFormat(out, "# polygons: red green blue, corners, vertex and uv per corner\n%zu\n",
                corners.size() / 3);
   for (size_t t = 0; t < corners.size(); t += 3) {
     MeshVertex first = UnpackVertex(mesh, mesh.frames[0], corners[t]);
     uint32_t c = first.colour >= kFirstNonColour ? kPlainWhite : first.colour;
-    std::fprintf(f, "%u %u %u 3", c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
-    for (size_t i = t; i < t + 3; ++i) std::fprintf(f, " %d %d", corners[i], corners[i]);
-    std::fprintf(f, "\n");
+    AppendFormat(out, "%u %u %u 3", c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
+    for (size_t i = t; i < t + 3; ++i) AppendFormat(out, " %d %d", corners[i], corners[i]);
+    out += '\n';
   }
-  std::fprintf(f, "# frames: vertices as x y z nx ny nz\n%d\n", mesh.frames.Count());
+  AppendFormat(out, "# frames: vertices as x y z nx ny nz\n%d\n", mesh.frames.Count());
   for (const MeshFrame& frame : mesh.frames.items) {
-    std::fprintf(f, "%d\n", frame.packed.Count());
+    AppendFormat(out, "%d\n", frame.packed.Count());
     for (int32_t k = 0; k < frame.packed.Count(); ++k) {
       MeshVertex v = UnpackVertex(mesh, frame, k);
-      std::fprintf(f, "%.9g %.9g %.9g %.6g %.6g %.6g\n", v.position[0], v.position[1],
+      AppendFormat(out, "%.9g %.9g %.9g %.6g %.6g %.6g\n", v.position[0], v.position[1],
                    v.position[2], v.normal[0], v.normal[1], v.normal[2]);
     }
   }
-  std::fclose(f);
-  return 1;
+  return out;
+}
+
+int SaveMeshText(const MeshObject& mesh, const char* path) {
+  return SaveContents(path, EncodeMeshText(mesh));
 }
 
 }  // namespace quillon

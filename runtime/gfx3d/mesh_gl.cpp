@@ -69,6 +69,9 @@ void BuildColourRamp(MeshObjectX& mesh) {
   mesh.rampRowStep = 1.0f / static_cast<float>(rows);
   std::vector<uint8_t> texels = ColourRampTexels(mesh.colours);
   Flush2DBatch();
+  // Built in the middle of a draw: the part's own texture must still be bound afterwards.
+  GLint bound = 0;
+  glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
   glGenTextures(1, &mesh.rampTexture);
   glBindTexture(GL_TEXTURE_2D, mesh.rampTexture);
   glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
@@ -81,6 +84,7 @@ void BuildColourRamp(MeshObjectX& mesh) {
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+  glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(bound));
 }
 
 }  // namespace quillon

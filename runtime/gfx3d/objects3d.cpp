@@ -88,8 +88,7 @@ double LoadObject(const StringValue& file, double slotNumber) {
 double SaveObject(const StringValue& file, double slotNumber) {
   ObjectSlot* slot = SlotFor(slotNumber);
   if (slot == nullptr || slot->parts.Count() < 1) return 0;
-  SaveMeshFile(slot->parts[0], file.CStr());
-  return 1;
+  return SaveMeshFile(slot->parts[0], file.CStr());
 }
 
 void SetObjectTexture(double slot, double secondSlot, double mipmapped) {

@@ -17,8 +17,8 @@ namespace quillon {
 //   SetLightColour(0, 0xFFFFFF);
 //   DrawObject(1, 0);
 double LoadObject(const StringValue& file, double slot);
-// Writes the slot's (first) mesh as a binary qmo file; 1 once written, whether or not the
-// file could be created; 0 for a slot without a mesh.
+// Writes the slot's (first) mesh as a binary qmo file; 1 once the whole file is in place, 0 for
+// a slot without a mesh or a file that cannot be written (an old file of that name is kept).
 // Example:
 //   StartObject(7);  // a built object, kept as a file for the next run
 //   AddVertex(-10, 0, -10, 0, 0, 0xFFFFFF);
@@ -70,7 +70,7 @@ void StartObject(double slot);
 // Appends a vertex at (x, y, z) with texture coordinate (u, v) and colour 0xBBGGRR to the
 // object being built; colour -1, -2 or -3 starts a list, strip or fan run instead. Nothing
 // without StartObject, for a non-finite position, and (one error-log line) past 1,048,576
-// vertices.
+// vertices. Coordinates up to the float range pack without overflow.
 // Example:
 //   StartObject(4);
 //   AddVertex(0, 0, 0, 0, 0, -1);  // what follows is a list of triangles

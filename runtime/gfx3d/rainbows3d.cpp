@@ -39,6 +39,9 @@ void DarkenStencilledPixels(const OpenGLRainbows& device) {
   glMatrixMode(GL_MODELVIEW);
   glPushMatrix();
   glLoadIdentity();
+  // Lighting, texturing of every unit and the blend function come back with the pop, so what is
+  // drawn after the pass in the same frame looks as before.
+  glPushAttrib(GL_ENABLE_BIT | GL_COLOR_BUFFER_BIT);
   glDisable(GL_DEPTH_TEST);
   glDisable(GL_LIGHTING);
   glDisable(GL_TEXTURE_2D);
@@ -48,13 +51,15 @@ void DarkenStencilledPixels(const OpenGLRainbows& device) {
   glStencilOp(GL_KEEP, GL_KEEP, GL_KEEP);
   glEnable(GL_BLEND);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-  glColor4f(0.5f, 0.5f, 0.5f, 0.5f);
+  // Black at half strength: a shadowed pixel is half as bright, never pulled towards grey.
+  glColor4f(0, 0, 0, 0.5f);
   glBegin(GL_QUADS);
   glVertex2f(0, 0);
   glVertex2f(3000, 0);
   glVertex2f(3000, 2000);
   glVertex2f(0, 2000);
   glEnd();
+  glPopAttrib();
   glPopMatrix();
   glMatrixMode(GL_PROJECTION);
   glPopMatrix();

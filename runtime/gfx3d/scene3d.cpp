@@ -107,6 +107,8 @@ void Enter3D(double nearPlane, double farPlane, double fieldOfView) {
   Rainbows3D* renderer = Live3D();
   if (renderer == nullptr) return;
   EndShadowPass(*renderer);
+  // Levels first: loading the camera into a pushed matrix would be popped away with it.
+  PopAllLevels(*renderer);
   renderer->viewConeTan = static_cast<float>(std::tan(std::min(fieldOfView + 5, 89.0) * kDegrees));
   renderer->nearPlane = static_cast<float>(nearPlane);
   renderer->farPlane = static_cast<float>(farPlane);
@@ -117,7 +119,6 @@ void Enter3D(double nearPlane, double farPlane, double fieldOfView) {
   // A program chosen earlier in the frame comes back after 2D drawing switched it off.
   if (arb.glUseProgramObjectARB != nullptr) arb.glUseProgramObjectARB(renderer->currentProgram);
   glGetFloatv(GL_MODELVIEW_MATRIX, renderer->cameraMatrix);
-  PopAllLevels(*renderer);
   renderer->cullMode = 0;
   renderer->enabledLights = 0;
   renderer->effectLightOn = false;
@@ -141,6 +142,7 @@ void SetCamera(double eyeX, double eyeY, double eyeZ, double targetX, double tar
   Normalise(u);
   // Rows s, u, f: column-major the rows become the columns' k-th entries.
   float rotation[16] = {s[0], u[0], f[0], 0, s[1], u[1], f[1], 0, s[2], u[2], f[2], 0, 0, 0, 0, 1};
+  PopAllLevels(*renderer);
   glMatrixMode(GL_MODELVIEW);
   glLoadIdentity();
   glMultMatrixf(rotation);
@@ -148,7 +150,6 @@ void SetCamera(double eyeX, double eyeY, double eyeZ, double targetX, double tar
   glGetFloatv(GL_MODELVIEW_MATRIX, renderer->cameraMatrix);
   std::copy_n(eye, 3, renderer->eye);
   std::copy_n(target, 3, renderer->target);
-  PopAllLevels(*renderer);
   TransformLevel& level = renderer->levels[0];
   level.rotationCount = 0;
   std::fill(level.scale, level.scale + 3, 1.0f);

@@ -9,15 +9,16 @@ namespace quillon {
 // Commands.
 // Starts 3D drawing in the current viewport: perspective with the field of view (degrees) between
 // the near and far planes, or orthographic for a field of view of 0 or less; default state,
-// no culling, lights, effect light, texture scroll or sphere mapping; transform levels popped.
+// no culling, lights, effect light, texture scroll or sphere mapping; transform levels popped
+// first, so the fresh matrices are the ones left in force.
 // Example:
 //   Enter3D(1, 1000, 60);  // near plane 1, far plane 1000, 60 degrees of view
 //   SetCamera(0, 40, -80, 0, 0, 0);
 //   SetLightColour(0, 0xFFFFFF);
 //   DrawObject(1, 0);
 void Enter3D(double nearPlane, double farPlane, double fieldOfView);
-// Looks from the eye at the target with the up vector; drops the pushed transform levels and
-// level 0's rotations, scale and position (its matrices stay).
+// Drops the pushed transform levels and level 0's rotations, scale and position (its matrices
+// stay), then looks from the eye at the target with the up vector.
 // Example:
 //   double shipX = 10, shipY = 0, shipZ = 50;
 //   Enter3D(1, 1000, 60);

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <memory>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "runtime/core/runtime_state.h"
@@ -105,6 +106,31 @@ TEST_F(CollisionTest, MissingSlotsFramesAndBadNumbersGiveNoHit) {
   EXPECT_EQ(ObjectHitsSphere(2, 0, NAN, 0, 0, 0), 0);
   EXPECT_EQ(ObjectHitsBox(2, 0, 0, 0, 0, NAN, 1), 0);
   EXPECT_EQ(ObjectHitsBox(2, 0, 0, 0, 0, 1, -1), 0);
+}
+
+// A frame with points at no finite place (one, or every x as a poisoned packing gives), or
+// spanning past the float range, is hit by nothing: compared with NaN, no axis separates a box.
+TEST_F(CollisionTest, NonFiniteGeometryIsHitByNothing) {
+  int slot = 10;
+  for (int n : {2, 16}) {  // the plain loop and the hierarchy
+    for (float bad : {NAN, INFINITY, 3e38f}) {
+      for (bool every : {false, true}) {
+        std::vector<MeshVertex> grid = Grid(n, 0);
+        grid[4].position[0] = bad;
+        grid[5].position[1] = -bad;
+        for (MeshVertex& v : grid) v.position[0] = every ? bad : v.position[0];
+        Fill(slot, grid);
+        for (double at : {1000.0, 0.0}) {
+          std::string shown = std::to_string(n) + " " + std::to_string(bad) + " " +
+                              std::to_string(every) + " at " + std::to_string(at);
+          EXPECT_EQ(ObjectHitsBox(slot, 0, at, at, at, 1, 1), 0) << shown;
+          EXPECT_EQ(ObjectHitsSphere(slot, 0, 0.5, at, at, at), 0) << shown;
+          EXPECT_EQ(ObjectRayDistance(slot, 0, at, at, at + 1, 0, 0, -1), 0) << shown;
+        }
+        ++slot;
+      }
+    }
+  }
 }
 
 // A placement that scales must scale the shapes into part coordinates too: the transpose of a

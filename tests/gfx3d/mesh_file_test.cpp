@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
+
 #include "mesh_test_helpers.h"
 
 namespace quillon {
@@ -115,7 +118,7 @@ TEST_F(MeshFileTest, TextVariantBecomesPackedFans) {
 
 TEST_F(MeshFileTest, TextTokenRules) {
   // Below version 1.1 there are no normals; a 2000-byte token is cut, not overflowed.
-  std::string longToken(2000, '7');
+  std::string longToken = "0." + std::string(1998, '0');
   ASSERT_TRUE(LoadText("QMOA 1.0 0 1 9 9 9 3 0 0 0 0 0 0 1 1 " + longToken + " 0 0"));
   ASSERT_EQ(mesh.frames[0].packed.Count(), 4);
   EXPECT_EQ(mesh.frames[0].packed[1].normalIndex, 0);
@@ -192,6 +195,36 @@ TEST_F(MeshFileTest, EveryFrameHasOneVertexPerTextureCoordinate) {
   normal.Head(1, 1, 1).I32(0xFF).F32(0).F32(0).FrameHead(1).U8({1, 1, 1, 250, 0});
   ASSERT_TRUE(Load(normal.bytes, true));
   EXPECT_EQ(mesh.frames[0].unpacked[0].normal[0], NormalTable[0][0]);
+}
+
+TEST_F(MeshFileTest, AFileWithoutTextureCoordinatesLoadsWithUvZero) {
+  QmoBytes untextured;
+  untextured.Head(2, 1, 0).I32(0xFF);
+  for (int f = 0; f < 2; ++f) untextured.FrameHead(3).U8({1, 1, 1, 0, 0, 2, 2, 2, 0, 0, 9, 9, 9, 0, 0});
+  ASSERT_TRUE(Load(untextured.bytes, true));
+  ASSERT_EQ(mesh.frames.Count(), 2);
+  EXPECT_EQ(mesh.frames[1].unpacked[2].position[0], 9.0f);
+  EXPECT_EQ(mesh.frames[1].unpacked[2].u, 0.0f);
+  EXPECT_EQ(mesh.frames[1].unpacked[2].v, 0.0f);
+}
+
+// Not-finite coordinates never reach a frame: one would make every coordinate of it NaN.
+TEST_F(MeshFileTest, NonFiniteCoordinatesAreRefused) {
+  for (const char* bad : {"nan", "inf", "-inf", "1e39"}) {
+    ExpectTextReadError(std::string("QMOA 1.0 0 1 255 0 0 3 0 0 1 0 2 0 1 3 0 0 0 1 0 0 ") + bad +
+                        " 1 0");
+  }
+  const float inf = std::numeric_limits<float>::infinity();
+  // Offsets and scales that are not finite, or unpack past the float range.
+  const float heads[][2] = {{std::nanf(""), 1}, {0, inf}, {-inf, 1}, {0, 3e38f}, {-1e36f, 1e4f}};
+  for (const auto& h : heads) {
+    QmoBytes b;
+    b.Head(1, 1, 0).I32(0xFF).I32(1);
+    for (int i = 0; i < 3; ++i) b.F32(i == 1 ? h[0] : 0);
+    for (int i = 0; i < 3; ++i) b.F32(i == 1 ? h[1] : 1);
+    b.U8({1, 1, 1, 0, 0});
+    ExpectReadError(b.bytes);
+  }
 }
 
 TEST_F(MeshFileTest, TextWriterRoundTripsTheTriangles) {

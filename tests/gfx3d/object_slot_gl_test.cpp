@@ -102,9 +102,18 @@ TEST_F(MeshGlTest, ColourRampIsUploadedOnceAndReleasedWithTheMesh) {
   std::vector<uint8_t> texels(16 * 4 * 4);
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
   glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, texels.data());
-  EXPECT_EQ(texels, ColourRampTexels(mesh.colours));
-  EXPECT_EQ(std::vector<uint8_t>(texels.begin(), texels.begin() + 4),
-            (std::vector<uint8_t>{100, 0, 0, 255}));
+  // Rows: red, the fan marker (grey levels), green, and red again for the fourth.
+  const uint8_t levels[16] = {100, 160, 160, 160, 160, 160, 160, 207,
+                              255, 255, 255, 255, 255, 255, 255, 255};
+  const int lit[4][3] = {{1, 0, 0}, {1, 1, 1}, {0, 1, 0}, {1, 0, 0}};
+  std::vector<uint8_t> expected;
+  for (const auto& row : lit) {
+    for (uint8_t level : levels) {
+      expected.insert(expected.end(), {uint8_t(row[0] * level), uint8_t(row[1] * level),
+                                       uint8_t(row[2] * level), 255});
+    }
+  }
+  EXPECT_EQ(texels, expected);
 
   ClearMesh(mesh, true);
   EXPECT_EQ(mesh.rampTexture, 0u);

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 #include "runtime/core/runtime_state.h"
 #include "runtime/gfx3d/lights3d.h"
@@ -158,19 +159,29 @@ TEST_F(ObjectDrawTest, BadSlotsAndFramesDrawNothingAndCountZero) {
   EXPECT_EQ(ReadPixel(320, 300), (Rgba{255, 0, 0, 255}));
 }
 
+// A light floor and a dark one: the shadow halves what is there, never pulls it towards grey.
 TEST_F(ObjectDrawTest, ShadowModeDarkensTheFloorUnderAnOccluder) {
-  Quad(7, -20, 20, -3, -5, -40, 0xFEFEFE);  // floor
-  Quad(8, -1, 1, 0, -14, -16, kRed);        // occluder, edge-on to the camera
-  DrawObject(7, 0);
-  DrawObject(8, 0);
-  // Floor point (0, -3, -15) is pixel (320, 304); (7, -3, -15) is far out of the shadow.
-  Rgba lit = ReadPixel(320, 304);
-  ASSERT_GT(Brightness(lit), 600);
-  SetLight(-3, 0xFFFFFF, 0, 10, -15, 0, 0, 0, 1);  // starts the stencil pass
-  DrawObject(8, 0);
-  SetLight(-3, 0xFFFFFF, 0, 10, -15, 0, 0, 0, 0);  // ends it: shadowed pixels darkened
-  EXPECT_LT(Brightness(ReadPixel(320, 304)) + 150, Brightness(lit));
-  EXPECT_EQ(ReadPixel(470, 304), lit);
+  for (double floor : {0xFEFEFE, 0x202020}) {
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT);
+    Quad(7, -20, 20, -3, -5, -40, floor);
+    Quad(8, -1, 1, 0, -14, -16, kRed);  // occluder, edge-on to the camera
+    DrawObject(7, 0);
+    DrawObject(8, 0);
+    // Floor point (0, -3, -15) is pixel (320, 304); (7, -3, -15) is far out of the shadow.
+    Rgba lit = ReadPixel(320, 304);
+    std::vector<uint8_t> before(640 * 100 * 4), after(before.size());
+    glReadPixels(0, 80, 640, 100, GL_RGBA, GL_UNSIGNED_BYTE, before.data());
+    SetLight(-3, 0xFFFFFF, 0, 10, -15, 0, 0, 0, 1);  // starts the stencil pass
+    DrawObject(8, 0);
+    SetLight(-3, 0xFFFFFF, 0, 10, -15, 0, 0, 0, 0);  // ends it: shadowed pixels darkened
+    Rgba shadowed = ReadPixel(320, 304);
+    EXPECT_EQ(shadowed.r, lit.r / 2) << floor;
+    EXPECT_EQ(ReadPixel(470, 304), lit) << floor;
+    glReadPixels(0, 80, 640, 100, GL_RGBA, GL_UNSIGNED_BYTE, after.data());
+    int lighter = 0;
+    for (size_t i = 0; i < before.size(); ++i) lighter += after[i] > before[i] ? 1 : 0;
+    EXPECT_EQ(lighter, 0) << floor;
+  }
   EXPECT_EQ(ReadPixel(320, 200), (Rgba{0, 0, 128, 255}));  // above the horizon: no floor
 }
 
@@ -260,6 +271,49 @@ TEST_F(ObjectDrawTest, CompoundPartsUseTheirTexturesAndTheBindingComesBack) {
   EXPECT_EQ(runtimeState.graphics->textures.boundSlot, -1);
   EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
   ReleaseObjectSlot(slot);
+}
+
+// The shadow pass ended mid-frame: a textured, lit floor drawn afterwards looks as before it.
+TEST_F(ObjectDrawTest, DrawingAfterTheShadowPassIsLitAndTextured) {
+  Quad(7, -20, 20, -3, -5, -40, 0xFFFFFF);
+  uint32_t grey = PlainTexture(64, 64, 80);
+  BindSlotTexture(0, -1, false, &grey);
+  SetLight(0, 0x999999, 0, 0, 0, 0, -1, 0, 180);  // from above
+  DrawObject(7, 0);
+  Rgba before = ReadPixel(320, 304);
+  ASSERT_LT(before.r, 64);
+  SetLight(-3, 0xFFFFFF, 0, 10, -15, 0, 0, 0, 1);
+  SetLight(-3, 0xFFFFFF, 0, 10, -15, 0, 0, 0, 0);
+  glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+  SetCullMode(0);  // the pass leaves back faces culled, as 3D drawing starts
+  DrawObject(7, 0);
+  EXPECT_EQ(ReadPixel(320, 304), before);
+  SetLight(0, 0, 0, 0, 0, 0, 0, 0, 0);
+  BindSlotTexture(-1, -1, false, nullptr);
+  glDeleteTextures(1, &grey);
+}
+
+// Building the ramp on the first cel draw leaves the part's texture bound: every draw is green.
+TEST_F(ObjectDrawTest, TheFirstCelDrawShowsTheTextureNotTheRamp) {
+  Square(12, -10, 0, 0xFFFFFF);
+  Square(13, -10, 6, 0xFFFFFF);
+  uint32_t green = PlainTexture(0, 255, 0);
+  BindSlotTexture(0, -1, false, &green);
+  SetLight(-2, 0xFFFFFF, 0, 0, 10, 0, 0, 0, 1);
+  DrawObject(12, 0);  // builds the ramp
+  SetLight(-2, 0xFFFFFF, 0, 0, 0, 0, 0, 0, 0);
+  DrawObject(13, 0);  // a plain draw after it, same frame
+  Rgba cel = ReadPixel(320, 240), plain = ReadPixel(512, 240);
+  EXPECT_EQ(plain, (Rgba{0, 255, 0, 255}));
+  EXPECT_EQ(cel.r, 0);
+  EXPECT_EQ(cel.b, 0);
+  EXPECT_GT(cel.g, 90);
+  SetLight(-2, 0xFFFFFF, 0, 0, 10, 0, 0, 0, 1);
+  glClear(GL_DEPTH_BUFFER_BIT);
+  DrawObject(12, 0);  // the ramp is there now
+  EXPECT_EQ(ReadPixel(320, 240), cel);
+  BindSlotTexture(-1, -1, false, nullptr);
+  glDeleteTextures(1, &green);
 }
 
 TEST_F(ObjectDrawTest, CelModeDrawsABlackOutlineAroundTheObject) {

@@ -3,14 +3,20 @@
 #include "runtime/gfx3d/objects3d.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cmath>
+#include <filesystem>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "runtime/gfx3d/draw_part.h"
 #include "runtime/gfx3d/effects3d.h"
+#include "runtime/gfx3d/collision3d.h"
 #include "runtime/gfx3d/rainbows3d.h"
 
 namespace quillon {
@@ -124,12 +130,28 @@ TEST_F(BuildObjectTest, VerticesMakeRunsAndShortObjectsRelease) {
   EXPECT_EQ(ObjectVertexCount(3), 0);
 }
 
+// Coordinates at the ends of the float range: the packing span passes it, the step does not.
+TEST_F(BuildObjectTest, VerticesAcrossTheWholeFloatRangePackFinite) {
+  StartObject(5);
+  AddVertex(-3e38, 0, 0, 0, 0, 0xFF);
+  AddVertex(3e38, 0, 0, 0, 0, 0xFF);
+  AddVertex(0, 1, 0, 0, 0, 0xFF);
+  AddVertex(NAN, 2, 0, 0, 0, 0xFF);  // dropped
+  EndObject();
+  const MeshFrame& frame = Part(5).frames[0];
+  ASSERT_EQ(frame.triangles.Count(), 3);
+  EXPECT_NEAR(frame.triangles[0].position[0], -3e38, 3e38 / 255);
+  EXPECT_NEAR(frame.triangles[1].position[0], 3e38, 3e38 / 255);
+  EXPECT_NEAR(frame.triangles[2].position[1], 1, 1.0 / 255);
+  EXPECT_EQ(ObjectHitsBox(5, 0, 1000, 1000, 1000, 1, 1), 0);
+}
+
 TEST_F(BuildObjectTest, SavedObjectsLoadBackAndMissingFilesGiveZero) {
   std::string dir = ::testing::TempDir();
   std::string path = dir + "/square.qmo";
   Square(8, 0);
   EXPECT_EQ(SaveObject(path.c_str(), 8), 1);
-  EXPECT_EQ(SaveObject((dir + "/no/such/dir/x.qmo").c_str(), 8), 1);  // whatever the outcome
+  EXPECT_EQ(SaveObject((dir + "/no/such/dir/x.qmo").c_str(), 8), 0);
   EXPECT_EQ(SaveObject(path.c_str(), 9), 0);                          // no mesh in the slot
   EXPECT_EQ(LoadObject(path.c_str(), 9), 1);
   EXPECT_EQ(ObjectVertexCount(9), 6);
@@ -142,6 +164,38 @@ TEST_F(BuildObjectTest, SavedObjectsLoadBackAndMissingFilesGiveZero) {
   AddVertex(7, 7, 7, 0, 0, 0xFF);
   EndObject();
   EXPECT_EQ(ObjectVertexCount(9), 6);
+}
+
+// A save that cannot write every byte reports 0 and leaves the file saved before as it was.
+TEST_F(BuildObjectTest, AFailedSaveKeepsTheOldFile) {
+  std::string dir = ::testing::TempDir() + "/failed-save";
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directory(dir);
+  std::string path = dir + "/square.qmo";
+  Square(8, 0);
+  ASSERT_EQ(SaveObject(path.c_str(), 8), 1);
+  uintmax_t size = std::filesystem::file_size(path);
+  pid_t child = fork();
+  if (child == 0) {
+    signal(SIGXFSZ, SIG_IGN);  // a write past the cap fails with EFBIG instead
+    struct rlimit cap = {16, 16};
+    setrlimit(RLIMIT_FSIZE, &cap);
+    StartObject(8);
+    for (int k = 0; k < 20; ++k) AddVertex(k, k % 2, 0, 0, 0, 0xFF);
+    EndObject();
+    _exit(SaveObject(path.c_str(), 8) == 0 ? 0 : 1);
+  }
+  int status = -1;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(std::filesystem::file_size(path), size);
+  EXPECT_EQ(LoadObject(path.c_str(), 9), 1);
+  EXPECT_EQ(ObjectVertexCount(9), 6);
+  int files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(dir)) files += entry.exists();
+  EXPECT_EQ(files, 1);  // no half-written file left beside it
+  EXPECT_EQ(SaveObject(dir.c_str(), 8), 0);  // a folder is not a file to replace
+  EXPECT_TRUE(std::filesystem::is_directory(dir));
 }
 
 TEST_F(BuildObjectTest, QualityVariantsCreaseOrSmoothWhereRunsMeet) {

@@ -64,6 +64,29 @@ TEST_F(QmoToolTest, ImportedObjUnpacksWithinOneQuantisationStep) {
   EXPECT_NE(Run("import " + Path("missing.obj") + " " + Path("x.qmo")), 0);
 }
 
+// Text to standard output goes to the stream as it is: appended output keeps what was there.
+// Colour values that are no run marker are shown as colours.
+TEST_F(QmoToolTest, TextAppendsToRedirectedOutputAndInfoShowsColours) {
+  testing::QmoBytes b;
+  b.Head(1, 2, 4).I32(static_cast<int32_t>(MarkerFan)).I32(static_cast<int32_t>(0xFFFFFFFC));
+  for (int i = 0; i < 8; ++i) b.F32(0);
+  b.FrameHead(4).U8({0, 0, 0, 0, 0, 1, 1, 1, 0, 1, 2, 2, 2, 0, 1, 3, 1, 2, 0, 1});
+  testing::WriteBytes(Path("m.qmo"), b.bytes);
+  testing::WriteText(Path("log.txt"), "earlier line\n");
+  std::string command = std::string(QUILLON_QMO_PATH) + " text " + Path("m.qmo") + " >> " +
+                        Path("log.txt") + " && " + QUILLON_QMO_PATH + " text " + Path("m.qmo") +
+                        " >> " + Path("log.txt");
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  std::vector<uint8_t> bytes = testing::ReadBytes(Path("log.txt"));
+  std::string log(bytes.begin(), bytes.end());
+  EXPECT_EQ(log.rfind("earlier line\nQMOA 1.1\n", 0), 0u);
+  EXPECT_NE(log.find("QMOA", log.find("QMOA") + 1), std::string::npos);  // both runs are there
+  ASSERT_EQ(Run("info " + Path("m.qmo")), 0);
+  bytes = testing::ReadBytes(Path("out.txt"));
+  EXPECT_NE(std::string(bytes.begin(), bytes.end()).find("colours: fan-marker FFFFFFFC\n"),
+            std::string::npos);
+}
+
 TEST_F(QmoToolTest, FaceIndexPastTheVerticesIsRefusedNotACrash) {
   testing::WriteText(Path("bad.ply"),
                      "ply\nformat ascii 1.0\nelement vertex 3\nproperty float x\n"

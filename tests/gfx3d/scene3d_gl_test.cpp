@@ -193,6 +193,33 @@ TEST_F(SceneGlTest, PushesBeyondTheLastLevelStayBalancedWithTheirPops) {
   EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
 }
 
+// The camera set while levels are pushed is the one in force once they are gone, for GL
+// drawing and ProjectPoint alike; so is the fresh start of Enter3D after a frame left a push.
+TEST_F(SceneGlTest, CameraAndEnter3DWithPushedLevelsKeepTheirMatrices) {
+  auto expectCamera = [&](float tz) {
+    float m[16];
+    glGetFloatv(GL_MODELVIEW_MATRIX, m);
+    for (int e = 0; e < 16; ++e) EXPECT_EQ(m[e], renderer->cameraMatrix[e]) << e;
+    EXPECT_EQ(m[14], tz);
+    EXPECT_EQ(renderer->currentLevel, 0);
+  };
+  Enter3D(1, 1000, 90);
+  PushTransform();
+  PushTransform();
+  SetCamera(0, 0, 50, 0, 0, 0);
+  expectCamera(-50);
+  double sx = -1, sy = -1, depth = -1;
+  ProjectPoint(0, 0, 0, sx, sy, depth);
+  EXPECT_NEAR(sx, 320, 1e-6);
+  EXPECT_NEAR(sy, 240, 1e-6);
+  SetCamera(0, 0, 50, 0, 0, 0);
+  PushTransform();  // the frame ends with a level pushed
+  Enter3D(1, 1000, 90);
+  expectCamera(0);
+  ProjectPoint(0, 10, -10, sx, sy, depth);  // 45 degrees up: the window's top edge
+  EXPECT_NEAR(sy, 0, 1e-3);
+}
+
 // 90 degrees, 10 units away: one unit is 24 pixels (half the height, 240, is 10 units).
 TEST_F(SceneGlTest, ASquareCoversTheWindowRectangleTheCameraGives) {
   EnterScene(90);

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <assimp/Importer.hpp>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
@@ -158,6 +159,13 @@ bool ImportFrames(const char* path, std::vector<std::vector<MeshVertex>>& frames
       std::fprintf(stderr, "qmo: frames of %s differ in their triangles\n", path);
       return false;
     }
+    for (const MeshVertex& v : frame) {
+      if (!std::isfinite(v.position[0]) || !std::isfinite(v.position[1]) ||
+          !std::isfinite(v.position[2])) {
+        std::fprintf(stderr, "qmo: %s has a coordinate that is not finite\n", path);
+        return false;
+      }
+    }
   }
   if (frames.empty() || frames[0].empty()) {
     std::fprintf(stderr, "qmo: %s has no triangles\n", path);
@@ -205,7 +213,7 @@ int Info(const char* path) {
               mesh.colours.Count(), mesh.texU.Count());
   std::printf("colours:");
   for (uint32_t c : mesh.colours.items) {
-    if (c >= quillon::kFirstNonColour) {
+    if (quillon::IsMarker(c)) {
       std::printf(" %s-marker", RunName(c));
     } else {
       std::printf(" %06X", c);
@@ -257,6 +265,16 @@ int Text(const char* path, const char* out) {
     std::fprintf(stderr, "qmo: cannot load %s (see the error log)\n", path);
     return 1;
   }
+  if (out == nullptr) {
+    // The stream itself: opening a path to it anew would truncate a file it appends to.
+    std::string text = quillon::EncodeMeshText(mesh);
+    if (std::fwrite(text.data(), 1, text.size(), stdout) != text.size() ||
+        std::fflush(stdout) != 0) {
+      std::fprintf(stderr, "qmo: cannot write to standard output\n");
+      return 1;
+    }
+    return 0;
+  }
   if (!quillon::SaveMeshText(mesh, out)) {
     std::fprintf(stderr, "qmo: cannot write %s\n", out);
     return 1;
@@ -280,7 +298,7 @@ int main(int argc, char** argv) {
   if (command == "import" && argc == 4) return Import(argv[2], argv[3]);
   if (command == "info" && argc == 3) return Info(argv[2]);
   if (command == "text" && (argc == 3 || argc == 4)) {
-    return Text(argv[2], argc == 4 ? argv[3] : "/dev/stdout");
+    return Text(argv[2], argc == 4 ? argv[3] : nullptr);
   }
   return Usage();
 }
