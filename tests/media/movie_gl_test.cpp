@@ -12,13 +12,17 @@
 #include <vector>
 
 #include "media/clip_helpers.h"
+#include "runtime/core/clock.h"
 #include "runtime/core/flow_hooks.h"
+#include "runtime/core/runtime_state.h"
 #include "runtime/gfx2d/png_reader.h"
 #include "runtime/gfx2d/rgba_image.h"
 #include "runtime/gl/gl_extensions.h"
 #include "runtime/input/input_script.h"
 #include "runtime/media/media_internal.h"
+#include "runtime/platform/audio.h"
 #include "runtime/platform/automation.h"
+#include "runtime/platform/clock.h"
 #include "runtime/quillon.h"
 #include "support/gl_runtime.h"
 #include "support/process.h"
@@ -58,15 +62,37 @@ class Movie : public ::testing::Test {
     ASSERT_TRUE(LoadInputScript(text));
   }
   static size_t Written() { return fs::exists(capture) ? fs::file_size(capture) / 4 : 0; }
-  static int Peak(size_t from, size_t to) {
+  static std::vector<int16_t> Captured() {
     std::string raw = testing::ReadWholeFile(capture);
     std::vector<int16_t> s(raw.size() / 2);
     std::memcpy(s.data(), raw.data(), s.size() * 2);
+    return s;
+  }
+  static int Peak(size_t from, size_t to) {
+    std::vector<int16_t> s = Captured();
     int peak = 0;
     for (size_t i = 2 * from; i < std::min(2 * to, s.size()); ++i) {
       peak = std::max(peak, std::abs(int{s[i]}));
     }
     return peak;
+  }
+  // The sound captured from a frame on: seconds from its first to its last audible sample, and
+  // the longest stretch of silence in between.
+  struct Heard {
+    double seconds = 0, longestGap = 0;
+  };
+  static Heard HeardFrom(size_t from) {
+    std::vector<int16_t> s = Captured();
+    Heard heard;
+    size_t first = 0, last = 0;
+    for (size_t frame = from; 2 * frame < s.size(); ++frame) {
+      if (std::abs(int{s[2 * frame]}) < 200) continue;  // a 440 Hz tone passes 200 every few frames
+      if (first == 0) first = last = frame;
+      heard.longestGap = std::max(heard.longestGap, (frame - last) / 44100.0);
+      last = frame;
+    }
+    heard.seconds = (last - first) / 44100.0;
+    return heard;
   }
   // The last frame the movie presented, as the automation's screenshots caught it.
   static RgbaImage LastScreenshot(const std::string& clip) {
@@ -214,6 +240,77 @@ TEST_F(Movie, SoundPlaysThroughTheMixer) {
   EXPECT_TRUE(LastMovieReport().hadSound);
   EXPECT_EQ(Peak(from, between), 0);
   EXPECT_GT(Peak(between, Written()), 12000);
+}
+
+// The movie runs on its own clock: whatever pace the game set, it takes its own length, its
+// sound has no gap, and each picture goes up near its time in the sound.
+TEST_F(Movie, KeepsItsLengthAndUnbrokenSoundAtAnyGameRate) {
+  std::string clip = Clip("tone3s.mkv", {.frames = 90, .toneHz = 440});
+  for (int rate : {60, 5, 2}) {
+    SetFrameRate(rate);
+    size_t from = Written();
+    double start = NowMilliseconds();
+    PlayMovie(StringValue(clip.c_str()));
+    double took = (NowMilliseconds() - start) / 1000;
+    platform::SleepMilliseconds(200);  // the driver writes what the mixer took
+    Heard heard = HeardFrom(from);
+    const MovieReport& r = LastMovieReport();
+    EXPECT_NEAR(took, 3.0, 0.06) << "game rate " << rate;
+    EXPECT_NEAR(heard.seconds, 3.0, 0.06) << "game rate " << rate;
+    EXPECT_LT(heard.longestGap, 0.05) << "game rate " << rate;
+    EXPECT_GE(r.framesShown, 80) << "game rate " << rate;
+    EXPECT_LT(r.medianOffsetMs, 34) << "game rate " << rate;
+    EXPECT_LT(r.worstOffsetMs, 250) << "game rate " << rate;
+  }
+  SetFrameRate(60);
+}
+
+TEST_F(Movie, HoldsItsLastPictureUntilItsLongerSoundHasPlayed) {
+  std::string clip = Clip("long-sound.mkv", {.frames = 30, .toneHz = 440, .soundSeconds = 4});
+  size_t from = Written();
+  double start = NowMilliseconds();
+  PlayMovie(StringValue(clip.c_str()));
+  double took = (NowMilliseconds() - start) / 1000;
+  platform::SleepMilliseconds(200);
+  EXPECT_NEAR(took, 4.0, 0.08);
+  EXPECT_NEAR(HeardFrom(from).seconds, 4.0, 0.08);
+}
+
+// Finished music starts again inside ShowScreen, with no other call of the program's.
+TEST_F(Movie, MusicStartsAgainThroughShowScreen) {
+  std::string tone = dir + "/music.wav";
+  ASSERT_TRUE(testing::WriteClip(
+      tone, {.frames = 30, .toneHz = 440, .withVideo = false, .container = "wav"}));
+  PlayMusic(StringValue(tone.c_str()));
+  for (int i = 0; i < 150; ++i) ShowScreen();  // 2.5 s at 60 frames a second
+  size_t now = Written();
+  EXPECT_GT(Peak(now - 8820, now), 10000) << "the one-second piece should still sound";
+  StopMusic();
+}
+
+// The program's end stops music and movie sound before the mixer closes.
+TEST_F(Movie, TheProgramsEndStopsMusicAndMovieSound) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  std::string tone = dir + "/end.wav";
+  ASSERT_TRUE(testing::WriteClip(
+      tone, {.frames = 300, .toneHz = 440, .withVideo = false, .container = "wav"}));
+  std::string clip = Clip("end.mkv", {.frames = 300, .toneHz = 660});
+  EXPECT_EXIT(
+      {
+        testing::LimitChildLifetime();
+        PlayMusic(StringValue(tone.c_str()));
+        platform::StartPcmStream();
+        std::vector<int16_t> sound(2 * 44100, 9000);
+        platform::QueuePcmFrames(sound.data(), 44100);
+        ShowScreen();
+        std::atexit([] {
+          bool quiet = runtimeState.mediaWindow == nullptr && !platform::MusicPlaying() &&
+                       platform::QueuedPcmFrames() == 0;
+          if (!quiet) std::_Exit(3);
+        });
+        EndProgram();
+      },
+      ::testing::ExitedWithCode(0), "");
 }
 
 TEST_F(Movie, BrokenTruncatedAndUntrustedFilesEndWithoutAHang) {

@@ -158,6 +158,19 @@ TEST_F(MusicTest, ArchivedMusicSurvivesLaterSoundLoads) {
   DestroyAssetResolvers();
 }
 
+// Eight minutes of silence in FLAC, a few kilobytes, would take 85 MB decoded: refused before
+// it is decoded; music streams it instead.
+TEST_F(MusicTest, ALongCompressedSoundIsRefusedButPlaysAsMusic) {
+  std::string silence = (dir / "silence.flac").string();
+  ASSERT_TRUE(testing::WriteClip(silence, {.toneHz = 440, .toneLevel = 0, .soundSeconds = 480,
+                                           .withVideo = false, .container = "flac"}));
+  EXPECT_LT(fs::file_size(silence), 1000000u);
+  EXPECT_EQ(LoadSound(StringValue(silence.c_str()), 4, 1), 0);
+  EXPECT_EQ(PlaySound(4, 0, 1), -1);
+  PlayMusic(StringValue(silence.c_str()));
+  EXPECT_NE(runtimeState.mediaWindow, nullptr);
+}
+
 // A movie's sound track whose frames switch from stereo to mono: the mono half is decoded and
 // heard on both sides, rather than read as the two planes the stereo half had.
 TEST(MovieSound, ATrackThatTurnsMonoMidwayGoesOnDecoding) {
