@@ -57,11 +57,15 @@ uint8_t Translate(const InputState& input, int code) {
   return c >= 32 ? c : 0;
 }
 
-// The character of a newly pressed key, or 0; a held key reports once.
+// The character of a newly pressed key, or 0; a held key reports once. The window's messages are
+// dispatched first: a key's character comes with its events, and a program waiting in a loop of
+// its own, without frames, must still be closable and end on the end keys.
 uint8_t NewTypedCharacter() {
-  RefreshKeyboard();
   InputState* input = CurrentInput();
   if (input == nullptr) return 0;
+  PumpMessages();
+  RefreshKeyboard();
+  EndProgramOnEndKeys();
   uint8_t candidate = 0;
   for (int code = 0; code < 255 && candidate == 0; ++code) {
     if ((input->keyState[code] & 0x80) != 0) candidate = Translate(*input, code);

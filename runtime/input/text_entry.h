@@ -8,7 +8,9 @@ namespace quillon {
 
 // The character of a key newly pressed since the last call ("" when none): Backspace gives
 // character 8, either Enter 10; modifiers, arrows and function keys give none. A held key gives
-// its character once; Shift turns a-z into A-Z.
+// its character once; Shift turns a-z into A-Z. Works in a loop of the program's own without
+// frames: it dispatches the window's messages, so the close box works, and Escape (while it ends
+// programs) or Alt+F4 ends the program as in ShowScreen.
 StringValue ReadKeyChar();
 // Waits until a key that types a character is newly pressed; other keys and the mouse do not end
 // it. Shows no frames (one per try under an input script, whose frames must go on); Escape (while
