@@ -29,10 +29,10 @@ constexpr int kRate = 44100;
 // Read ahead no further than this: pictures waiting and sound not yet heard.
 constexpr int kFewPictures = 8;
 constexpr double kMostPictureBytes = 64.0 * 1024 * 1024;
-constexpr double kSoundAhead = 1.0;  // seconds queued before more is read for the sound's sake
+constexpr double kSoundAhead = 1.5;  // seconds queued before more is read for the sound's sake
 constexpr double kMostSound = 10.0;  // seconds held back when the mixer's queue is full
 // The loop looks at messages, input and the sound at least this often.
-constexpr int kLongestRestMs = 4;
+constexpr int kLongestRestMs = 10;
 
 MovieReport report;
 std::array<int32_t, 1000> offsetsByMs;  // offsets at presentation, by whole milliseconds
@@ -392,7 +392,7 @@ void FeedSound(platform::VideoFile* video, bool playing) {
 // Pictures read ahead: a few, more while the mixer runs short, never more than kMostPictureBytes.
 int MostPictures(platform::VideoFile* video, bool withSound) {
   double bytes = 1.5 * platform::VideoWidth(video) * platform::VideoHeight(video);
-  int most = static_cast<int>(std::clamp(kMostPictureBytes / bytes, 1.0 * kFewPictures, 32.0));
+  int most = static_cast<int>(std::clamp(kMostPictureBytes / bytes, 1.0 * kFewPictures, 64.0));
   bool short_ = withSound && platform::QueuedPcmFrames() < kSoundAhead / 2 * kRate;
   return short_ ? most : kFewPictures;
 }

@@ -21,7 +21,7 @@ struct WavFormat {
 // Sample frames in bytes of data: by the bits per sample where the format gives them (also for
 // ADPCM, whose blocks hold more frames than bytes), else by the block size.
 double Frames(const WavFormat& f, double bytes) {
-  if (f.bits > 0 && f.channels > 0) return bytes * 8 / (f.bits * f.channels);
+  if (f.bits > 0 && f.channels > 0) return bytes * 8 / (static_cast<double>(f.bits) * f.channels);
   return f.blockAlign > 0 ? bytes / f.blockAlign : 0;
 }
 
@@ -51,17 +51,22 @@ WavHeader WalkChunks(std::FILE* file, long size, double& seconds) {
 
 }  // namespace
 
+WavHeader ReadWavHeaderOf(std::FILE* file, double& seconds) {
+  seconds = 0;
+  unsigned char riff[12];
+  if (file == nullptr || std::fseek(file, 0, SEEK_SET) != 0 || std::fread(riff, 1, 12, file) != 12 ||
+      std::memcmp(riff, "RIFF", 4) != 0 || std::memcmp(riff + 8, "WAVE", 4) != 0 ||
+      std::fseek(file, 0, SEEK_END) != 0) {
+    return WavHeader::NotWav;
+  }
+  return WalkChunks(file, std::ftell(file), seconds);
+}
+
 WavHeader ReadWavHeader(const char* path, double& seconds) {
   seconds = 0;
   std::FILE* file = path != nullptr ? std::fopen(path, "rb") : nullptr;
   if (file == nullptr) return WavHeader::NotWav;
-  unsigned char riff[12];
-  WavHeader result = WavHeader::NotWav;
-  if (std::fread(riff, 1, 12, file) == 12 && std::memcmp(riff, "RIFF", 4) == 0 &&
-      std::memcmp(riff + 8, "WAVE", 4) == 0 && std::fseek(file, 0, SEEK_END) == 0) {
-    long size = std::ftell(file);
-    result = WalkChunks(file, size, seconds);
-  }
+  WavHeader result = ReadWavHeaderOf(file, seconds);
   std::fclose(file);
   return result;
 }

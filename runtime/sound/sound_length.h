@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 
 namespace quillon {
 
@@ -19,5 +20,7 @@ enum class WavHeader {
 // Walks the chunks of a RIFF WAVE file to its data chunk. seconds: the data's length at the
 // format's rate (0 when the format gives no rate), set for Complete only.
 WavHeader ReadWavHeader(const char* path, double& seconds);
+// The same on an open file, read from its start.
+WavHeader ReadWavHeaderOf(std::FILE* file, double& seconds);
 
 }  // namespace quillon

@@ -12,15 +12,12 @@
 #include <vector>
 
 #include "media/clip_helpers.h"
-#include "runtime/core/clock.h"
 #include "runtime/core/flow_hooks.h"
-#include "runtime/core/runtime_state.h"
 #include "runtime/gfx2d/png_reader.h"
 #include "runtime/gfx2d/rgba_image.h"
 #include "runtime/gl/gl_extensions.h"
 #include "runtime/input/input_script.h"
 #include "runtime/media/media_internal.h"
-#include "runtime/platform/audio.h"
 #include "runtime/platform/automation.h"
 #include "runtime/platform/clock.h"
 #include "runtime/quillon.h"
@@ -76,26 +73,6 @@ class Movie : public ::testing::Test {
     }
     return peak;
   }
-  // The sound captured from a frame on: seconds from its first to its last audible sample, and
-  // the longest stretch of silence in between.
-  struct Heard {
-    double seconds = 0, longestGap = 0;
-    size_t last = 0;  // the last audible sample frame
-  };
-  static Heard HeardFrom(size_t from) {
-    std::vector<int16_t> s = Captured();
-    Heard heard;
-    size_t first = 0, last = 0;
-    for (size_t frame = from; 2 * frame < s.size(); ++frame) {
-      if (std::abs(int{s[2 * frame]}) < 200) continue;  // a 440 Hz tone passes 200 every few frames
-      if (first == 0) first = last = frame;
-      heard.longestGap = std::max(heard.longestGap, (frame - last) / 44100.0);
-      last = frame;
-    }
-    heard.seconds = (last - first) / 44100.0;
-    heard.last = last;
-    return heard;
-  }
   // The last frame the movie presented, as the automation's screenshots caught it.
   static RgbaImage LastScreenshot(const std::string& clip) {
     std::string shots = testing::MakeTempDir("movie-shots");
@@ -115,18 +92,27 @@ class Movie : public ::testing::Test {
     fs::remove_all(shots);
     return image;
   }
-  // Plays the clip: seconds of its tone captured, the longest silence inside it, and how much
+  // Plays the clip: seconds of its tone captured, the longest silence inside it, and the seconds
   // the driver wrote between the tone's end and the movie's return.
-  static auto PlayAndHear(const std::string& clip) {
+  struct Played {
+    double heard = 0, longestGap = 0, afterEnd = 0;
+  };
+  static Played PlayAndHear(const std::string& clip) {
     size_t from = Written();
     PlayMovie(StringValue(clip.c_str()));
-    size_t returned = Written();
+    size_t returned = Written(), first = 0, last = 0;
     platform::SleepMilliseconds(200);  // the driver writes what the mixer took
-    Heard heard = HeardFrom(from);
-    struct {
-      double heard, longestGap, afterEnd;
-    } played{heard.seconds, heard.longestGap, (double(returned) - heard.last) / 44100};
-    return played;
+    std::vector<int16_t> s = Captured();
+    Played p;
+    for (size_t at = from; 2 * at < s.size(); ++at) {
+      if (std::abs(int{s[2 * at]}) < 200) continue;  // a 440 Hz tone passes 200 every few frames
+      if (first == 0) first = last = at;
+      p.longestGap = std::max(p.longestGap, (at - last) / 44100.0);
+      last = at;
+    }
+    p.heard = (last - first) / 44100.0;
+    p.afterEnd = (double(returned) - last) / 44100;
+    return p;
   }
   static std::string dir, capture;
 };
@@ -141,36 +127,6 @@ testing::Rgba PixelAt(const RgbaImage& image, int x, int y) {
 bool Near(testing::Rgba p, uint32_t rgb) {
   return std::abs(p.r - int(rgb >> 16 & 255)) <= 12 && std::abs(p.g - int(rgb >> 8 & 255)) <= 12 &&
          std::abs(p.b - int(rgb & 255)) <= 12;
-}
-
-// The program's end stops music and movie sound before the mixer closes. A death test runs
-// before the others, whose window would lose the focus to the child's and pause.
-TEST(MovieDeathTest, TheProgramsEndStopsMusicAndMovieSound) {
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
-  std::string dir = testing::MakeTempDir("movie-end");
-  std::string tone = dir + "/end.wav";
-  ASSERT_TRUE(testing::WriteClip(
-      tone, {.frames = 300, .toneHz = 440, .withVideo = false, .container = "wav"}));
-  EXPECT_EXIT(
-      {
-        testing::LimitChildLifetime();
-        setenv("SDL_AUDIODRIVER", "disk", 1);
-        setenv("SDL_DISKAUDIOFILE", "/dev/null", 1);
-        testing::StartTestRuntime();
-        PlayMusic(StringValue(tone.c_str()));
-        platform::StartPcmStream();
-        std::vector<int16_t> sound(2 * 44100, 9000);
-        platform::QueuePcmFrames(sound.data(), 44100);
-        ShowScreen();
-        std::atexit([] {
-          bool quiet = runtimeState.mediaWindow == nullptr && !platform::MusicPlaying() &&
-                       platform::QueuedPcmFrames() == 0;
-          if (!quiet) std::_Exit(3);
-        });
-        EndProgram();
-      },
-      ::testing::ExitedWithCode(0), "");
-  fs::remove_all(dir);
 }
 
 TEST(MovieFit, ScaledByTheSmallerRatioAndCentred) {
@@ -295,7 +251,7 @@ TEST_F(Movie, KeepsItsLengthAndUnbrokenSoundAtAnyGameRate) {
   std::string clip = Clip("tone3s.mkv", {.frames = 90, .toneHz = 440});
   for (int rate : {60, 5, 2}) {
     SetFrameRate(rate);
-    auto p = PlayAndHear(clip);
+    Played p = PlayAndHear(clip);
     const MovieReport& r = LastMovieReport();
     EXPECT_NEAR(p.heard, 3.0, 0.06) << "game rate " << rate;
     EXPECT_LT(p.longestGap, 0.05) << "game rate " << rate;
@@ -311,22 +267,10 @@ TEST_F(Movie, KeepsItsLengthAndUnbrokenSoundAtAnyGameRate) {
 
 TEST_F(Movie, HoldsItsLastPictureUntilItsLongerSoundHasPlayed) {
   std::string clip = Clip("long-sound.mkv", {.frames = 30, .toneHz = 440, .soundSeconds = 4});
-  auto p = PlayAndHear(clip);
+  Played p = PlayAndHear(clip);
   EXPECT_NEAR(p.heard, 4.0, 0.08);
   EXPECT_LT(p.longestGap, 0.05);
   EXPECT_LT(p.afterEnd, 0.1);
-}
-
-// Finished music starts again inside ShowScreen, with no other call of the program's.
-TEST_F(Movie, MusicStartsAgainThroughShowScreen) {
-  std::string tone = dir + "/music.wav";
-  ASSERT_TRUE(testing::WriteClip(
-      tone, {.frames = 30, .toneHz = 440, .withVideo = false, .container = "wav"}));
-  PlayMusic(StringValue(tone.c_str()));
-  for (int i = 0; i < 150; ++i) ShowScreen();  // 2.5 s at 60 frames a second
-  size_t now = Written();
-  EXPECT_GT(Peak(now - 8820, now), 10000) << "the one-second piece should still sound";
-  StopMusic();
 }
 
 TEST_F(Movie, BrokenTruncatedAndUntrustedFilesEndWithoutAHang) {
