@@ -1,12 +1,10 @@
-// CPU time of PlayMovie, with pictures as Y, U, V planes turned into colour by a shader and as
-// RGBA, against decoding the same clip with libavcodec alone, and the offset between picture and
-// sound the player saw. Run under Xvfb:
+// A movie as a player would see it: CPU time of PlayMovie at the game rates 60 and 10 against
+// ffplay on the same clip, in a window of the same size, under the same X server and audio
+// driver, and the offset between picture and sound PlayMovie saw. Run under Xvfb:
 //   SDL_AUDIODRIVER=disk SDL_DISKAUDIOFILE=/dev/null xvfb-run -a build/bench/media_measure
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-}
-
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -16,10 +14,13 @@ extern "C" {
 
 #include "media/clip_helpers.h"
 #include "runtime/media/media_internal.h"
-#include "runtime/platform/clock.h"
 #include "runtime/quillon.h"
 
+extern char** environ;
+
 namespace {
+
+constexpr double kClipSeconds = 10;
 
 double CpuSeconds() {
   timespec t{};
@@ -27,86 +28,90 @@ double CpuSeconds() {
   return t.tv_sec + t.tv_nsec * 1e-9;
 }
 
-// Decodes every packet of the clip's streams and throws the frames away; frames decoded.
-int DecodeToNothing(const std::string& path) {
-  AVFormatContext* format = nullptr;
-  if (avformat_open_input(&format, path.c_str(), nullptr, nullptr) < 0) return -1;
-  avformat_find_stream_info(format, nullptr);
-  AVCodecContext* decoders[8] = {};
-  for (unsigned i = 0; i < format->nb_streams && i < 8; ++i) {
-    const AVCodec* codec = avcodec_find_decoder(format->streams[i]->codecpar->codec_id);
-    decoders[i] = avcodec_alloc_context3(codec);
-    avcodec_parameters_to_context(decoders[i], format->streams[i]->codecpar);
-    avcodec_open2(decoders[i], codec, nullptr);
+double WallSeconds() {
+  timespec t{};
+  clock_gettime(CLOCK_MONOTONIC, &t);
+  return t.tv_sec + t.tv_nsec * 1e-9;
+}
+
+struct Run {
+  double cpu = -1, wall = 0;
+};
+
+// ffplay's own user and system time, all its threads, from its exit; cpu -1 when it did not run.
+Run Ffplay(const std::string& clip) {
+  const char* argv[] = {"ffplay", "-autoexit", "-x", "640", "-y", "480", "-loglevel", "error",
+                        "-noborder", clip.c_str(), nullptr};
+  Run run;
+  double start = WallSeconds();
+  pid_t pid = 0;
+  if (posix_spawnp(&pid, "ffplay", nullptr, nullptr, const_cast<char**>(argv), environ) != 0) {
+    return run;
   }
-  AVPacket* packet = av_packet_alloc();
-  AVFrame* frame = av_frame_alloc();
-  int pictures = 0;
-  while (av_read_frame(format, packet) >= 0) {
-    AVCodecContext* c = packet->stream_index < 8 ? decoders[packet->stream_index] : nullptr;
-    if (c != nullptr && avcodec_send_packet(c, packet) >= 0) {
-      while (avcodec_receive_frame(c, frame) == 0) pictures += c->codec_type == AVMEDIA_TYPE_VIDEO;
-    }
-    av_packet_unref(packet);
+  int status = 0;
+  rusage usage{};
+  if (wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    return run;
   }
-  for (AVCodecContext*& c : decoders) avcodec_free_context(&c);
-  av_frame_free(&frame);
-  av_packet_free(&packet);
-  avformat_close_input(&format);
-  return pictures;
+  run.wall = WallSeconds() - start;
+  run.cpu = usage.ru_utime.tv_sec + usage.ru_utime.tv_usec * 1e-6 + usage.ru_stime.tv_sec +
+            usage.ru_stime.tv_usec * 1e-6;
+  return run;
+}
+
+Run Played(const std::string& clip, int gameRate, quillon::MoviePictures pictures) {
+  quillon::SetFrameRate(gameRate);
+  quillon::ChooseMoviePictures(pictures);
+  Run run;
+  double cpu = CpuSeconds(), start = WallSeconds();
+  quillon::PlayMovie(quillon::StringValue(clip.c_str()));
+  run.wall = WallSeconds() - start;
+  run.cpu = CpuSeconds() - cpu;
+  return run;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   using namespace quillon;
-  const double seconds = 10;
   std::string clip = "/tmp/quillon-media-measure-" + std::to_string(getpid()) + ".mkv";
   testing::ClipSpec spec{.width = 640, .height = 480, .fps = 30, .frames = 300, .toneHz = 440};
   spec.moving = true;
   if (!testing::WriteClip(clip, spec)) return 1;
 
-  double start = CpuSeconds();
-  int decoded = DecodeToNothing(clip);
-  double bare = (CpuSeconds() - start) / seconds;
-
+  // The peer first, before this process opens the display it shares.
+  Run peer = Ffplay(clip);
   runtimeState.screenWidth = 640;
   runtimeState.screenHeight = 480;
   runtimeState.frameRate = 60;
   KeepCommandLine(argc, argv);
   if (StartRuntime("Media measure") == 0) return 1;
-  double played[2] = {};
-  MovieReport reports[2];
-  const MoviePictures choices[2] = {MoviePictures::Planes, MoviePictures::Rgba};
-  for (int i = 0; i < 2; ++i) {
-    ChooseMoviePictures(choices[i]);
-    start = CpuSeconds();
-    PlayMovie(StringValue(clip.c_str()));
-    played[i] = (CpuSeconds() - start) / seconds;
-    reports[i] = LastMovieReport();
+  std::printf("640x480 30 fps clip, %.0f s, sound 44.1 kHz stereo; window 640x480\n",
+              kClipSeconds);
+  std::printf("%-32s %12s %10s %9s %12s %11s %8s %8s\n", "player", "CPU-s/s clip", "x ffplay",
+              "wall s", "offset med", "offset max", "shown", "dropped");
+  if (peer.cpu < 0) {
+    std::printf("%-32s (not run: ffplay missing or failed)\n", "ffplay");
+  } else {
+    std::printf("%-32s %12.3f %10s %9.2f\n", "ffplay", peer.cpu / kClipSeconds, "1.00",
+                peer.wall);
   }
-  const MovieReport& r = reports[0];
-  // The floor under any player here: presenting as many frames with nothing drawn in them.
-  start = CpuSeconds();
-  for (int i = 0; i < r.framesShown; ++i) {
-    ShowScreen();
-    platform::SleepMilliseconds(16);
-  }
-  double presenting = (CpuSeconds() - start) / seconds;
-  std::printf("640x480 30 fps, %.0f s, %d pictures\n", seconds, decoded);
-  std::printf("bare decode:  %.1f ms CPU per second of movie\n", bare * 1000);
-  std::printf("presenting as many empty frames: %.1f ms CPU per second\n", presenting * 1000);
-  for (int i = 0; i < 2; ++i) {
-    const MovieReport& m = reports[i];
-    const char* path = !m.drewPlanes ? "RGBA" : "planes";
-    std::printf("PlayMovie, %s%s: %.1f ms CPU per second of movie (%.2fx)\n", path,
-                i == 0 && !m.drewPlanes ? " (no shaders)" : "", played[i] * 1000, played[i] / bare);
-    std::printf("  beyond presenting: %.1f ms (%.2fx the bare decode)\n",
-                (played[i] - presenting) * 1000, (played[i] - presenting) / bare);
-    std::printf("  shown %d, dropped %d, sound %s\n", m.framesShown, m.framesDropped,
-                m.hadSound ? "yes" : "no");
-    std::printf("  picture - sound offset at presentation: mean %.2f ms, worst %.2f ms\n",
-                m.meanOffsetMs, m.worstOffsetMs);
+  struct Case {
+    const char* name;
+    int rate;
+    MoviePictures pictures;
+  };
+  for (Case c : {Case{"PlayMovie, game at 60", 60, MoviePictures::Automatic},
+                 Case{"PlayMovie, game at 10", 10, MoviePictures::Automatic},
+                 Case{"PlayMovie, game at 60, planes", 60, MoviePictures::Planes}}) {
+    Run run = Played(clip, c.rate, c.pictures);
+    const MovieReport& r = LastMovieReport();
+    std::string name = std::string(c.name) + (r.drewPlanes ? " (planes)" : " (RGBA)");
+    char ratio[16] = "-";
+    if (peer.cpu > 0) std::snprintf(ratio, sizeof ratio, "%.2f", run.cpu / peer.cpu);
+    std::printf("%-32s %12.3f %10s %9.2f %9.1f ms %8.1f ms %8d %8d\n", name.c_str(),
+                run.cpu / kClipSeconds, ratio, run.wall, r.medianOffsetMs, r.worstOffsetMs,
+                r.framesShown, r.framesDropped);
   }
   std::remove(clip.c_str());
   EndProgram();

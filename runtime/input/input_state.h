@@ -64,6 +64,9 @@ int AddWheelSteps(int sum, int steps);
 void BeginInputFrame();
 // Escape (while the switch is on) or left Alt + F4 is down in the snapshot.
 bool EndKeysDown();
+// For loops that show no frame: ends the program as ShowScreen does when the end keys are down
+// (error code 0 at the current line).
+void EndProgramOnEndKeys();
 // The switch of SetEscapeEnds.
 bool EscapeEnds();
 // The mouse sample of this frame, buttons read now.

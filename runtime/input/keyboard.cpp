@@ -4,6 +4,8 @@
 #include <cstring>
 
 #include "runtime/core/flow_hooks.h"
+#include "runtime/core/program_flow.h"
+#include "runtime/core/runtime_state.h"
 #include "runtime/input/input_script.h"
 #include "runtime/input/input_state.h"
 #include "runtime/platform/input.h"
@@ -74,6 +76,13 @@ bool EndKeysDown() {
   if (input == nullptr) return false;
   if (escapeEnds == 1 && Down(*input, 1)) return true;
   return Down(*input, 56) && Down(*input, 62);
+}
+
+void EndProgramOnEndKeys() {
+  if (!EndKeysDown()) return;
+  runtimeState.errorCode = 0;
+  runtimeState.errorLine = runtimeState.currentLine;
+  EndProgram();
 }
 
 }  // namespace quillon

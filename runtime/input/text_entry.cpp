@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "runtime/core/flow_hooks.h"
 #include "runtime/core/program_flow.h"
 #include "runtime/gfx2d/fonts.h"
 #include "runtime/gfx2d/surfaces_internal.h"
@@ -57,11 +58,27 @@ uint8_t Translate(const InputState& input, int code) {
   return c >= 32 ? c : 0;
 }
 
-// The character of a newly pressed key, or 0; a held key reports once.
+// Whether no frame was shown since the last call: then nothing has dispatched the window's
+// messages meanwhile. Within frames they are left to ShowScreen, which counts a press for the
+// frame after it; dispatched here too, a press would count in two frames and swallow a quick
+// second press of the same key.
+long framesAtLastCall = -1;
+bool NoFrameSinceLastCall() {
+  long frames = ShowScreenCount();
+  bool none = frames == framesAtLastCall;
+  framesAtLastCall = frames;
+  return none;
+}
+
+// The character of a newly pressed key, or 0; a held key reports once. In a loop of the
+// program's own without frames the window's messages are dispatched here: a key's character
+// comes with its events, and the window must still close and the end keys end the program.
 uint8_t NewTypedCharacter() {
-  RefreshKeyboard();
   InputState* input = CurrentInput();
   if (input == nullptr) return 0;
+  if (NoFrameSinceLastCall()) PumpMessages();
+  RefreshKeyboard();
+  EndProgramOnEndKeys();
   uint8_t candidate = 0;
   for (int code = 0; code < 255 && candidate == 0; ++code) {
     if ((input->keyState[code] & 0x80) != 0) candidate = Translate(*input, code);

@@ -8,7 +8,9 @@ namespace quillon {
 
 // The character of a key newly pressed since the last call ("" when none): Backspace gives
 // character 8, either Enter 10; modifiers, arrows and function keys give none. A held key gives
-// its character once; Shift turns a-z into A-Z.
+// its character once; Shift turns a-z into A-Z. Works in a loop of the program's own without
+// frames: it dispatches the window's messages, so the close box works, and Escape (while it ends
+// programs) or Alt+F4 ends the program as in ShowScreen.
 // Example:
 //   StringValue name;
 //   StringValue typed = ReadKeyChar();

@@ -38,6 +38,7 @@ struct MovieReport {
   int32_t loops = 0;         // times a looped movie started again
   double worstOffsetMs = 0;  // largest |picture time - sound time| at a frame's presentation
   double meanOffsetMs = 0;
+  double medianOffsetMs = 0;
 };
 const MovieReport& LastMovieReport();
 // How movies put pictures on screen. Automatic: Y, U, V planes and a shader where shaders run

@@ -1,6 +1,7 @@
 #include <GL/gl.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 
@@ -26,11 +27,15 @@ namespace {
 
 constexpr int kRate = 44100;
 // Read ahead no further than this: pictures waiting and sound not yet heard.
-constexpr int kMostPictures = 8;
-constexpr double kSoundAhead = 0.5;  // seconds queued before more is read for the sound's sake
-constexpr double kMostSound = 2.0;   // seconds held back when the mixer's queue is full
+constexpr int kFewPictures = 8;
+constexpr double kMostPictureBytes = 64.0 * 1024 * 1024;
+constexpr double kSoundAhead = 1.5;  // seconds queued before more is read for the sound's sake
+constexpr double kMostSound = 10.0;  // seconds held back when the mixer's queue is full
+// The loop looks at messages, input and the sound at least this often.
+constexpr int kLongestRestMs = 10;
 
 MovieReport report;
+std::array<int32_t, 1000> offsetsByMs;  // offsets at presentation, by whole milliseconds
 MoviePictures pictureChoice = MoviePictures::Automatic;
 
 // BT.601: the decoded planes to RGB. Levels are mapped by the uniforms: Y' = Y * lumaScale -
@@ -384,18 +389,46 @@ void FeedSound(platform::VideoFile* video, bool playing) {
   TrimSound(video);
 }
 
+// Pictures read ahead: a few, more while the mixer runs short, never more than kMostPictureBytes.
+int MostPictures(platform::VideoFile* video, bool withSound) {
+  double bytes = 1.5 * platform::VideoWidth(video) * platform::VideoHeight(video);
+  int most = static_cast<int>(std::clamp(kMostPictureBytes / bytes, 1.0 * kFewPictures, 64.0));
+  bool short_ = withSound && platform::QueuedPcmFrames() < kSoundAhead / 2 * kRate;
+  return short_ ? most : kFewPictures;
+}
+
 bool WantMore(platform::VideoFile* video, bool withSound) {
   int pictures = platform::QueuedPictures(video);
-  if (pictures >= kMostPictures) return false;
-  if (pictures < 2) return true;
-  if (!withSound || platform::PendingSoundFrames(video) > kMostSound * kRate) return false;
-  return platform::QueuedPcmFrames() + platform::PendingSoundFrames(video) < kSoundAhead * kRate;
+  int pending = platform::PendingSoundFrames(video);
+  if (pictures < 2) return pending < kMostSound * kRate;
+  if (pictures >= MostPictures(video, withSound)) return false;
+  return withSound && platform::QueuedPcmFrames() + pending < kSoundAhead * kRate;
 }
 
 void Note(double offset) {
   double size = std::fabs(offset) * 1000;
   report.worstOffsetMs = std::max(report.worstOffsetMs, size);
   report.meanOffsetMs += (size - report.meanOffsetMs) / (report.framesShown + 1);
+  ++offsetsByMs[std::min(static_cast<size_t>(size), offsetsByMs.size() - 1)];
+}
+
+double MedianOffsetMs() {
+  int64_t seen = 0, total = 0;
+  for (int32_t n : offsetsByMs) total += n;
+  for (size_t ms = 0; ms < offsetsByMs.size(); ++ms) {
+    seen += offsetsByMs[ms];
+    if (total > 0 && 2 * seen >= total) return ms + 0.5;
+  }
+  return 0;
+}
+
+// A movie picture is a frame of the program's: ShowScreen counts it for scripts, the frame limit
+// and screenshots, and dispatches messages. Only the game's frame grid is let go, so the picture
+// goes up at the movie's time, not at the game's next grid point.
+void ShowPicture(const Screen& screen) {
+  Draw(screen);
+  if (OpenGLRainbows* device = LiveDevice()) device->nextFrameTime = NowMilliseconds() - 1;
+  ShowScreen();
 }
 
 // Shows the first picture until the key or button that started the movie is let go.
@@ -412,60 +445,96 @@ void WaitForRelease(platform::VideoFile* video, Screen& screen) {
   }
 }
 
+// Every pass of the movie's loop: messages dispatched, the end keys and the ending input read.
+bool KeepPlaying() {
+  PumpMessages();
+  RefreshKeyboard();
+  EndProgramOnEndKeys();
+  return !EndingInput();
+}
+
+// Waits a little for the next thing due: short, so messages and sound are seen to often.
+void Rest(double seconds) {
+  platform::SleepMilliseconds(std::clamp(static_cast<int>(seconds * 1000), 1, kLongestRestMs));
+}
+
+struct Pass {
+  bool ended = false;          // the file is read to its end
+  bool hasPicture = false;     // a pass without one ends a looped movie: rewinding would spin
+  double shownUntil = 0;       // the end of the latest picture shown
+};
+
+void ReadAhead(platform::VideoFile* video, Pass& pass, const Clock& clock, bool withSound) {
+  while (!pass.ended && WantMore(video, withSound)) {
+    pass.ended = !platform::ReadVideoPacket(video);
+    FeedSound(video, clock.sound);
+  }
+  FeedSound(video, clock.sound);
+}
+
+// Late pictures are dropped while a later one is waiting: the picture never drifts.
+void DropLatePictures(platform::VideoFile* video, double now, double frame) {
+  while (platform::QueuedPictures(video) > 1 && platform::FrontPictureTime(video) + frame < now) {
+    platform::DropFrontPicture(video);
+    ++report.framesDropped;
+  }
+}
+
+// The movie runs on its own clock, the sound's, and presents each picture when it is due; the
+// loop never waits for the game's frame grid, so the sound stays fed at any game frame rate. It
+// ends when both pictures and sound have played, the last picture standing meanwhile.
 void Play(platform::VideoFile* video, Screen& screen, bool loop) {
   const bool withSound = platform::VideoHasSound(video);
   const double frame = platform::VideoFrameSeconds(video);
   report.hadSound = withSound;
   Clock clock;
   clock.Start(withSound);
-  double shownUntil = 0;  // the end of the latest picture shown
-  bool ended = false;
-  // A pass without a single picture ends a looped movie: rewinding it would spin for ever.
-  bool passHasPicture = screen.hasPicture;
-  Draw(screen);
-  ShowScreen();
-  for (;;) {
-    if (EndingInput()) return;
-    while (!ended && WantMore(video, withSound)) {
-      ended = !platform::ReadVideoPacket(video);
-      FeedSound(video, clock.sound);
-    }
+  Pass pass;
+  if (screen.hasPicture) {
     FeedSound(video, clock.sound);
-    if (ended && platform::QueuedPictures(video) == 0) {
-      if (loop && passHasPicture && platform::RewindVideo(video)) {
-        ended = false;
-        passHasPicture = false;
+    pass.hasPicture = true;
+    pass.shownUntil = frame;
+    ShowPicture(screen);
+    Note(clock.Now());
+    ++report.framesShown;
+  }
+  while (KeepPlaying()) {
+    ReadAhead(video, pass, clock, withSound);
+    double now = clock.Now();
+    if (pass.ended && platform::QueuedPictures(video) == 0) {
+      // Looped: the next pass is read while this one's sound and last picture play out.
+      if (loop && pass.hasPicture && platform::RewindVideo(video)) {
+        pass = Pass{false, false, pass.shownUntil};
         ++report.loops;
         continue;
       }
-      if (clock.Now() >= shownUntil) return;
-      platform::SleepMilliseconds(2);
+      double end = std::max(pass.shownUntil, platform::DecodedSoundSeconds(video));
+      if (now >= end) return;
+      Rest(end - now);
       continue;
     }
-    double now = clock.Now();
-    // Late pictures are dropped while a later one is waiting: the picture never drifts.
-    while (platform::QueuedPictures(video) > 1 && platform::FrontPictureTime(video) + frame < now) {
-      platform::DropFrontPicture(video);
-      ++report.framesDropped;
+    DropLatePictures(video, now, frame);
+    if (platform::QueuedPictures(video) == 0) {
+      Rest(0);  // the mixer holds what was read: wait until it takes more
+      continue;
     }
-    if (platform::QueuedPictures(video) == 0) continue;
-    passHasPicture = true;
+    pass.hasPicture = true;
     double due = platform::FrontPictureTime(video);
     if (due > now + 0.001) {
-      platform::SleepMilliseconds(std::clamp(static_cast<int>((due - now) * 1000), 1, 10));
+      Rest(due - now);
       continue;
     }
     TakeIntoScreen(video, screen);
-    shownUntil = std::max(shownUntil, due + frame);
-    Draw(screen);
+    pass.shownUntil = std::max(pass.shownUntil, due + frame);
+    ShowPicture(screen);
     Note(clock.Now() - due);
     ++report.framesShown;
-    ShowScreen();
   }
 }
 
 void PlayMovieFile(const StringValue& file, bool loop) {
   report = MovieReport();
+  offsetsByMs.fill(0);
   StringValue path;
   if (LiveDevice() == nullptr || ResolveAssetFile(kMediaResolver, file.CStr(), path) == 0) return;
   platform::VideoFile* video = platform::OpenVideo(path.CStr());
@@ -476,6 +545,7 @@ void PlayMovieFile(const StringValue& file, bool loop) {
     report.drewPlanes = screen.program != 0;
     WaitForRelease(video, screen);
     Play(video, screen, loop);
+    report.medianOffsetMs = MedianOffsetMs();
   }
   platform::StopPcmStream();
   DeleteScreen(screen);

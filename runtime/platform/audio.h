@@ -19,6 +19,9 @@ int AudioFrequency();
 
 // Decodes a sound file (WAV in any of its encodings, OGG, FLAC, MP3); null when it cannot be.
 AudioChunk* LoadAudioChunk(const char* path);
+// How long the file plays, from its headers, without decoding it: false when no decoder opens
+// it; seconds -1 when it opens but does not tell its length.
+bool SoundFileSeconds(const char* path, double& seconds);
 void FreeAudioChunk(AudioChunk* chunk);
 
 // Starts chunk from its beginning on channel, once, at the given linear gains (0 to 1) of the

@@ -164,6 +164,18 @@ AudioChunk* LoadAudioChunk(const char* path) {
   return new AudioChunk{chunk};
 }
 
+bool SoundFileSeconds(const char* path, double& seconds) {
+  seconds = -1;
+  if (!open || path == nullptr) return false;
+  // The music decoders read headers and stream; they open what the sound loader decodes whole.
+  Mix_Music* music = Mix_LoadMUS(path);
+  if (music == nullptr) return false;
+  double length = Mix_MusicDuration(music);
+  Mix_FreeMusic(music);
+  if (length >= 0) seconds = length;
+  return true;
+}
+
 void FreeAudioChunk(AudioChunk* chunk) {
   if (chunk == nullptr) return;
   // A chunk must not be freed while a channel still plays it.

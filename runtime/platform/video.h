@@ -56,8 +56,8 @@ void ConsumeSound(VideoFile* video, int frames);
 // Seconds of sound decoded so far, silence inserted for gaps included.
 double DecodedSoundSeconds(const VideoFile* video);
 
-// Back to the start for another pass; times go on increasing by the length of the pass. False
-// when the file cannot seek.
+// Back to the start for another pass; times go on increasing by the length of the pass (its
+// pictures or its sound, whichever ends later). False when the file cannot seek.
 bool RewindVideo(VideoFile* video);
 
 }  // namespace quillon::platform

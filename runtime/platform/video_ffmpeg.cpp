@@ -422,8 +422,10 @@ bool RewindVideo(VideoFile* v) {
   }
   avcodec_flush_buffers(v->video);
   if (v->audio != nullptr) avcodec_flush_buffers(v->audio);
-  // The next pass starts where this one's pictures ended; its sound is padded up to there.
-  v->passOffset = std::max(v->passEnd, v->lastTime + v->frameSeconds);
+  // The next pass starts where this one's pictures and sound both ended; the shorter of the two
+  // is padded up to there with silence or the last picture.
+  v->passOffset = std::max({v->passEnd, v->lastTime + v->frameSeconds,
+                            static_cast<double>(v->soundFrames) / kRate});
   if (v->audio != nullptr) {
     double gap = v->passOffset - static_cast<double>(v->soundFrames) / kRate;
     if (gap > 0 && gap < kLongestGap) AppendSilence(*v, static_cast<int64_t>(gap * kRate));

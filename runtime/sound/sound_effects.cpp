@@ -2,11 +2,16 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
+#include <string>
+
+#include "runtime/core/runtime_errors.h"
 #include "runtime/core/runtime_state.h"
 #include "runtime/files/asset_resolver.h"
 #include "runtime/platform/audio.h"
 #include "runtime/sound/sound_device.h"
+#include "runtime/sound/sound_length.h"
 
 namespace quillon {
 
@@ -54,6 +59,44 @@ int32_t ChooseCopy(int32_t slot, SoundSlot& s) {
   if (s.copyCount == 1) return -1;
   s.nextCopy = (s.nextCopy + 1) % s.copyCount;
   return s.nextCopy;  // restarted from its beginning if it plays too
+}
+
+// Files whose length no header tells are decoded only up to this size on disk: even raw 8-bit
+// mono at 4 kHz grows no more than 45-fold at the mixer's rate.
+constexpr long kMostUntoldBytes = 1024 * 1024;
+
+void LogRefusal(const char* path, const char* why) {
+  ErrorLog((std::string("LoadSound: ") + path + ": " + why).c_str());
+}
+
+long FileBytes(const char* path) {
+  std::FILE* file = std::fopen(path, "rb");
+  if (file == nullptr) return -1;
+  long size = std::fseek(file, 0, SEEK_END) == 0 ? std::ftell(file) : -1;
+  std::fclose(file);
+  return size;
+}
+
+// Whether the file may be decoded whole: its data all there, and no more than the limit once
+// decoded. A refusal leaves one line in the error log.
+bool WorthDecoding(const char* path) {
+  double seconds = -1;
+  switch (ReadWavHeader(path, seconds)) {
+    case WavHeader::Truncated:
+      LogRefusal(path, "the data chunk is shorter than it says");
+      return false;
+    case WavHeader::Broken: return false;
+    case WavHeader::Complete: break;
+    case WavHeader::NotWav:
+      if (!platform::SoundFileSeconds(path, seconds)) return true;  // the decoder says no itself
+      break;
+  }
+  if (seconds < 0 && FileBytes(path) <= kMostUntoldBytes) return true;
+  if (seconds < 0 || seconds * kDecodedBytesPerSecond > kMostDecodedSoundBytes) {
+    LogRefusal(path, "longer than 64 MiB decoded (about six minutes); PlayMusic streams it");
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -109,7 +152,7 @@ double LoadSound(const StringValue& file, double slotNumber, double copies) {
 
   int32_t count = std::isnan(copies) ? 1 : static_cast<int32_t>(std::clamp(copies, 1.0, 4.0));
   s->fileName = path.CStr();
-  s->chunk = platform::LoadAudioChunk(path.CStr());
+  if (WorthDecoding(path.CStr())) s->chunk = platform::LoadAudioChunk(path.CStr());
   s->fileName = nullptr;
   if (s->chunk == nullptr) return 0;
   s->copyCount = count;

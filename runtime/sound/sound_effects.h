@@ -10,7 +10,9 @@ namespace quillon {
 // quietly: LoadSound gives 0, PlaySound -1.
 //
 // Loads a WAV (any encoding), OGG, FLAC or MP3 file into the slot with copies (1 to 4) that can
-// play at once; 1 on success, 0 (slot empty) when the file is missing or cannot be decoded.
+// play at once; 1 on success, 0 (slot empty) when the file is missing or cannot be decoded. Also
+// 0, with a line in the error log, for a WAV whose data chunk is shorter than it says and for a
+// sound longer than 64 MiB decoded (about six minutes of stereo; PlayMusic streams long pieces).
 // Example:
 //   LoadSound("bounce.wav", 0, 4);  // four copies: quick bounces overlap
 //   LoadSound("explode.ogg", 1, 1);

@@ -3,6 +3,9 @@
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <sstream>
@@ -12,6 +15,7 @@
 #include "runtime/core/flow_hooks.h"
 #include "runtime/gl/frame_read.h"
 #include "runtime/input/input_script.h"
+#include "runtime/platform/clock.h"
 #include "runtime/program/heartbeat.h"
 #include "runtime/program/program_end.h"
 #include "runtime/quillon.h"
@@ -105,6 +109,37 @@ TEST_F(TextEntry, WaitKeyPressIgnoresArrowsAndFunctionKeys) {
   WaitKeyPress();
   EXPECT_GE(taps.Sent(), 1);
   KeyEvents("up", "F2 Down");
+}
+
+// A program's own loop that never shows a frame nor pumps: a held key types, once; the close
+// request and Escape end the program inside it.
+TEST_F(TextEntry, ReadKeyCharTypesInALoopWithoutFrames) {
+  KeyEvents("down", "a");
+  std::string got;
+  for (int i = 0; i < 1500 && got.size() < 2; ++i, platform::SleepMilliseconds(2)) {
+    got += ReadKeyChar().CStr();
+  }
+  KeyEvents("up", "a");
+  EXPECT_EQ(got, "a");
+  EXPECT_TRUE(testing::WaitFor([] { return KeyDown(30) == 0; }, testing::PumpAndRest));
+}
+
+TEST(TextEntryDeathTest, CloseAndEscapeEndALoopOfReadKeyChar) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  for (const char* end : {"close", "Escape"}) {
+    auto loop = [end] {
+      testing::LimitChildLifetime();
+      testing::StartTestRuntime();
+      if (!testing::FocusGameWindow()) std::exit(5);
+      testing::KeepSending ending(end, [end] {
+        end[0] == 'c' ? kill(getpid(), SIGTERM) : KeyEvents("down", end);  // SIGTERM: the close box
+      }, 300);
+      while (std::string(ReadKeyChar().CStr()).empty()) platform::SleepMilliseconds(2);
+      std::exit(4);
+    };
+    EXPECT_EXIT(loop(), ::testing::ExitedWithCode(0), "") << end;
+  }
+  KeyEvents("up", "Escape");
 }
 
 // What each frame of InputText showed: the text so far, whether the first three cells of the

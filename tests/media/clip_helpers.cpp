@@ -6,7 +6,9 @@ extern "C" {
 #include <libavutil/pixdesc.h>
 }
 
+#include <algorithm>
 #include <array>
+#include <string>
 #include <cmath>
 #include <vector>
 
@@ -163,7 +165,8 @@ bool WriteClip(const std::string& path, const ClipSpec& spec) {
       av_channel_layout_copy(&c->ch_layout, layout);
     };
   };
-  const AVCodecID soundCodec = spec.toneTurnsMono ? AV_CODEC_ID_MP2 : AV_CODEC_ID_PCM_S16LE;
+  AVCodecID soundCodec = spec.toneTurnsMono ? AV_CODEC_ID_MP2 : AV_CODEC_ID_PCM_S16LE;
+  if (std::string(spec.container) == "flac") soundCodec = AV_CODEC_ID_FLAC;
   if (spec.toneHz > 0) {
     out.audio = OpenEncoder(out, soundCodec, out.audioStream, soundSetup(&stereo));
     if (out.audio == nullptr) return false;
@@ -187,8 +190,24 @@ bool WriteClip(const std::string& path, const ClipSpec& spec) {
   AVFrame* sound = nullptr;
   AVCodecContext* soundEncoder = nullptr;
   int64_t samples = 0;
-  for (int i = 0; i < spec.frames; ++i) {
-    if (out.video != nullptr) {
+  auto soundUntil = [&](AVCodecContext* encoder, int64_t until) {
+    while (encoder != nullptr && samples < until) {
+      av_frame_make_writable(sound);
+      auto* s = reinterpret_cast<int16_t*>(sound->data[0]);
+      const int channels = sound->ch_layout.nb_channels;
+      for (int k = 0; k < sound->nb_samples; ++k) {
+        auto v = static_cast<int16_t>(spec.toneLevel *
+                                      std::sin(2 * M_PI * spec.toneHz * (samples + k) / rate));
+        for (int c = 0; c < channels; ++c) s[channels * k + c] = v;
+      }
+      sound->pts = samples;
+      Send(out, encoder, out.audioStream, sound);
+      samples += sound->nb_samples;
+    }
+  };
+  const int64_t soundEnd = static_cast<int64_t>(spec.soundSeconds * rate);
+  for (int i = 0; i < spec.frames || samples < soundEnd; ++i) {
+    if (out.video != nullptr && i < spec.frames) {
       if (spec.moving) {
         PaintMoving(picture, i);
       } else {
@@ -198,6 +217,7 @@ bool WriteClip(const std::string& path, const ClipSpec& spec) {
       Send(out, out.video, out.videoStream, picture);
     }
     int64_t until = static_cast<int64_t>(i + 1) * rate / spec.fps;
+    if (soundEnd > 0) until = std::min(until, soundEnd);
     AVCodecContext* encoder = out.mono != nullptr && 2 * i >= spec.frames ? out.mono : out.audio;
     if (encoder != soundEncoder) {
       av_frame_free(&sound);
@@ -212,19 +232,8 @@ bool WriteClip(const std::string& path, const ClipSpec& spec) {
       }
       soundEncoder = encoder;
     }
-    while (encoder != nullptr && samples < until) {
-      av_frame_make_writable(sound);
-      auto* s = reinterpret_cast<int16_t*>(sound->data[0]);
-      const int channels = sound->ch_layout.nb_channels;
-      for (int k = 0; k < sound->nb_samples; ++k) {
-        auto v =
-            static_cast<int16_t>(16000 * std::sin(2 * M_PI * spec.toneHz * (samples + k) / rate));
-        for (int c = 0; c < channels; ++c) s[channels * k + c] = v;
-      }
-      sound->pts = samples;
-      Send(out, encoder, out.audioStream, sound);
-      samples += sound->nb_samples;
-    }
+    soundUntil(encoder, until);
+    if (encoder == nullptr && i + 1 >= spec.frames) break;
   }
   if (out.video != nullptr) Send(out, out.video, out.videoStream, nullptr);
   if (soundEncoder != nullptr) Send(out, soundEncoder, out.audioStream, nullptr);

@@ -20,6 +20,8 @@ struct ClipSpec {
   std::function<uint32_t(int)> colourAt = [](int) { return 0xFF0000u; };
   std::vector<uint32_t> bars{};  // not empty: vertical bars of equal width in these colours instead
   double toneHz = 0;             // a sine tone as the sound track; 0: no sound track
+  int toneLevel = 16000;         // its peak; 0 for a silent track
+  double soundSeconds = 0;       // the track's length; 0: as long as the pictures
   bool toneTurnsMono = false;    // MP2 sound, stereo for the first half of the frames, then mono
   bool withVideo = true;
   bool moving = false;    // a sliding gradient with grain instead of one colour (for measurements)
@@ -28,8 +30,8 @@ struct ClipSpec {
   const char* container = "matroska";
 };
 
-// Writes a movie file (pictures as above or raw video, 16-bit PCM stereo or MP2 sound); false on
-// failure.
+// Writes a movie file (pictures as above or raw video, 16-bit PCM stereo or MP2 sound; FLAC in
+// the "flac" container); false on failure.
 bool WriteClip(const std::string& path, const ClipSpec& spec);
 
 }  // namespace quillon::testing

@@ -14,8 +14,10 @@
 #include "runtime/core/runtime_state.h"
 #include "runtime/files/asset_resolver.h"
 #include "runtime/media/media_internal.h"
+#include "runtime/platform/audio.h"
 #include "runtime/platform/clock.h"
 #include "runtime/platform/video.h"
+#include "runtime/program/program_end.h"
 #include "runtime/quillon.h"
 #include "runtime/sound/sound_device.h"
 #include "support/process.h"
@@ -70,10 +72,11 @@ class MusicTest : public ::testing::Test {
   }
   // Sample frames the driver has written so far.
   size_t Written() const { return fs::exists(capture) ? fs::file_size(capture) / 4 : 0; }
-  // Runs frames (KeepMusicLooping as ShowScreen does) or just waits, for about ms.
+  // Runs frames (ShowScreen without a window) or just waits, for about ms.
   void Frames(int ms, bool present = true) {
+    InstallTopLayerFlow();
     for (int t = 0; t < ms; t += 16) {
-      if (present) KeepMusicLooping();
+      if (present) ShowScreen();
       platform::SleepMilliseconds(16);
     }
   }
@@ -156,6 +159,36 @@ TEST_F(MusicTest, ArchivedMusicSurvivesLaterSoundLoads) {
   EXPECT_GT(Peak(now - 8820, now), 10000);
   StopMusic();
   DestroyAssetResolvers();
+}
+
+// The program's end stops the music and the movie sound before the mixer closes.
+TEST_F(MusicTest, TheProgramsEndStopsMusicAndMovieSound) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  auto ending = [&] {
+    PlayMusic(StringValue(tone.c_str()));
+    std::vector<int16_t> sound(2 * 44100, 9000);
+    platform::StartPcmStream();
+    platform::QueuePcmFrames(sound.data(), 44100);
+    std::atexit([] {
+      if (runtimeState.mediaWindow != nullptr || platform::QueuedPcmFrames() != 0) std::_Exit(3);
+    });
+    InstallTopLayerFlow();
+    EndProgram();
+  };
+  EXPECT_EXIT(ending(), ::testing::ExitedWithCode(0), "");
+}
+
+// Eight minutes of silence in FLAC, a few kilobytes, would take 85 MB decoded: refused before
+// it is decoded; music streams it instead.
+TEST_F(MusicTest, ALongCompressedSoundIsRefusedButPlaysAsMusic) {
+  std::string silence = (dir / "silence.flac").string();
+  ASSERT_TRUE(testing::WriteClip(silence, {.toneHz = 440, .toneLevel = 0, .soundSeconds = 480,
+                                           .withVideo = false, .container = "flac"}));
+  EXPECT_LT(fs::file_size(silence), 1000000u);
+  EXPECT_EQ(LoadSound(StringValue(silence.c_str()), 4, 1), 0);
+  EXPECT_EQ(PlaySound(4, 0, 1), -1);
+  PlayMusic(StringValue(silence.c_str()));
+  EXPECT_NE(runtimeState.mediaWindow, nullptr);
 }
 
 // A movie's sound track whose frames switch from stereo to mono: the mono half is decoded and

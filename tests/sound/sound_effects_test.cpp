@@ -1,16 +1,20 @@
 // Sound effects through SDL's disk audio driver: what the mixer really wrote, sample by sample.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "runtime/core/runtime_errors.h"
 #include "runtime/files/asset_resolver.h"
 #include "runtime/quillon.h"
 #include "runtime/sound/sound_device.h"
@@ -146,6 +150,55 @@ TEST_F(SoundTest, FilesOfEveryShapeAndBrokenOnes) {
   int crossings = 0;  // 441 Hz: 882 rising and falling crossings a second
   for (size_t i = 2; i < out.size(); i += 2) crossings += (out[i - 2] < 0) != (out[i] < 0);
   EXPECT_NEAR(crossings / 0.2, 882, 30);
+}
+
+// A data chunk claiming more than the file holds, and a sound that would decode past 64 MiB at
+// the mixer's rate (7 minutes of 8 kHz mono, 3.4 MB on disk), are refused with a line each.
+TEST_F(SoundTest, TruncatedAndOversizedWavFilesAreRefused) {
+  ASSERT_EQ(OpenSoundDevice(nullptr), 1);
+  setenv("TMPDIR", dir.c_str(), 1);
+  ResetErrorLog();
+  std::string cut = testing::ReadWholeFile(tone).substr(0, 44) + std::string(64, '\1');
+  cut.replace(40, 4, "\xF0\xFF\xFF\xFF");
+  std::ofstream((dir / "short.wav").string(), std::ios::binary) << cut;
+  EXPECT_EQ(LoadSound(StringValue((dir / "short.wav").c_str()), 1, 1), 0);
+  EXPECT_EQ(PlaySound(1, 0, 1), -1);
+  std::string longer = (dir / "long.wav").string(), shorter = (dir / "shorter.wav").string();
+  WriteTone(longer, 8000, 8, 440, 420);
+  WriteTone(shorter, 8000, 8, 440, 300);
+  EXPECT_EQ(LoadSound(StringValue(longer.c_str()), 2, 1), 0);
+  EXPECT_EQ(LoadSound(StringValue(shorter.c_str()), 2, 1), 1) << "5 minutes fit";
+  std::string log = testing::ReadWholeFile(
+      (dir / ("quillon-" + std::to_string(geteuid())) / "ErrorLog.txt").string());
+  EXPECT_NE(log.find("short.wav"), std::string::npos) << log;
+  EXPECT_NE(log.find("long.wav"), std::string::npos) << log;
+  EXPECT_NE(log.find("PlayMusic"), std::string::npos) << log;
+  unsetenv("TMPDIR");
+}
+
+// Sounds nobody here made: the desktop's sound theme, Ogg Vorbis, each loaded over the last one
+// while it still plays.
+TEST_F(SoundTest, TheDesktopSoundThemeLoadsAndPlaysAtItsLevel) {
+  const fs::path theme = "/usr/share/sounds/freedesktop/stereo";
+  if (!fs::exists(theme)) GTEST_SKIP() << "sound-theme-freedesktop is not installed";
+  ASSERT_EQ(OpenSoundDevice(nullptr), 1);
+  int files = 0;
+  for (const auto& entry : fs::directory_iterator(theme)) {
+    if (entry.path().extension() != ".oga") continue;
+    ++files;
+    ASSERT_EQ(LoadSound(StringValue(entry.path().c_str()), 0, 2), 1) << entry.path();
+    size_t from = fs::exists(capture) ? fs::file_size(capture) : 0;
+    ASSERT_EQ(PlaySound(0, 0, 1), 0) << entry.path();
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    std::string raw = testing::ReadWholeFile(capture).substr(from);
+    std::vector<int16_t> heard(raw.size() / 2);
+    std::memcpy(heard.data(), raw.data(), heard.size() * 2);
+    // Each peaks between -20 and 0 dB of full scale in its first half second.
+    double peak = std::max(Peak(heard, 0), Peak(heard, 1));
+    EXPECT_GT(peak, 3000) << entry.path();
+    EXPECT_LT(peak, 32767) << entry.path();
+  }
+  EXPECT_GE(files, 30);
 }
 
 TEST_F(SoundTest, SoundsLoadFromTheAppendedArchive) {
