@@ -62,6 +62,9 @@ int main(int argc, char** argv) {
     return 2;
   }
   setvbuf(stdout, nullptr, _IOLBF, 0);
+  // The loop asks poll() whether a line waits; a buffered stdin would hide the lines that came
+  // in the same read as the one before, until more input arrived.
+  setvbuf(stdin, nullptr, _IONBF, 0);
   double started = hosting ? quillon::NetHost(StringValue(argv[2]))
                            : quillon::NetJoin(StringValue(argv[2]), StringValue(argv[3]));
   if (started != 1) {

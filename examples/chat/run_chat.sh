@@ -33,6 +33,8 @@ say host "hello everyone"
 for who in host ann bob; do wait_for "$who" "<101 Hal> hello everyone"; done
 say ann "/to $bob_id psst bob"
 wait_for bob "<$ann_id Ann> psst bob"
+say ann "$(printf 'two lines\n/to %s in one write' "$bob_id")"
+wait_for bob "<$ann_id Ann> in one write"
 say bob "/list"
 wait_for bob "players: 3"
 wait_for bob "  $ann_id Ann"

@@ -18,7 +18,7 @@ namespace quillon {
 
 namespace {
 
-enum class ScriptEventKind { Key, Button, Mouse, Wheel, Pad };
+enum class ScriptEventKind { Key, Button, Mouse, Wheel, Pad, Repeat };
 
 struct ScriptEvent {
   long frame = 0;
@@ -33,7 +33,8 @@ struct Script {
   bool active = false;
   std::vector<ScriptEvent> events;  // in frame order
   size_t applied = 0;               // events already folded into the state below
-  long frame = -1;
+  long frame = -1;   // the script's own frame: the run's frame modulo the period
+  long period = 0;   // "FRAME repeat": the script starts over every FRAME frames; 0 never
   uint8_t keys[256] = {};
   uint8_t typed[256] = {};  // by key: the character of its latest press
   ScriptedMouse mouse;
@@ -82,6 +83,10 @@ bool ParseLine(const std::string& line, ScriptEvent& event, bool& empty) {
     event.kind = ScriptEventKind::Wheel;
     return static_cast<bool>(in >> event.code);
   }
+  if (kind == "repeat") {
+    event.kind = ScriptEventKind::Repeat;
+    return event.frame > 0 && !(in >> a);
+  }
   if (kind == "pad") {  // code: what the pad does, x: button or axis, y: axis value or hat
     event.kind = ScriptEventKind::Pad;
     return ParseScriptedPad(in, event.code, event.x, event.y, event.down);
@@ -104,6 +109,7 @@ void Apply(const ScriptEvent& e) {
       script.mouse.wheel = AddWheelSteps(script.mouse.wheel, e.code);
       break;
     case ScriptEventKind::Pad: ApplyScriptedPad(e.code, e.x, e.y, e.down); break;
+    case ScriptEventKind::Repeat: break;
   }
   if (e.kind == ScriptEventKind::Key && e.down) script.typed[e.code] = e.character;
 }
@@ -141,8 +147,10 @@ int ParseTypeLine(const std::string& line, std::vector<ScriptEvent>& events) {
   return 1;
 }
 
-// Frames only move forward in a run; a step back (a test reusing the script) starts over.
+// Frames only move forward in a run; a step back (a test reusing the script, or a repeating
+// script's new round) starts over.
 void AdvanceTo(long frame) {
+  if (script.period > 0 && frame >= 0) frame %= script.period;
   if (frame == script.frame) return;
   if (frame < script.frame) {
     script.applied = 0;
@@ -163,19 +171,33 @@ bool LoadInputScript(const std::string& text, std::string* error) {
   std::vector<ScriptEvent> events;
   std::istringstream in(text);
   std::string line;
+  long period = 0;
   for (int number = 1; std::getline(in, line); ++number) {
     ScriptEvent event;
     bool empty = false;
     int typed = ParseTypeLine(line, events);
-    if (typed < 0 || (typed == 0 && !ParseLine(line, event, empty))) {
+    bool bad = typed < 0 || (typed == 0 && !ParseLine(line, event, empty));
+    bool repeat = !bad && typed == 0 && !empty && event.kind == ScriptEventKind::Repeat;
+    if (bad || (repeat && period > 0)) {
       if (error) *error = "line " + std::to_string(number) + ": " + line;
       return false;
     }
-    if (typed == 0 && !empty) events.push_back(event);
+    if (repeat) {
+      period = event.frame;
+    } else if (typed == 0 && !empty) {
+      events.push_back(event);
+    }
   }
   std::stable_sort(events.begin(), events.end(),
                    [](const ScriptEvent& a, const ScriptEvent& b) { return a.frame < b.frame; });
+  // An event on or after the repeat frame would never happen: say so rather than drop it.
+  if (period > 0 && !events.empty() && events.back().frame >= period) {
+    if (error) *error = "an event at frame " + std::to_string(events.back().frame) +
+                        " is not before the repeat frame " + std::to_string(period);
+    return false;
+  }
   script = Script();
+  script.period = period;
   script.events = std::move(events);
   script.active = true;
   return true;

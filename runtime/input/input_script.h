@@ -7,6 +7,8 @@
 //   FRAME pad ...                 a virtual controller: attach, detach, button N down|up,
 //                                 axis N VALUE (-1 to 1), hat up|up-right|...|centre
 //   FRAME type TEXT               TEXT's keys down and up one frame apart (see the README)
+//   FRAME repeat                  at most one: every FRAME frames the script starts over, keys
+//                                 and buttons up, the pointer at 0 0; every event must come before
 // An event of frame n holds from the n-th ShowScreen on; '#' starts a comment.
 #pragma once
 

@@ -32,6 +32,7 @@ Automation ReadAutomation() {
   a.screenshotEvery = number("QUILLON_SCREENSHOT_EVERY");
   a.frameLog = Absolute(text("QUILLON_FRAME_LOG"));
   a.noDialogs = text("QUILLON_NO_DIALOGS") == "1";
+  a.noPause = text("QUILLON_NO_PAUSE") == "1";
   a.inputScript = Absolute(text("QUILLON_INPUT"));
   a.spinPacing = text("QUILLON_PACING") == "spin";
   const char* seed = std::getenv("QUILLON_SEED");

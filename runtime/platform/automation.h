@@ -12,6 +12,7 @@ struct Automation {
   long screenshotEvery = 0;      // QUILLON_SCREENSHOT_EVERY: also every k-th frame as path-NNNNN.png
   std::string frameLog;          // QUILLON_FRAME_LOG: one line per presented frame
   bool noDialogs = false;        // QUILLON_NO_DIALOGS=1: message boxes go to standard error
+  bool noPause = false;          // QUILLON_NO_PAUSE=1: losing the focus does not pause the game
   std::string inputScript;       // QUILLON_INPUT: scripted keyboard and mouse
   bool spinPacing = false;        // QUILLON_PACING=spin: the frame wait spins instead of blocking
   bool hasSeed = false;          // QUILLON_SEED

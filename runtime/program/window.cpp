@@ -16,6 +16,7 @@
 #include "runtime/gl/gl_extensions.h"
 #include "runtime/gl/opengl_rainbows.h"
 #include "runtime/input/input_state.h"
+#include "runtime/platform/automation.h"
 #include "runtime/platform/system.h"
 #include "runtime/platform/window.h"
 #include "runtime/program/screen.h"
@@ -89,8 +90,10 @@ void CheckDriver() {
   }
 }
 
+// Several scripted programs share one display in a soak run, and only one can have the focus.
 void SetPauseCaption(bool paused) {
   if (runtimeState.debugMode != 0 || runtimeState.autoPause != 1) return;
+  if (platform::GetAutomation().noPause) return;
   StringValue caption = runtimeState.projectTitle;
   if (paused) caption += " <pause>";
   platform::SetWindowCaption(runtimeState.window, caption.CStr());

@@ -225,5 +225,17 @@ TEST_F(Joysticks, ScriptDrivesAVirtualPad) {
   EXPECT_EQ(JoystickButton(2, 4), 0);
 }
 
+TEST(InputScript, RepeatStartsEachRoundReleased) {
+  EXPECT_FALSE(LoadInputScript("5 key 57 down\n5 repeat\n"));  // an event it never reaches
+  ASSERT_TRUE(LoadInputScript("2 key space down\n3 mouse 7 9\n5 repeat\n"));
+  uint8_t keys[256];
+  for (long frame : {1L, 3L, 5L, 7L, 5003L}) {
+    ScriptedKeyboard(frame, keys);
+    EXPECT_EQ(keys[57] != 0, frame % 5 >= 2) << frame;
+    EXPECT_EQ(ScriptedPointer(frame).x, frame % 5 >= 3 ? 7 : 0) << frame;
+  }
+  ClearInputScript();
+}
+
 }  // namespace
 }  // namespace quillon
