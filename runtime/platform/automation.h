@@ -14,6 +14,8 @@ struct Automation {
   bool noDialogs = false;        // QUILLON_NO_DIALOGS=1: message boxes go to standard error
   std::string inputScript;       // QUILLON_INPUT: scripted keyboard and mouse
   bool spinPacing = false;        // QUILLON_PACING=spin: the frame wait spins instead of blocking
+  bool unpaced = false;          // QUILLON_UNPACED=1: frames follow each other without a wait
+  std::string record;            // QUILLON_RECORD: the run's input written as an input script
   bool hasSeed = false;          // QUILLON_SEED
   unsigned long seed = 0;
 };

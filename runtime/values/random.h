@@ -25,6 +25,8 @@ void IsaacGenerate(IsaacState& state);
 void SeedRandom(uint32_t seed);
 // Start-up's seeding: QUILLON_SEED when it is set, else the low 32 bits of the clock reading.
 void SeedRandomAtStartup(double nowMilliseconds);
+// The seed start-up used, so that a recorded run can be replayed with it.
+uint32_t StartupRandomSeed();
 // One pass, first result word. A generator nobody seeded behaves as if seeded with 0.
 uint32_t NextRandomWord();
 // 0 to n inclusive, as r mod (n + 1) in unsigned 32-bit arithmetic; n = -1 gives 0.

@@ -3,15 +3,18 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <set>
 #include <string>
 
 #include "runtime/core/flow_hooks.h"
 #include "runtime/input/input_script.h"
 #include "runtime/input/input_state.h"
+#include "runtime/platform/automation.h"
 #include "runtime/platform/clock.h"
 #include "runtime/platform/window.h"
 #include "runtime/quillon.h"
+#include "runtime/values/random.h"
 #include "support/gl_runtime.h"
 #include "support/process.h"
 
@@ -112,7 +115,27 @@ TEST_F(Keyboard, MalformedScriptsAreRefusedWithTheLine) {
   EXPECT_FALSE(LoadInputScript("-1 key 57 down\n", &error));
   EXPECT_FALSE(LoadInputScript("1 jump 57 down\n", &error));
   EXPECT_FALSE(LoadInputScript("1 mouse 10\n", &error));
+  // The seed a recording starts with: start-up's only, and a 32-bit number.
+  for (const char* seed : {"5 seed 1\n", "0 seed -1\n", "0 seed 4294967296\n", "0 seed 3 4\n"}) {
+    EXPECT_FALSE(LoadInputScript(seed, &error)) << seed;
+  }
   EXPECT_FALSE(InputScriptActive());
+  EXPECT_TRUE(LoadInputScript("0 seed 4294967295  # the largest\n", &error));
+  ClearInputScript();
+}
+
+TEST_F(Keyboard, ScriptFileSeedsTheGenerator) {
+  std::string path = testing::MakeTempDir("seed") + "/run.keys";
+  std::ofstream(path) << "0 seed 77\n";
+  setenv("QUILLON_INPUT", path.c_str(), 1);
+  platform::ReloadAutomation();
+  LoadInputScriptFromAutomation();
+  unsetenv("QUILLON_INPUT");
+  platform::ReloadAutomation();
+  ClearInputScript();
+  uint32_t drawn = NextRandomWord();
+  SeedRandom(77);
+  EXPECT_EQ(drawn, NextRandomWord());
 }
 
 TEST_F(Keyboard, EscapeIsHarmlessWhileSwitchedOff) {
