@@ -7,7 +7,6 @@
 #include "runtime/core/flow_hooks.h"
 #include "runtime/core/runtime_state.h"
 #include "runtime/gl/opengl_rainbows.h"
-#include "runtime/platform/automation.h"
 #include "runtime/program/heartbeat.h"
 #include "runtime/program/screen.h"
 
@@ -68,20 +67,6 @@ TEST_F(PacingTest, FrameExactlyOnTheGridPointStillWaits) {
   WaitForFrameGrid(device);
   EXPECT_EQ(clockReads, 2);  // 1000 is not past 1000
   EXPECT_DOUBLE_EQ(device.nextFrameTime, 1020);
-}
-
-TEST_F(PacingTest, UnpacedFrameDoesNotWaitForTheGrid) {
-  setenv("QUILLON_UNPACED", "1", 1);
-  platform::ReloadAutomation();
-  device.frameInterval = 20;
-  device.nextFrameTime = 1000;
-  fakeNow = 990;
-  fakeStep = 0.5;
-  WaitForFrameGrid(device);
-  unsetenv("QUILLON_UNPACED");
-  platform::ReloadAutomation();
-  EXPECT_EQ(clockReads, 1);
-  EXPECT_DOUBLE_EQ(device.nextFrameTime, 990);  // the next frame may follow at once
 }
 
 TEST_F(PacingTest, FrameRateSetsTheInterval) {
