@@ -10,6 +10,7 @@
 #include "runtime/files/ini_file.h"
 #include "runtime/files/line_records.h"
 #include "runtime/gfx2d/collision.h"
+#include "runtime/gfx2d/colour.h"
 #include "runtime/gfx2d/fonts.h"
 #include "runtime/gfx2d/image_writer.h"
 #include "runtime/gfx2d/primitives.h"

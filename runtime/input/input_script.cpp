@@ -13,6 +13,7 @@
 #include "runtime/platform/automation.h"
 #include "runtime/platform/input.h"
 #include "runtime/platform/system.h"
+#include "runtime/values/random.h"
 
 namespace quillon {
 
@@ -38,9 +39,23 @@ struct Script {
   uint8_t keys[256] = {};
   uint8_t typed[256] = {};  // by key: the character of its latest press
   ScriptedMouse mouse;
+  bool hasSeed = false;  // a "0 seed N" line
+  uint32_t seed = 0;
 };
 
 Script script;
+
+// QUILLON_RECORD: the input the program saw, written frame by frame as a script. Without a
+// script the devices are sampled once a frame and held for it, exactly as a replay will hold
+// them, so the replay draws the same pictures.
+struct Recording {
+  FILE* file = nullptr;
+  bool live = false;
+  uint8_t keys[256] = {};  // as last written
+  ScriptedMouse mouse;
+};
+
+Recording recording;
 
 bool ParseDown(const std::string& word, bool& down) {
   if (word == "down") return down = true, true;
@@ -147,6 +162,54 @@ int ParseTypeLine(const std::string& line, std::vector<ScriptEvent>& events) {
   return 1;
 }
 
+// "0 seed N": start-up's random seed. -1: a bad line, 0: not a seed line.
+int ParseSeedLine(const std::string& line, uint32_t& seed) {
+  std::istringstream in(line.substr(0, line.find('#')));
+  std::string frame, kind, number, extra;
+  if (!(in >> frame >> kind) || kind != "seed") return 0;
+  if (frame != "0" || !(in >> number) || (in >> extra)) return -1;
+  char* end = nullptr;
+  unsigned long long value = std::strtoull(number.c_str(), &end, 10);
+  if (number[0] == '-' || *end != '\0' || value > UINT32_MAX) return -1;
+  seed = static_cast<uint32_t>(value);
+  return 1;
+}
+
+void SampleDevices() {
+  InputState* input = CurrentInput();
+  if (input == nullptr) return;
+  platform::PumpDeviceState();
+  platform::ReadKeyboard(script.keys);
+  for (int code = 0; code < 256; ++code) {
+    if (input->pressedThisFrame[code] != 0) script.keys[code] = 0x80;  // a tap between frames
+  }
+  platform::MouseDevice device = platform::ReadMouseDevice();
+  script.mouse = {device.x, device.y, device.left, device.right, device.middle, input->wheelSteps};
+  input->wheelSteps = 0;
+}
+
+void RecordChanges(long frame) {
+  FILE* out = recording.file;
+  for (int code = 0; code < 256; ++code) {
+    bool down = (script.keys[code] & 0x80) != 0;
+    if (down == ((recording.keys[code] & 0x80) != 0)) continue;
+    std::fprintf(out, "%ld key %d %s\n", frame, code, down ? "down" : "up");
+    recording.keys[code] = script.keys[code];
+  }
+  const ScriptedMouse& now = script.mouse;
+  ScriptedMouse& was = recording.mouse;
+  if (now.x != was.x || now.y != was.y) std::fprintf(out, "%ld mouse %d %d\n", frame, now.x, now.y);
+  const bool ScriptedMouse::*buttons[] = {&ScriptedMouse::left, &ScriptedMouse::right,
+                                          &ScriptedMouse::middle};
+  for (int b = 0; b < 3; ++b) {
+    if (now.*buttons[b] == was.*buttons[b]) continue;
+    std::fprintf(out, "%ld button %d %s\n", frame, b + 1, now.*buttons[b] ? "down" : "up");
+  }
+  if (now.wheel != 0) std::fprintf(out, "%ld wheel %d\n", frame, now.wheel);
+  was = now;
+  std::fflush(out);  // a run that dies keeps what it recorded
+}
+
 // Frames only move forward in a run; a step back (a test reusing the script, or a repeating
 // script's new round) starts over.
 void AdvanceTo(long frame) {
@@ -162,29 +225,50 @@ void AdvanceTo(long frame) {
     const ScriptEvent& e = script.events[script.applied++];
     if (e.kind != ScriptEventKind::Wheel || e.frame == frame) Apply(e);
   }
+  if (recording.live) SampleDevices();
+  if (recording.file != nullptr) RecordChanges(frame);
   script.frame = frame;
+}
+
+void StartRecording(const std::string& path) {
+  recording = Recording();
+  recording.file = std::fopen(path.c_str(), "w");
+  if (recording.file == nullptr) {
+    std::fprintf(stderr, "QUILLON_RECORD %s: cannot write the file\n", path.c_str());
+    platform::ExitProcess(2);
+  }
+  recording.live = !script.active;
+  script.active = true;
+  std::fprintf(recording.file, "# recorded input; QUILLON_INPUT=FILE replays it\n0 seed %u\n",
+               script.hasSeed ? script.seed : StartupRandomSeed());
 }
 
 }  // namespace
 
 bool LoadInputScript(const std::string& text, std::string* error) {
   std::vector<ScriptEvent> events;
+  bool hasSeed = false;
+  uint32_t seed = 0;
   std::istringstream in(text);
   std::string line;
   long period = 0;
   for (int number = 1; std::getline(in, line); ++number) {
     ScriptEvent event;
     bool empty = false;
-    int typed = ParseTypeLine(line, events);
-    bool bad = typed < 0 || (typed == 0 && !ParseLine(line, event, empty));
-    bool repeat = !bad && typed == 0 && !empty && event.kind == ScriptEventKind::Repeat;
+    int seedLine = ParseSeedLine(line, seed);
+    int typed = seedLine != 0 ? 0 : ParseTypeLine(line, events);
+    bool bad = seedLine < 0 || typed < 0 ||
+               (seedLine == 0 && typed == 0 && !ParseLine(line, event, empty));
+    bool repeat = !bad && seedLine == 0 && typed == 0 && !empty &&
+                  event.kind == ScriptEventKind::Repeat;
     if (bad || (repeat && period > 0)) {
       if (error) *error = "line " + std::to_string(number) + ": " + line;
       return false;
     }
+    hasSeed = hasSeed || seedLine > 0;
     if (repeat) {
       period = event.frame;
-    } else if (typed == 0 && !empty) {
+    } else if (seedLine == 0 && typed == 0 && !empty) {
       events.push_back(event);
     }
   }
@@ -200,20 +284,26 @@ bool LoadInputScript(const std::string& text, std::string* error) {
   script.period = period;
   script.events = std::move(events);
   script.active = true;
+  script.hasSeed = hasSeed;
+  script.seed = seed;
   return true;
 }
 
 void LoadInputScriptFromAutomation() {
-  const std::string& path = platform::GetAutomation().inputScript;
-  if (path.empty()) return;
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream text;
-  text << in.rdbuf();
-  std::string error = in ? "" : "cannot read the file";
-  if (!in || !LoadInputScript(text.str(), &error)) {
-    std::fprintf(stderr, "QUILLON_INPUT %s: %s\n", path.c_str(), error.c_str());
-    platform::ExitProcess(2);
+  const platform::Automation& automation = platform::GetAutomation();
+  const std::string& path = automation.inputScript;
+  if (!path.empty()) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    std::string error = in ? "" : "cannot read the file";
+    if (!in || !LoadInputScript(text.str(), &error)) {
+      std::fprintf(stderr, "QUILLON_INPUT %s: %s\n", path.c_str(), error.c_str());
+      platform::ExitProcess(2);
+    }
+    if (script.hasSeed) SeedRandom(script.seed);
   }
+  if (!automation.record.empty()) StartRecording(automation.record);
 }
 
 void ClearInputScript() { script = Script(); }

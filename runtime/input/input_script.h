@@ -7,6 +7,7 @@
 //   FRAME pad ...                 a virtual controller: attach, detach, button N down|up,
 //                                 axis N VALUE (-1 to 1), hat up|up-right|...|centre
 //   FRAME type TEXT               TEXT's keys down and up one frame apart (see the README)
+//   0 seed N                      start-up's random seed (a recording starts with it)
 //   FRAME repeat                  at most one: every FRAME frames the script starts over, keys
 //                                 and buttons up, the pointer at 0 0; every event must come before
 // An event of frame n holds from the n-th ShowScreen on; '#' starts a comment.
@@ -19,7 +20,9 @@ namespace quillon {
 
 // Replaces the devices with the script; false (and a reason) when a line cannot be read.
 bool LoadInputScript(const std::string& text, std::string* error = nullptr);
-// Reads the file named by QUILLON_INPUT, if any; a bad script ends the program with a message.
+// Reads the file named by QUILLON_INPUT, if any (a bad script ends the program with a message),
+// and starts QUILLON_RECORD's recording, which makes the input script-like for the run: keyboard
+// and mouse sampled once a frame (controllers are not recorded).
 void LoadInputScriptFromAutomation();
 void ClearInputScript();
 bool InputScriptActive();

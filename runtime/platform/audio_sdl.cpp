@@ -1,14 +1,19 @@
 #include <SDL.h>
 #include <SDL_mixer.h>
+#include <alsa/error.h>
+#include <dlfcn.h>
 #include <sys/stat.h>
 
 #include <algorithm>
 #include <atomic>
+#include <cstdarg>
+#include <cstdio>
 #include <cstdlib>
 #include <mutex>
 #include <vector>
 
 #include "runtime/platform/audio.h"
+#include "runtime/platform/system.h"
 
 namespace quillon::platform {
 
@@ -120,10 +125,38 @@ void ApplyGain(int channel, void* stream, int length, void*) {
   }
 }
 
+// ALSA prints its own complaints (no card, no default device) straight to the terminal, where
+// the player reads them as the game's. They go to the debug output instead.
+void AlsaMessage(const char* file, int line, const char* function, int, const char* format, ...) {
+  if (!DebuggerAttached()) return;
+  char text[512];
+  int used = std::snprintf(text, sizeof text, "ALSA lib %s:%d:(%s) ", file, line, function);
+  if (used < 0 || used >= static_cast<int>(sizeof text)) used = 0;
+  va_list arguments;
+  va_start(arguments, format);
+  std::vsnprintf(text + used, sizeof text - used, format, arguments);
+  va_end(arguments);
+  DebuggerOutput(text);
+}
+
+// SDL loads ALSA itself when it opens audio; the handler goes into that same library, which
+// stays loaded for the process. No ALSA on the system: nothing to quieten.
+void RouteAlsaMessages() {
+  static bool routed = false;
+  if (routed) return;
+  routed = true;
+  void* alsa = dlopen("libasound.so.2", RTLD_NOW);
+  if (alsa == nullptr) return;
+  auto setHandler = reinterpret_cast<int (*)(snd_lib_error_handler_t)>(
+      dlsym(alsa, "snd_lib_error_set_handler"));
+  if (setHandler != nullptr) setHandler(AlsaMessage);
+}
+
 }  // namespace
 
 bool OpenAudio(int bufferSamples, int mixerChannels) {
   if (open) return true;
+  RouteAlsaMessages();
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
   if (Mix_OpenAudioDevice(kFrequency, AUDIO_S16SYS, 2, bufferSamples, nullptr, 0) != 0) {
     SDL_QuitSubSystem(SDL_INIT_AUDIO);

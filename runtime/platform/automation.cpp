@@ -35,6 +35,8 @@ Automation ReadAutomation() {
   a.noPause = text("QUILLON_NO_PAUSE") == "1";
   a.inputScript = Absolute(text("QUILLON_INPUT"));
   a.spinPacing = text("QUILLON_PACING") == "spin";
+  a.unpaced = text("QUILLON_UNPACED") == "1";
+  a.record = Absolute(text("QUILLON_RECORD"));
   const char* seed = std::getenv("QUILLON_SEED");
   if (seed != nullptr && seed[0] != '\0') {
     a.hasSeed = true;

@@ -15,6 +15,8 @@ struct Automation {
   bool noPause = false;          // QUILLON_NO_PAUSE=1: losing the focus does not pause the game
   std::string inputScript;       // QUILLON_INPUT: scripted keyboard and mouse
   bool spinPacing = false;        // QUILLON_PACING=spin: the frame wait spins instead of blocking
+  bool unpaced = false;          // QUILLON_UNPACED=1: frames follow each other without a wait
+  std::string record;            // QUILLON_RECORD: the run's input written as an input script
   bool hasSeed = false;          // QUILLON_SEED
   unsigned long seed = 0;
 };

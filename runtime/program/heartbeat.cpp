@@ -77,6 +77,11 @@ void PumpWindowMessages() {
 }
 
 void WaitForFrameGrid(OpenGLRainbows& device) {
+  if (platform::GetAutomation().unpaced) {  // a script runs as fast as the frames are drawn
+    PumpWindowMessages();
+    device.nextFrameTime = NowMilliseconds();
+    return;
+  }
   const bool spin = platform::GetAutomation().spinPacing;
   double now;
   for (;;) {

@@ -4,7 +4,10 @@
 namespace quillon {
 
 // Runs start-up with the settings the entry point wrote into runtimeState; 1 on success, 0 when
-// no window could be created.
+// no window could be created. It makes the folder holding the program file the current
+// directory: every relative file name a command takes is found there, not in the folder the
+// program was started in. The automation variables' paths (QUILLON_SCREENSHOT, QUILLON_INPUT,
+// ...) are read before that, from the folder it was started in.
 // Example:
 //   runtimeState.screenWidth = 640;
 //   runtimeState.screenHeight = 480;

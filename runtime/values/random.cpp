@@ -53,6 +53,7 @@ uint32_t ClockSeed(double milliseconds) {
 
 IsaacState generator;
 bool generatorSeeded = false;
+uint32_t startupSeed = 0;
 
 }  // namespace
 
@@ -90,9 +91,12 @@ void SeedRandom(uint32_t seed) {
 
 void SeedRandomAtStartup(double nowMilliseconds) {
   const platform::Automation& automation = platform::GetAutomation();
-  SeedRandom(automation.hasSeed ? static_cast<uint32_t>(automation.seed)
-                                : ClockSeed(nowMilliseconds));
+  startupSeed = automation.hasSeed ? static_cast<uint32_t>(automation.seed)
+                                   : ClockSeed(nowMilliseconds);
+  SeedRandom(startupSeed);
 }
+
+uint32_t StartupRandomSeed() { return startupSeed; }
 
 uint32_t NextRandomWord() {
   if (!generatorSeeded) SeedRandom(0);

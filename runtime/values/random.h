@@ -38,6 +38,8 @@ void SeedRandom(uint32_t seed);
 // Example:
 //   SeedRandomAtStartup(NowMilliseconds());  // what start-up does
 void SeedRandomAtStartup(double nowMilliseconds);
+// The seed start-up used, so that a recorded run can be replayed with it.
+uint32_t StartupRandomSeed();
 // One pass, first result word. A generator nobody seeded behaves as if seeded with 0.
 uint32_t NextRandomWord();
 // 0 to n inclusive, as r mod (n + 1) in unsigned 32-bit arithmetic; n = -1 gives 0.

@@ -10,7 +10,8 @@ int main(int argc, char** argv) {
   KeepCommandLine(argc, argv);
   if (StartRuntime("Starter") == 0) EndFailedStartup();
 
-  FillRect(0, 0, 31, 31, 0x00C0FF);  // draw a picture once and keep it as sprite 0
+  // Colours are 0xBBGGRR (red in the low byte); Rgb(red, green, blue) packs one.
+  FillRect(0, 0, 31, 31, Rgb(255, 192, 0));  // an orange square, kept as sprite 0
   GrabSprite(0, 0, 0, 32, 32);
   double x = 304, y = 224;
   for (;;) {  // Escape or the close box ends the program

@@ -32,6 +32,7 @@ TEST(Gravduel, FrameLimitEndsTheRunWithScreenshotsAndFrameLog) {
                                       kGame + "'");
   ASSERT_EQ(testing::WaitForExit(dir, 60000), 0) << ReadWholeFile(dir + "/stderr");
   EXPECT_NE(ReadWholeFile(dir + "/stdout").find("Init OK\n"), std::string::npos);
+  EXPECT_EQ(ReadWholeFile(dir + "/stderr").find("ALSA lib"), std::string::npos);  // no card here
 
   int w = 0, h = 0;
   ASSERT_TRUE(testing::PngSize(dir + "/shot.png", w, h));
@@ -107,6 +108,34 @@ TEST(Gravduel, ScriptedDuelIsDeterministic) {
     ASSERT_FALSE(shot.empty());
   }
   EXPECT_TRUE(shots[0] == shots[1]) << "two runs with the same keys drew different frames";
+}
+
+// A player's run (real X key events: steer, fire, Escape), recorded, replays unpaced to the
+// same pictures.
+TEST(Gravduel, RecordedRunReplaysToTheSamePictures) {
+  const std::string shots = "QUILLON_SCREENSHOT=shot.png QUILLON_SCREENSHOT_EVERY=5 ";
+  std::string played = testing::MakeTempDir("record"), replayed = testing::MakeTempDir("replay");
+  testing::StopWhenLeft guard{played}, replayGuard{replayed};
+  testing::StartInBackground(played, Env(played) + shots + "QUILLON_RECORD=run.keys '" + kGame + "'");
+  auto focused = [&] {
+    std::string pid = FirstLine(ReadWholeFile(played + "/pid"));
+    std::string id = FirstLine(testing::Capture("xdotool search --pid " + pid + " 2>/dev/null"));
+    return !pid.empty() && !id.empty() && testing::Xdotool("windowfocus " + id);
+  };
+  ASSERT_TRUE(testing::WaitFor(focused, [] { std::this_thread::sleep_for(std::chrono::milliseconds(100)); }));
+  ASSERT_TRUE(testing::Xdotool("keydown Up Left sleep 0.4 keyup Left sleep 0.3 keyup Up keydown "
+                               "Control_R sleep 0.5 keyup Control_R sleep 0.3 key Escape"));
+  ASSERT_EQ(testing::WaitForExit(played, 60000), 0) << ReadWholeFile(played + "/stderr");
+  EXPECT_NE(ReadWholeFile(played + "/run.keys").find(" key 203 up\n"), std::string::npos);
+
+  std::filesystem::copy_file(played + "/run.keys", replayed + "/run.keys");
+  testing::StartInBackground(replayed, Env(replayed) + shots +
+                                           "QUILLON_INPUT=run.keys QUILLON_UNPACED=1 '" + kGame + "'");
+  ASSERT_EQ(testing::WaitForExit(replayed, 60000), 0) << ReadWholeFile(replayed + "/stderr");
+  for (std::string name : {"shot-00005.png", "shot-00015.png", "shot.png"}) {
+    std::string shot = ReadWholeFile(played + "/" + name);
+    EXPECT_TRUE(!shot.empty() && shot == ReadWholeFile(replayed + "/" + name)) << name;
+  }
 }
 
 TEST(Gravduel, UnreadableInputScriptIsRefused) {

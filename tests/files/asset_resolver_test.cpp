@@ -241,6 +241,11 @@ TEST_F(PackerTest, RefusedRunsLeaveTheOutputAsItWas) {
   EXPECT_EQ(quietly("'" + root + "'"), 1);
   EXPECT_EQ(ReadBytesOf(Path("game")), "program");
   EXPECT_EQ(RunCommand(kQpack + " 2>/dev/null"), 2);
+  // An OUTPUT the failed run made is gone again.
+  EXPECT_EQ(RunCommand(kQpack + " '" + Path("new.pak") + "'" + Inputs() + " '" +
+                       Path("other/ship.BMP") + "' > /dev/null 2>&1"),
+            1);
+  EXPECT_FALSE(Exists(Path("new.pak")));
 
   ASSERT_EQ(quietly(Inputs()), 0);
   std::string once = ReadBytesOf(Path("game"));

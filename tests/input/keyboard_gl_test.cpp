@@ -3,15 +3,18 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <set>
 #include <string>
 
 #include "runtime/core/flow_hooks.h"
 #include "runtime/input/input_script.h"
 #include "runtime/input/input_state.h"
+#include "runtime/platform/automation.h"
 #include "runtime/platform/clock.h"
 #include "runtime/platform/window.h"
 #include "runtime/quillon.h"
+#include "runtime/values/random.h"
 #include "support/gl_runtime.h"
 #include "support/process.h"
 
@@ -112,7 +115,24 @@ TEST_F(Keyboard, MalformedScriptsAreRefusedWithTheLine) {
   EXPECT_FALSE(LoadInputScript("-1 key 57 down\n", &error));
   EXPECT_FALSE(LoadInputScript("1 jump 57 down\n", &error));
   EXPECT_FALSE(LoadInputScript("1 mouse 10\n", &error));
+  for (const char* seed : {"5 seed 1\n", "0 seed -1\n", "0 seed 4294967296\n", "0 seed 3 4\n"}) {
+    EXPECT_FALSE(LoadInputScript(seed, &error)) << seed;  // start-up's only, 32 bits
+  }
   EXPECT_FALSE(InputScriptActive());
+}
+
+TEST_F(Keyboard, ScriptFileSeedsTheGenerator) {
+  std::string path = testing::MakeTempDir("seed") + "/run.keys";
+  std::ofstream(path) << "0 seed 4294967295  # the largest\n";
+  setenv("QUILLON_INPUT", path.c_str(), 1);
+  platform::ReloadAutomation();
+  LoadInputScriptFromAutomation();
+  unsetenv("QUILLON_INPUT");
+  platform::ReloadAutomation();
+  ClearInputScript();
+  uint32_t drawn = NextRandomWord();
+  SeedRandom(4294967295u);
+  EXPECT_EQ(drawn, NextRandomWord());
 }
 
 TEST_F(Keyboard, EscapeIsHarmlessWhileSwitchedOff) {

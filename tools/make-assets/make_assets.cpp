@@ -1,6 +1,7 @@
 // Draws Gravduel's pictures: ships, bullets, sun, HUD icons, 31 explosion frames, the backdrop and
 // the small font. Deterministic: the same program writes the same files.
 //   make-assets OUTPUT_DIR
+// Exit status 1: a folder or file could not be written; 2: the command line was wrong.
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -11,6 +12,7 @@
 
 #include "runtime/gfx2d/builtin_font.h"
 #include "runtime/gfx2d/png_writer.h"
+#include "tools/tool_cli.h"
 
 namespace {
 
@@ -246,30 +248,39 @@ Picture SmallFont() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: make-assets OUTPUT_DIR\n");
-    return 2;
+  using quillon::tool::Fail;
+  using quillon::tool::UsageError;
+  constexpr char kTool[] = "make-assets";
+  constexpr char kUsage[] =
+      "usage: make-assets OUTPUT_DIR   draw Gravduel's pictures into OUTPUT_DIR\n"
+      "       make-assets --help | --version\n";
+  if (quillon::tool::AnsweredHelpOrVersion(argc, argv, kTool, kUsage)) return 0;
+  if (argc >= 2 && argv[1][0] == '-') {
+    return UsageError(kTool, std::string("unknown option ") + argv[1], kUsage);
   }
+  if (argc != 2) return UsageError(kTool, "one OUTPUT_DIR is needed", kUsage);
   namespace fs = std::filesystem;
   fs::path out = argv[1];
-  for (const char* dir : {"ship1", "ship2", "sun", "explosion"}) fs::create_directories(out / dir);
-  bool ok = true;
-  ok &= WriteBmp(out / "ship1/ship0_1.bmp", Ship({70, 170, 255, 255}, {220, 250, 255, 255}));
-  ok &= WriteBmp(out / "ship2/ship0_1.bmp", Ship({255, 110, 60, 255}, {255, 235, 170, 255}));
-  ok &= WriteBmp(out / "ship1/bullet.bmp", Dot(5, {230, 255, 255, 255}, {60, 180, 255, 255}));
-  ok &= WriteBmp(out / "ship2/bullet.bmp", Dot(5, {255, 255, 200, 255}, {255, 120, 40, 255}));
-  ok &= WriteBmp(out / "sun/sun.bmp", Sun());
-  ok &= WriteBmp(out / "hp.bmp", Heart());
-  ok &= WriteBmp(out / "points.bmp", Star());
+  for (const char* dir : {"ship1", "ship2", "sun", "explosion"}) {
+    std::error_code error;
+    fs::create_directories(out / dir, error);
+    if (error) return Fail(kTool, "cannot make the folder (" + error.message() + ")", out / dir);
+  }
+  std::string failed;  // the first file that could not be written
+  auto bmp = [&](const std::string& name, const Picture& picture) {
+    if (failed.empty() && !WriteBmp(out / name, picture)) failed = out / name;
+  };
+  bmp("ship1/ship0_1.bmp", Ship({70, 170, 255, 255}, {220, 250, 255, 255}));
+  bmp("ship2/ship0_1.bmp", Ship({255, 110, 60, 255}, {255, 235, 170, 255}));
+  bmp("ship1/bullet.bmp", Dot(5, {230, 255, 255, 255}, {60, 180, 255, 255}));
+  bmp("ship2/bullet.bmp", Dot(5, {255, 255, 200, 255}, {255, 120, 40, 255}));
+  bmp("sun/sun.bmp", Sun());
+  bmp("hp.bmp", Heart());
+  bmp("points.bmp", Star());
   for (int k = 0; k <= 30; ++k) {
-    std::string name = "explosion/explos" + std::to_string(k) + (k <= 10 ? ".bmp" : "_1.bmp");
-    ok &= WriteBmp(out / name, Explosion(k));
+    bmp("explosion/explos" + std::to_string(k) + (k <= 10 ? ".bmp" : "_1.bmp"), Explosion(k));
   }
-  ok &= WritePng((out / "backgr2.png").string(), Backdrop());
-  ok &= WriteBmp(out / "smalfont.bmp", SmallFont());
-  if (!ok) {
-    std::fprintf(stderr, "make-assets: could not write every file into %s\n", argv[1]);
-    return 1;
-  }
-  return 0;
+  if (failed.empty() && !WritePng(out / "backgr2.png", Backdrop())) failed = out / "backgr2.png";
+  bmp("smalfont.bmp", SmallFont());
+  return failed.empty() ? 0 : Fail(kTool, "cannot write it", failed);
 }

@@ -2,6 +2,7 @@
 //   qmo import IN OUT.qmo   OBJ, glTF 2.0, 3DS, PLY or MD2 to a binary qmo file
 //   qmo info FILE           counts, bounds, colours and runs of a qmo file
 //   qmo text FILE [OUT]     the text variant of a qmo file (to OUT or standard output)
+// Exit status 1: the work failed; 2: the command line was wrong.
 #include <assimp/postprocess.h>
 #include <assimp/scene.h>
 
@@ -17,6 +18,7 @@
 #include "runtime/core/bytes.h"
 #include "runtime/gfx3d/mesh.h"
 #include "runtime/gfx3d/mesh_file.h"
+#include "tools/tool_cli.h"
 
 namespace {
 
@@ -147,7 +149,7 @@ bool ImportFrames(const char* path, std::vector<std::vector<MeshVertex>>& frames
     importer.SetPropertyInteger(AI_CONFIG_IMPORT_MD2_KEYFRAME, keyframe);
     const aiScene* scene = importer.ReadFile(path, kImportSteps);
     if (scene == nullptr || scene->mRootNode == nullptr) {
-      std::fprintf(stderr, "qmo: cannot read %s: %s\n", path, importer.GetErrorString());
+      std::fprintf(stderr, "qmo: cannot read it (%s): %s\n", importer.GetErrorString(), path);
       return false;
     }
     std::vector<std::vector<MeshVertex>> got = SceneTriangles(scene);
@@ -156,7 +158,7 @@ bool ImportFrames(const char* path, std::vector<std::vector<MeshVertex>>& frames
   }
   for (const auto& frame : frames) {
     if (frame.size() != frames[0].size()) {
-      std::fprintf(stderr, "qmo: frames of %s differ in their triangles\n", path);
+      std::fprintf(stderr, "qmo: its frames differ in their triangles: %s\n", path);
       return false;
     }
     for (const MeshVertex& v : frame) {
@@ -168,7 +170,7 @@ bool ImportFrames(const char* path, std::vector<std::vector<MeshVertex>>& frames
     }
   }
   if (frames.empty() || frames[0].empty()) {
-    std::fprintf(stderr, "qmo: %s has no triangles\n", path);
+    std::fprintf(stderr, "qmo: it has no triangles: %s\n", path);
     return false;
   }
   return true;
@@ -189,7 +191,7 @@ int Import(const char* in, const char* out) {
   }
   quillon::PackFrames(mesh);
   if (!quillon::SaveMeshFile(mesh, out)) {
-    std::fprintf(stderr, "qmo: cannot write %s\n", out);
+    std::fprintf(stderr, "qmo: cannot write it: %s\n", out);
     return 1;
   }
   std::printf("%s: %d frames, %zu triangles, %d colours\n", out, mesh.frames.Count(),
@@ -204,7 +206,7 @@ const char* RunName(uint32_t c) {
 int Info(const char* path) {
   MeshObjectX mesh;
   if (!quillon::LoadMeshFile(mesh, path, false)) {
-    std::fprintf(stderr, "qmo: cannot load %s (see the error log)\n", path);
+    std::fprintf(stderr, "qmo: cannot load it (see the error log): %s\n", path);
     return 1;
   }
   mesh.BuildTriangles();
@@ -262,7 +264,7 @@ int Info(const char* path) {
 int Text(const char* path, const char* out) {
   MeshObjectX mesh;
   if (!quillon::LoadMeshFile(mesh, path, false)) {
-    std::fprintf(stderr, "qmo: cannot load %s (see the error log)\n", path);
+    std::fprintf(stderr, "qmo: cannot load it (see the error log): %s\n", path);
     return 1;
   }
   if (out == nullptr) {
@@ -276,29 +278,32 @@ int Text(const char* path, const char* out) {
     return 0;
   }
   if (!quillon::SaveMeshText(mesh, out)) {
-    std::fprintf(stderr, "qmo: cannot write %s\n", out);
+    std::fprintf(stderr, "qmo: cannot write it: %s\n", out);
     return 1;
   }
   return 0;
 }
 
-int Usage() {
-  std::fprintf(stderr,
-               "usage: qmo import IN OUT.qmo   (OBJ, glTF 2.0, 3DS, PLY, MD2)\n"
-               "       qmo info FILE\n"
-               "       qmo text FILE [OUT]\n");
-  return 2;
-}
+constexpr char kUsage[] =
+    "usage: qmo import IN OUT.qmo   a model (OBJ, glTF 2.0, 3DS, PLY, MD2) as a qmo file\n"
+    "       qmo info FILE           counts, bounds, colours and runs of a qmo file\n"
+    "       qmo text FILE [OUT]     the text form of a qmo file (standard output without OUT)\n"
+    "       qmo --help | --version\n";
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 3) return Usage();
-  std::string command = argv[1];
+  using quillon::tool::UsageError;
+  if (quillon::tool::AnsweredHelpOrVersion(argc, argv, "qmo", kUsage)) return 0;
+  std::string command = argc >= 2 ? argv[1] : "";
   if (command == "import" && argc == 4) return Import(argv[2], argv[3]);
   if (command == "info" && argc == 3) return Info(argv[2]);
   if (command == "text" && (argc == 3 || argc == 4)) {
     return Text(argv[2], argc == 4 ? argv[3] : nullptr);
   }
-  return Usage();
+  if (command == "import" || command == "info" || command == "text") {
+    return UsageError("qmo", "wrong number of arguments for " + command, kUsage);
+  }
+  return UsageError("qmo", command.empty() ? "a command is needed" : "unknown command " + command,
+                    kUsage);
 }

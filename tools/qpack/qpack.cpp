@@ -2,9 +2,12 @@
 //
 //   qpack OUTPUT FILE...   appends an archive of the FILEs to OUTPUT (created when missing)
 //   qpack -l FILE          lists the archive at the end of FILE
+// A failed run leaves OUTPUT as it was: shortened back to its old size, or gone again when the
+// run made it. Exit status 1: the packing failed; 2: the command line was wrong.
 //
 // Every position is counted from the end of the file, so the archive block can also be written
 // alone and joined to a program later with cat.
+#include <fcntl.h>
 #include <lzo/lzo1x.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -17,12 +20,20 @@
 
 #include "runtime/core/bytes.h"
 #include "runtime/files/archive.h"
+#include "tools/tool_cli.h"
 
 namespace {
 
 using quillon::ArchiveEntry;
 using quillon::ArchiveLayout;
 using quillon::ArchiveTrailer;
+using quillon::tool::Fail;
+
+constexpr char kTool[] = "qpack";
+constexpr char kUsage[] =
+    "usage: qpack OUTPUT FILE...   append an archive of the FILEs to OUTPUT\n"
+    "       qpack -l FILE          list the archive at the end of FILE\n"
+    "       qpack --help | --version\n";
 
 constexpr int64_t kLargestArchive = INT32_MAX;  // every position must fit a signed 32-bit field
 
@@ -89,13 +100,12 @@ bool PackContents(const std::vector<unsigned char>& contents, std::vector<unsign
 bool CheckName(const std::string& name, const std::vector<PackedEntry>& entries,
                const std::string& path) {
   if (name.size() > 255 || !quillon::IsSafeEntryName(name)) {
-    std::fprintf(stderr, "qpack: %s: the name cannot be stored in an archive\n", path.c_str());
+    Fail(kTool, "the name cannot be stored in an archive", path);
     return false;
   }
   for (const PackedEntry& e : entries) {
     if (SameNameIgnoringCase(e.name, name)) {
-      std::fprintf(stderr, "qpack: %s: an entry named %s is already packed\n", path.c_str(),
-                   e.name.c_str());
+      Fail(kTool, "an entry named " + e.name + " is already packed", path);
       return false;
     }
   }
@@ -109,17 +119,16 @@ bool AppendEntry(FILE* out, const std::string& path, int64_t& written,
   std::vector<unsigned char> contents;
   std::vector<unsigned char> stored;
   if (!ReadWholeFile(path, contents)) {
-    std::fprintf(stderr, "qpack: %s: cannot read it, or it is larger than 1 GiB\n", path.c_str());
+    Fail(kTool, "cannot read it, or it is no file of at most 1 GiB", path);
     return false;
   }
   if (!PackContents(contents, stored)) {
-    std::fprintf(stderr, "qpack: %s: compression failed\n", path.c_str());
+    Fail(kTool, "compression failed", path);
     return false;
   }
   if (written + static_cast<int64_t>(stored.size()) > kLargestArchive ||
       std::fwrite(stored.data(), 1, stored.size(), out) != stored.size()) {
-    std::fprintf(stderr, "qpack: %s: the archive would exceed 2 GiB or cannot be written\n",
-                 path.c_str());
+    Fail(kTool, "the archive would exceed 2 GiB or cannot be written", path);
     return false;
   }
   entries.push_back({name, written, static_cast<int64_t>(stored.size())});
@@ -152,55 +161,64 @@ bool AlreadyCarriesArchive(FILE* file) {
   return quillon::ReadArchiveTrailer(file, layout) != ArchiveTrailer::kMissing;
 }
 
+// OUTPUT opened for appending. made: this run created it, so a failure removes it again.
+FILE* OpenOutput(const std::string& output, bool& made) {
+  struct stat info;
+  made = ::stat(output.c_str(), &info) != 0;
+  int fd = ::open(output.c_str(), O_RDWR | O_APPEND | O_CREAT | (made ? O_EXCL : 0), 0666);
+  if (fd < 0) return nullptr;
+  FILE* out = ::fdopen(fd, "ab+");
+  if (out == nullptr) ::close(fd);
+  return out;
+}
+
+// Puts OUTPUT back as the run found it.
+void Restore(FILE* out, const std::string& output, bool made, off_t originalSize) {
+  bool restored = made ? ::unlink(output.c_str()) == 0
+                       : ::ftruncate(::fileno(out), originalSize) == 0;
+  if (!restored) Fail(kTool, "could not remove the partial archive", output);
+}
+
 int Pack(const std::string& output, const std::vector<std::string>& inputs) {
-  FILE* out = std::fopen(output.c_str(), "ab+");
-  if (out == nullptr) {
-    std::fprintf(stderr, "qpack: %s: cannot open it for appending\n", output.c_str());
-    return 1;
-  }
-  if (AlreadyCarriesArchive(out)) {
-    std::fprintf(stderr, "qpack: %s already ends with an archive\n", output.c_str());
-    std::fclose(out);
-    return 1;
-  }
+  bool made = false;
+  FILE* out = OpenOutput(output, made);
+  if (out == nullptr) return Fail(kTool, "cannot open it for appending", output);
+  bool ok = !AlreadyCarriesArchive(out);
+  if (!ok) Fail(kTool, "it already ends with an archive", output);
   std::fseek(out, 0, SEEK_END);
   off_t originalSize = ::ftello(out);
   int64_t written = 0;
   std::vector<PackedEntry> entries;
-  bool ok = true;
-  for (const std::string& input : inputs) {
-    if (!(ok = AppendEntry(out, input, written, entries))) break;
+  for (size_t i = 0; ok && i < inputs.size(); ++i) {
+    ok = AppendEntry(out, inputs[i], written, entries);
   }
   if (ok) {
     std::vector<unsigned char> tail = DirectoryAndTrailer(entries, written);
     ok = written + static_cast<int64_t>(tail.size()) <= kLargestArchive &&
          std::fwrite(tail.data(), 1, tail.size(), out) == tail.size();
-    if (!ok) std::fprintf(stderr, "qpack: %s: the directory cannot be written\n", output.c_str());
+    if (!ok) Fail(kTool, "the directory cannot be written", output);
   }
   if (std::fflush(out) != 0) ok = false;
-  // A failed run leaves the output as it found it.
-  if (!ok && ::ftruncate(::fileno(out), originalSize) != 0) {
-    std::fprintf(stderr, "qpack: %s: could not remove the partial archive\n", output.c_str());
+  if (!ok) Restore(out, output, made, originalSize);
+  if (std::fclose(out) != 0 && ok) {
+    ok = false;
+    Fail(kTool, "the archive could not be written to the end", output);
   }
-  if (std::fclose(out) != 0) ok = false;
   if (ok) std::printf("%zu files packed into %s\n", entries.size(), output.c_str());
-  return ok ? 0 : 1;
+  return ok ? 0 : quillon::tool::kFailed;
 }
 
 int List(const std::string& path) {
   FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) {
-    std::fprintf(stderr, "qpack: %s: cannot open it\n", path.c_str());
-    return 1;
-  }
+  if (file == nullptr) return Fail(kTool, "cannot open it", path);
   ArchiveLayout layout;
   ArchiveTrailer trailer = quillon::ReadArchiveTrailer(file, layout);
   if (trailer != ArchiveTrailer::kValid) {
-    std::fprintf(stderr, "qpack: %s: %s\n", path.c_str(),
-                 trailer == ArchiveTrailer::kMissing ? "no archive at its end"
-                                                     : "the archive's directory lies outside it");
     std::fclose(file);
-    return 1;
+    return Fail(kTool,
+                trailer == ArchiveTrailer::kMissing ? "no archive at its end"
+                                                    : "the archive's directory lies outside it",
+                path);
   }
   quillon::WalkArchiveDirectory(file, layout, [](const ArchiveEntry& entry) {
     std::printf("%-32s %10d stored bytes\n", entry.name.c_str(), entry.size);
@@ -213,16 +231,15 @@ int List(const std::string& path) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 3 && std::strcmp(argv[1], "-l") == 0) return List(argv[2]);
-  if (argc < 3 || argv[1][0] == '-') {
-    std::fprintf(stderr,
-                 "usage: qpack OUTPUT FILE...   append an archive of the FILEs to OUTPUT\n"
-                 "       qpack -l FILE          list the archive at the end of FILE\n");
-    return 2;
+  using quillon::tool::UsageError;
+  if (quillon::tool::AnsweredHelpOrVersion(argc, argv, kTool, kUsage)) return 0;
+  if (argc >= 2 && std::strcmp(argv[1], "-l") == 0) {
+    return argc == 3 ? List(argv[2]) : UsageError(kTool, "-l takes one FILE", kUsage);
   }
-  if (lzo_init() != LZO_E_OK) {
-    std::fprintf(stderr, "qpack: the compressor could not start\n");
-    return 1;
+  if (argc >= 2 && argv[1][0] == '-') {
+    return UsageError(kTool, std::string("unknown option ") + argv[1], kUsage);
   }
+  if (argc < 3) return UsageError(kTool, "an OUTPUT and at least one FILE are needed", kUsage);
+  if (lzo_init() != LZO_E_OK) return Fail(kTool, "the compressor could not start", "liblzo2");
   return Pack(argv[1], std::vector<std::string>(argv + 2, argv + argc));
 }
