@@ -81,8 +81,10 @@ void PrintStats(const Session& s) {
   EndProgram();
 }
 
-[[noreturn]] void OpponentLeft(Session& s) {
-  Report("the opponent left (frame " + std::to_string(s.steps.stepped) + ")");
+// The player sees the same either way; the report says whether the peer said goodbye.
+[[noreturn]] void OpponentLeft(Session& s, bool saidSo) {
+  Report(std::string(saidSo ? "the opponent left" : "the opponent went silent") + " (frame " +
+         std::to_string(s.steps.stepped) + ")");
   EndWithMessage(s, "The opponent left.", "Any key ends the game.");
 }
 
@@ -192,7 +194,7 @@ void TakeMessages(Session& s) {
     if (text.length == 0) return;
     if (!(NetLastSender() == s.peer)) continue;
     s.lastHeard = NowMilliseconds();
-    if (TakePeerMessage(s.steps, text.CStr(), s.lastHeard) == PeerSays::Bye) OpponentLeft(s);
+    if (TakePeerMessage(s.steps, text.CStr(), s.lastHeard) == PeerSays::Bye) OpponentLeft(s, true);
   }
 }
 
@@ -309,7 +311,7 @@ void NetDuelMain(const NetOptions& options) {
     TakeMessages(s);
     CheckInStep(s);
     if (LeaveRequested()) Leave(s);
-    if (NowMilliseconds() - s.lastHeard > kSilenceLimitMs) OpponentLeft(s);
+    if (NowMilliseconds() - s.lastHeard > kSilenceLimitMs) OpponentLeft(s, false);
     if (!ReadyToStep(s.steps)) {
       Stall(s);
       continue;
