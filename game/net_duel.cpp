@@ -20,6 +20,7 @@ constexpr double kJoinTriesMs = 10000;    // the host may still be starting up
 constexpr double kStartWaitMs = 5000;
 constexpr double kShowWaitingAfterMs = 500;
 constexpr int kMaxMessagesPerFrame = 1000;
+constexpr double kGraceMs = 6;  // of a 16.7 ms frame, for controls that are only just late
 
 struct Session {
   NetOptions options;
@@ -233,6 +234,17 @@ void PlayFrame(Session& s) {
   EndProgram();
 }
 
+// Controls a little late still make this frame: drawing it takes far less than a frame.
+bool WaitBriefly(Session& s) {
+  double until = NowMilliseconds() + kGraceMs;
+  while (NowMilliseconds() < until) {
+    PumpMessages();
+    TakeMessages(s);
+    if (ReadyToStep(s.steps)) return true;
+  }
+  return false;
+}
+
 void Stall(Session& s) {
   double now = NowMilliseconds();
   if (s.stallStart < 0) s.stallStart = now;
@@ -312,7 +324,7 @@ void NetDuelMain(const NetOptions& options) {
     CheckInStep(s);
     if (LeaveRequested()) Leave(s);
     if (NowMilliseconds() - s.lastHeard > kSilenceLimitMs) OpponentLeft(s, false);
-    if (!ReadyToStep(s.steps)) {
+    if (!ReadyToStep(s.steps) && !WaitBriefly(s)) {
       Stall(s);
       continue;
     }
