@@ -209,14 +209,13 @@ int ExplosionFrame(double t) {
 void GameMain() {
   NetOptions net;
   std::string error;
-  if (ReadNetOptions(CommandLineText().CStr(), net, error)) {
-    if (!error.empty()) {
-      std::fprintf(stderr, "gravduel: %s\nusage: gravduel [--host [PORT] | --join HOST [PORT]]\n",
-                   error.c_str());
-      EndProgram();
-    }
-    NetDuelMain(net);
+  bool networked = ReadNetOptions(CommandLineText().CStr(), net, error);
+  if (!error.empty()) {
+    std::fprintf(stderr, "gravduel: %s\nusage: gravduel [--host [PORT] | --join HOST [PORT]]\n",
+                 error.c_str());
+    EndProgram();
   }
+  if (networked) NetDuelMain(net);
   GameStartup();
   for (;;) GameFrame();
 }

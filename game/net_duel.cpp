@@ -290,11 +290,11 @@ bool ReadNetOptions(const std::string& commandLine, NetOptions& o, std::string& 
       o.delay = static_cast<int>(v), ++i;
     } else if (w == "--test-desync" && number(i + 1, 1, 1L << 40, v)) {
       o.desyncAt = v, ++i;
-    } else if (w.rfind("--", 0) == 0) {
+    } else if (error.empty()) {
       error = "cannot read '" + w + "'";
     }
   }
-  if (o.host && o.join) error = "--host and --join exclude each other";
+  if (o.host && o.join && error.empty()) error = "--host and --join exclude each other";
   return o.host || o.join;
 }
 
@@ -305,6 +305,8 @@ void NetDuelMain(const NetOptions& options) {
   SetAutoPause(0);  // the other side plays on while this window is in the background
   SetEscapeEnds(0);
   SetCloseEnds(0);  // Escape and the close box tell the opponent first
+  SetWindowTitle(StringValue(s.options.host ? "Gravduel - you fly the blue ship"
+                                            : "Gravduel - you fly the red ship"));
   s.drawn = CaptureDuel();
   uint32_t seed = 0;
   if (s.options.host) {
@@ -314,8 +316,6 @@ void NetDuelMain(const NetOptions& options) {
     JoinOpponent(s, seed);
   }
   SeedRandom(seed);
-  SetWindowTitle(StringValue(s.options.host ? "Gravduel - you fly the blue ship"
-                                            : "Gravduel - you fly the red ship"));
   Report(s.options.host ? "playing blue" : "playing red");
   StartLockstep(s.steps, s.options.delay);
   s.lastHeard = NowMilliseconds();

@@ -16,7 +16,8 @@ struct NetOptions {
 };
 
 // Reads --host [PORT], --join HOST [PORT], --frames N, --delay N and --test-desync N from the
-// program's command line. False without --host or --join; error says what was wrong, if anything.
+// program's command line. True for --host or --join; error names the first word it cannot read
+// (an empty command line reads fine: the one-keyboard game).
 bool ReadNetOptions(const std::string& commandLine, NetOptions& options, std::string& error);
 // Start-up, the wait for the opponent, then lockstep frames until someone leaves; never returns.
 [[noreturn]] void NetDuelMain(const NetOptions& options);

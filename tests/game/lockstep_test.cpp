@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "game/net_duel.h"
+
 namespace {
 
 // Plays frames while the peer's controls are there; returns how many.
@@ -59,6 +61,22 @@ TEST(Lockstep, DifferentChecksumsOfOneFrameAreAMismatch) {
               PeerSays::Checksum);
     EXPECT_EQ(OwnChecksumMessage(ls, 255), "sum 60 00000000000000ff");
     EXPECT_EQ(ls.mismatchFrame, same ? -1 : 60);
+  }
+}
+
+TEST(NetOptions, CommandLines) {
+  NetOptions o;
+  std::string error;
+  EXPECT_FALSE(ReadNetOptions("", o, error));
+  EXPECT_TRUE(ReadNetOptions("--join \"game.example\" --delay 4", o, error));
+  EXPECT_EQ(o.address, "game.example");
+  EXPECT_EQ(o.port, 27013);
+  EXPECT_EQ(o.delay, 4);
+  EXPECT_EQ(error, "");
+  for (const char* bad : {"--join", "--host 0", "--host 65536", "--host --delay 61", "--host x"}) {
+    error.clear();
+    ReadNetOptions(bad, o, error);
+    EXPECT_NE(error, "") << bad;
   }
 }
 
