@@ -17,6 +17,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -105,7 +106,13 @@ void RelayPair(int a, int b, int delayMs) {
   };
   for (;;) {
     pollfd fds[2] = {{a, POLLIN, 0}, {b, POLLIN, 0}};
-    poll(fds, 2, 1);
+    int wait = 100;
+    for (const std::deque<Chunk>* q : {&toA, &toB}) {
+      if (q->empty()) continue;
+      auto left = std::chrono::duration_cast<std::chrono::milliseconds>(q->front().due - Clock::now());
+      wait = std::min(wait, std::max(0, static_cast<int>(left.count())));
+    }
+    poll(fds, 2, wait);
     if ((fds[0].revents & (POLLIN | POLLHUP)) && !pump(a, toB)) break;
     if ((fds[1].revents & (POLLIN | POLLHUP)) && !pump(b, toA)) break;
     if (!deliver(b, toB) || !deliver(a, toA)) break;
@@ -211,6 +218,8 @@ int main(int argc, char** argv) {
   game = game.substr(0, game.rfind('/')) + "/../gravduel";
   const int base = 28000 + getpid() % 1000 * 8;
 
+  std::string load = ReadFile("/proc/loadavg");
+  std::printf("# load average at the start: %s", load.c_str());
   std::printf("# %d s of lockstep play per run; round trips as each side measured them (ms),\n"
               "# stalled = frames shown again while the opponent's controls were late\n", seconds);
   std::printf("%-34s %-13s %-5s %7s %7s %8s   %s\n", "link", "D (frames)", "side", "median", "p99",
@@ -238,5 +247,6 @@ int main(int argc, char** argv) {
     stop = true;
     relay.join();
   }
+  std::printf("# load average at the end: %s", ReadFile("/proc/loadavg").c_str());
   return 0;
 }
