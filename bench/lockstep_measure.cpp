@@ -104,8 +104,10 @@ void RelayPair(int a, int b, int delayMs) {
     }
     return true;
   };
-  for (;;) {
-    pollfd fds[2] = {{a, POLLIN, 0}, {b, POLLIN, 0}};
+  // Once a side has closed, what is still held for the other is delivered before the end.
+  bool open = true;
+  while (open || !toA.empty() || !toB.empty()) {
+    pollfd fds[2] = {{open ? a : -1, POLLIN, 0}, {open ? b : -1, POLLIN, 0}};
     int wait = 100;
     for (const std::deque<Chunk>* q : {&toA, &toB}) {
       if (q->empty()) continue;
@@ -113,8 +115,8 @@ void RelayPair(int a, int b, int delayMs) {
       wait = std::min(wait, std::max(0, static_cast<int>(left.count())));
     }
     poll(fds, 2, wait);
-    if ((fds[0].revents & (POLLIN | POLLHUP)) && !pump(a, toB)) break;
-    if ((fds[1].revents & (POLLIN | POLLHUP)) && !pump(b, toA)) break;
+    if ((fds[0].revents & (POLLIN | POLLHUP)) && !pump(a, toB)) open = false;
+    if ((fds[1].revents & (POLLIN | POLLHUP)) && !pump(b, toA)) open = false;
     if (!deliver(b, toB) || !deliver(a, toA)) break;
   }
   close(a);
@@ -186,8 +188,12 @@ void Measure(const std::string& game, const Setup& setup, int hostPort, int seco
   std::printf("%-34s %2d (%3.0f ms)  host  %7.1f %7.1f %8ld   %s\n", setup.name.c_str(), delay,
               delay * 1000.0 / 60, h.median, h.p99, h.stalled, same);
   std::printf("%-34s %2s %9s  join  %7.1f %7.1f %8ld\n", "", "", "", j.median, j.p99, j.stalled);
+  if (h.final.empty() || h.final != j.final) {
+    std::printf("# the two did not end alike; their reports stay in %s\n", dir.c_str());
+  } else {
+    Run("rm -rf " + dir);
+  }
   std::fflush(stdout);
-  Run("rm -rf " + dir);
 }
 
 // A namespace with netem on its loopback device, or "" when this machine cannot make one.

@@ -113,6 +113,7 @@ std::string OwnChecksumMessage(Lockstep& ls, uint64_t sum) {
 
 PeerSays TakePeerMessage(Lockstep& ls, const std::string& text, double nowMs) {
   if (text == "bye") return PeerSays::Bye;
+  if (text == "done") return PeerSays::Done;
   if (text.rfind("in ", 0) == 0) return TakeInput(ls, text.c_str() + 2, nowMs);
   if (text.rfind("sum ", 0) == 0) return TakeChecksum(ls, text.c_str() + 3);
   return PeerSays::Nothing;

@@ -35,7 +35,7 @@ struct Lockstep {
   long stalledFrames = 0;
 };
 
-enum class PeerSays { Nothing, Input, Checksum, Bye };
+enum class PeerSays { Nothing, Input, Checksum, Bye, Done };
 
 // Frames 1 ... delay pass with nobody pressing anything (delay is kept within 1 ... 60).
 void StartLockstep(Lockstep& ls, int delay);

@@ -29,6 +29,7 @@ struct Session {
   DuelState drawn{};  // the last frame played, as it was before it was drawn
   double lastHeard = 0;
   double stallStart = -1;
+  bool peerDone = false;  // the opponent played the last frame too
 };
 
 // One line on standard output for whoever watches (tests, the measurement).
@@ -195,7 +196,9 @@ void TakeMessages(Session& s) {
     if (text.length == 0) return;
     if (!(NetLastSender() == s.peer)) continue;
     s.lastHeard = NowMilliseconds();
-    if (TakePeerMessage(s.steps, text.CStr(), s.lastHeard) == PeerSays::Bye) OpponentLeft(s, true);
+    PeerSays says = TakePeerMessage(s.steps, text.CStr(), s.lastHeard);
+    if (says == PeerSays::Bye) OpponentLeft(s, true);
+    if (says == PeerSays::Done) s.peerDone = true;
   }
 }
 
@@ -226,11 +229,20 @@ void PlayFrame(Session& s) {
   ShowScreen();
 }
 
+// The last frame of a limited run stays up until the opponent has played it too: a host that
+// ended at once could take the controls still on their way through its network thread along.
 [[noreturn]] void FinalFrame(Session& s) {
   uint64_t sum = DuelChecksum(CaptureDuel());
   std::printf("gravduel: final frame %ld checksum %016" PRIx64 " hit points %g %g scores %g %g\n",
               s.steps.stepped, sum, hullA, hullB, scoreA, scoreB);
   PrintStats(s);
+  NetSend(s.me, s.peer, StringValue("done"));
+  double since = NowMilliseconds();
+  while (!s.peerDone && NowMilliseconds() - since < kSilenceLimitMs && !LeaveRequested()) {
+    DrawLastFrame(s);
+    ShowScreen();
+    TakeMessages(s);
+  }
   EndProgram();
 }
 

@@ -47,6 +47,7 @@ TEST(Lockstep, WaitsForThePeersControlsAndIgnoresAnythingElse) {
   EXPECT_EQ(TakePeerMessage(ls, "in 5 0 4", 160.0), PeerSays::Input);
   EXPECT_EQ(ls.roundTrips.size(), 1u);  // no new acknowledgement, no new round trip
   EXPECT_EQ(TakePeerMessage(ls, "bye", 170.0), PeerSays::Bye);
+  EXPECT_EQ(TakePeerMessage(ls, "done", 170.0), PeerSays::Done);
 }
 
 TEST(Lockstep, DifferentChecksumsOfOneFrameAreAMismatch) {
