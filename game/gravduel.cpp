@@ -1,6 +1,10 @@
 #include "game/gravduel.h"
 
 #include <cmath>
+#include <cstdio>
+#include <string>
+
+#include "game/net_duel.h"
 
 using namespace quillon;
 
@@ -138,13 +142,18 @@ void SetInitialValues() {
 }
 
 void GameFrame() {
+  StepRules(KeysOfA(), KeysOfB());
+  DrawFrame();
+}
+
+void StepRules(const Controls& a, const Controls& b) {
   GainEnergy(shipA, energyA);
   GainEnergy(shipB, energyB);
   if (energyA > 100) energyA = 100;
   if (energyB > 100) energyB = 100;
 
-  if (energyA > 0) ControlShipA();
-  if (energyB > 0) ControlShipB();
+  if (energyA > 0) SteerShipA(a);
+  if (energyB > 0) SteerShipB(b);
 
   BulletHits();
 
@@ -187,8 +196,6 @@ void GameFrame() {
       Ram();
     }
   }
-
-  DrawFrame();
 }
 
 // The first k with 290 - 10k <= t <= 300 - 10k.
@@ -200,52 +207,74 @@ int ExplosionFrame(double t) {
 }
 
 void GameMain() {
+  NetOptions net;
+  std::string error;
+  bool networked = ReadNetOptions(CommandLineText().CStr(), net, error);
+  if (!error.empty()) {
+    std::fprintf(stderr, "gravduel: %s\nusage: gravduel [--host [PORT] | --join HOST [PORT]]\n",
+                 error.c_str());
+    EndProgram();
+  }
+  if (networked) NetDuelMain(net);
   GameStartup();
   for (;;) GameFrame();
 }
 
-void ControlShipA() {
-  if (KeyDown(200) != 0) {
+Controls KeysOfA() {
+  return {KeyDown(200) != 0, KeyDown(208) != 0, KeyDown(203) != 0, KeyDown(205) != 0,
+          KeyDown(157) != 0};
+}
+
+Controls KeysOfB() {
+  return {KeyDown(17) != 0, KeyDown(31) != 0, KeyDown(30) != 0, KeyDown(32) != 0,
+          KeyDown(57) != 0};
+}
+
+void ControlShipA() { SteerShipA(KeysOfA()); }
+void ControlShipB() { SteerShipB(KeysOfB()); }
+
+void SteerShipA(const Controls& c) {
+  if (c.thrust) {
     energyA -= 0.1;
     shipA.vx -= SinDeg(shipA.angle - 90) * thrust;
     shipA.vy -= CosDeg(shipA.angle - 90) * thrust;
   }
-  if (KeyDown(208) != 0) {
+  if (c.brake) {
     if (shipA.vx > 0) shipA.vx += SinDeg(shipA.angle - 90) * thrust;
     if (shipA.vy > 0) shipA.vy += CosDeg(shipA.angle - 90) * thrust;
     energyA -= 0.1;
   }
-  if (KeyDown(203) != 0) {
+  if (c.left) {
     energyA -= 0.1;
     shipA.angle += turnStep;
   }
-  if (KeyDown(205) != 0) {
+  if (c.right) {
     energyA -= 0.1;
     shipA.angle -= turnStep;
   }
-  if (KeyDown(157) != 0) Fire(1);
+  if (c.fire) Fire(1);
 }
 
-void ControlShipB() {
-  if (KeyDown(17) != 0) {
+void SteerShipB(const Controls& c) {
+  if (c.thrust) {
     energyB -= 0.1;
     shipB.vx -= SinDeg(shipB.angle - 90) * thrust;
     shipB.vy -= CosDeg(shipB.angle - 90) * thrust;
   }
-  if (KeyDown(31) != 0) {
+  if (c.brake) {
     energyB -= 0.1;
     shipB.vx = 0;
     shipB.vy = 0;
   }
-  if (KeyDown(30) != 0) {
+  if (c.left) {
     energyB -= 0.1;
     shipB.angle += turnStep;
   }
-  if (KeyDown(32) != 0) {
+  if (c.right) {
     energyB -= 0.1;
     shipB.angle -= turnStep;
   }
-  if (KeyDown(57) != 0) Fire(2);
+  if (c.fire) Fire(2);
 }
 
 void Fire(double player) {

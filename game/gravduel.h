@@ -25,8 +25,21 @@ void GameFrame();
 // The game's main routine: start-up, then frames forever.
 [[noreturn]] void GameMain();
 
+// One ship's controls for one frame.
+struct Controls {
+  bool thrust, brake, left, right, fire;
+};
+// The keys of player A (cursor keys, right Ctrl) and of player B (W A S D, Space).
+Controls KeysOfA();
+Controls KeysOfB();
+
+// Steps 1 to 11 of a frame with the given controls: everything but drawing.
+void StepRules(const Controls& a, const Controls& b);
 void ControlShipA();
 void ControlShipB();
+// ControlShipA and ControlShipB with controls from anywhere (the keys, a network peer).
+void SteerShipA(const Controls& c);
+void SteerShipB(const Controls& c);
 void Fire(double player);
 void BulletHits();
 void DrawFrame();

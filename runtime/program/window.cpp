@@ -28,6 +28,8 @@ namespace quillon {
 namespace {
 
 bool softwareRenderingSeen = false;
+uint8_t closeEnds = 1;
+uint8_t closeRequested = 0;
 constexpr int kLargestWindowSide = 16384;
 
 platform::Window* CreateCentredWindow(int width, int height, int sampleCount) {
@@ -251,7 +253,26 @@ double IsFullscreen() {
   return device != nullptr && device->displayModeChanged == 1 ? 1.0 : 0.0;
 }
 
-void SetAutoPause(double flag) { runtimeState.autoPause = flag != 0 ? 1 : 0; }
+void SetAutoPause(double flag) {
+  // Turned off while paused, the pause would otherwise last until the focus came back.
+  if (flag == 0 && runtimeState.paused == 1) SetPauseCaption(false);
+  runtimeState.autoPause = flag != 0 ? 1 : 0;
+}
+
+void SetWindowTitle(const StringValue& title) {
+  runtimeState.projectTitle = title;
+  StringValue caption = title;
+  if (runtimeState.paused == 1) caption += " <pause>";
+  if (runtimeState.window != nullptr) platform::SetWindowCaption(runtimeState.window, caption.CStr());
+}
+
+void SetCloseEnds(double on) { closeEnds = on != 0 ? 1 : 0; }
+
+double CloseRequested() {
+  double requested = closeRequested;
+  closeRequested = 0;
+  return requested;
+}
 
 double GetWindowHandle() {
   return static_cast<double>(platform::NativeWindowId(runtimeState.window));
@@ -265,7 +286,10 @@ void WindowProcedure(const platform::Event& event) {
     case platform::EventKind::Deactivated:
     case platform::EventKind::Minimised: SetPauseCaption(true); break;
     case platform::EventKind::Close:
-    case platform::EventKind::Quit: EndProgram();
+    case platform::EventKind::Quit:
+      if (closeEnds == 1) EndProgram();
+      closeRequested = 1;
+      break;
     case platform::EventKind::KeyDown:
     case platform::EventKind::KeyUp:
     case platform::EventKind::MouseWheel:

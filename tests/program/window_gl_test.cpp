@@ -1,6 +1,7 @@
 // The real window under Xvfb: size, caption, display modes, pause on focus loss.
 #include <GL/gl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -216,6 +217,31 @@ TEST(GameWindow, NoPauseWithoutAutoPauseOrInDebugMode) {
   }
   runtimeState.debugMode = 0;
   SetAutoPause(1);
+}
+
+// A program that must say goodbye first (a network game) takes the end requests over: the
+// title it sets stays under the pause mark, turning the pause off releases a pause under way,
+// and the desktop's request to end (SIGTERM here) is noted instead of ending the process.
+TEST(GameWindow, ProgramCanTakeOverTitlePauseAndClose) {
+  Start();
+  SetAutoPause(1);
+  SetWindowTitle(StringValue("Duel - blue"));
+  ASSERT_TRUE(
+      FocusUntil(platform::NativeWindowId(OtherWindow()), [] { return runtimeState.paused == 1; }));
+  EXPECT_EQ(Caption(), "Duel - blue <pause>");
+  SetAutoPause(0);
+  EXPECT_EQ(runtimeState.paused, 0);
+  EXPECT_EQ(Caption(), "Duel - blue");
+
+  SetCloseEnds(0);
+  EXPECT_EQ(CloseRequested(), 0);
+  ASSERT_EQ(kill(getpid(), SIGTERM), 0);
+  EXPECT_TRUE(testing::WaitFor([] { return CloseRequested() == 1; }, testing::PumpAndRest));
+  EXPECT_EQ(CloseRequested(), 0);  // once per request
+  SetCloseEnds(1);
+  SetAutoPause(1);
+  SetWindowTitle(StringValue("QuillonTest"));
+  ASSERT_TRUE(FocusUntil(platform::NativeWindowId(runtimeState.window), GameHasFocus));
 }
 
 TEST(GameWindow, ShowScreenPacesAndAllocatesNothing) {
