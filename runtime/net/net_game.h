@@ -65,8 +65,9 @@ static_assert(sizeof(NetPlayer) == 152);
 // players (a game process adds a few), and each connection queues at most NL_MAX_QUEUED_BYTES
 // for its peer: a peer that does not take them is disconnected as if it had left, so the host
 // holds at most kMaxNetConnections times that. A connection that joins nobody within 10 s, or
-// holds half a message for 10 s, is closed. The host reads at most kMaxMessagesPerSecond from
-// one connection (in bursts up to kMessageBurst); more waits in that peer's own socket.
+// holds half a message for 10 s, is closed. While some peer lags behind, the host reads at most
+// kMaxMessagesPerSecond from one connection (in bursts up to kMessageBurst); more waits in that
+// sender's own socket, so a flood cannot push honest peers over their bound.
 constexpr size_t kMaxInboxMessages = 16384;
 constexpr size_t kMaxWaitingReplies = 16;
 constexpr int32_t kMaxPlayersPerConnection = 16;
@@ -124,6 +125,7 @@ struct NetGame {
   int32_t nextId = 101;
   NLint waitGroup = -1;
   int64_t queuedTotal = 0;
+  bool congested = false;  // some peer lags: senders are held to their allowance
   std::atomic<int64_t> queuedPeak{0};  // the most the host held for its peers at once, in bytes
 };
 

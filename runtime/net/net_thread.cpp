@@ -22,6 +22,8 @@ constexpr int kReadsPerPass = 16;
 constexpr int kClientReadsPerPass = 256;
 constexpr int32_t kWaitMs = 10;
 constexpr int64_t kDeadlineCheckMs = 50;
+// A peer with this much queued lags: senders are then held to their allowance.
+constexpr int64_t kLaggingBytes = 64 * 1024;
 std::atomic<int32_t> deadlineMs{kNetDeadlineMs};
 
 int64_t NowMs() {
@@ -154,21 +156,18 @@ void Refill(HostConnection& c, int64_t now) {
   c.allowanceMs = now;
 }
 
-// Step 3b: what one ready connection sent, within its allowance.
+// Step 3b: what one ready connection sent. While some peer lags, within the sender's allowance.
 void ReadConnection(NetGame& game, HostConnection& c, int64_t now) {
   NLsocket socket = c.socket;
   Refill(c, now);
   NLint read = 0;
-  for (int n = 0; n < kReadsPerPass && c.allowance >= 1; ++n) {
+  for (int n = 0; n < kReadsPerPass && (!game.congested || c.allowance >= 1); ++n) {
     NetMessage message;
-    if (ReadOne(socket, message, read)) {
-      c.allowance -= 1;
-      if (HostAccepts(game, message, socket)) game.incoming.push_back({message, socket});
-      continue;
-    }
-    // A read of no whole message, or one refused: the next pass looks again.
-    if (read <= 0) break;
-    c.allowance -= 1;
+    bool accepted = ReadOne(socket, message, read);
+    // A read of no whole message: the next pass looks again.
+    if (!accepted && read <= 0) break;
+    c.allowance = std::max(0.0, c.allowance - 1);
+    if (accepted && HostAccepts(game, message, socket)) game.incoming.push_back({message, socket});
   }
   if (PeerGone(read)) {
     DropConnection(game, socket);
@@ -177,19 +176,30 @@ void ReadConnection(NetGame& game, HostConnection& c, int64_t now) {
   bool partial = nlGetPartialBytes(socket) > 0;
   if (!partial) c.partialSinceMs = -1;
   if (partial && c.partialSinceMs < 0) c.partialSinceMs = now;
-  if (c.allowance < 1) {
+  if (game.congested && c.allowance < 1) {
     c.throttled = true;
     nlGroupDeleteSocket(game.waitGroup, socket);
   }
 }
 
-// Throttled connections that earned a message again are polled again; silent and half-framed
-// ones past the deadline are closed.
+// Throttled connections that earned a message again (or all, once no peer lags) are polled
+// again; silent and half-framed ones past the deadline are closed.
 void TendConnections(NetGame& game, int64_t now, int64_t& lastCheck) {
+  bool congested = false;
+  for (HostConnection& c : game.hostSockets) {
+    // Queues also drain in the poll: look again at the ones that lagged.
+    if (c.queued > 0) {
+      int64_t queued = nlGetQueuedBytes(c.socket);
+      game.queuedTotal += queued - c.queued;
+      c.queued = queued;
+    }
+    congested = congested || c.queued > kLaggingBytes;
+  }
+  game.congested = congested;
   for (HostConnection& c : game.hostSockets) {
     if (!c.throttled) continue;
     Refill(c, now);
-    if (c.allowance < 1) continue;
+    if (game.congested && c.allowance < 1) continue;
     c.throttled = false;
     nlGroupAddSocket(game.waitGroup, c.socket);
   }

@@ -214,8 +214,10 @@ NLint FillBuffer(NlSocket& s) {
     s.end -= s.head;
     s.head = 0;
   }
-  NLint n = Receive(s, s.buffer.data() + s.end, kReadBufferLimit - s.end);
+  size_t room = kReadBufferLimit - s.end;
+  NLint n = Receive(s, s.buffer.data() + s.end, room);
   if (n > 0) s.end += static_cast<size_t>(n);
+  s.drained = n >= 0 && static_cast<size_t>(n) < room;
   return n;
 }
 
@@ -239,6 +241,11 @@ NLint ReadPacket(NlSocket& s, uint8_t* out, NLint nbytes) {
       s.head += kPacketHeaderSize + length;
       return static_cast<NLint>(copied);
     }
+    // Just emptied: a second recv would only say so again. Once, then the system is asked.
+    if (s.drained) {
+      s.drained = false;
+      return 0;
+    }
     NLint received = FillBuffer(s);
     if (received <= 0) return received;
   }
@@ -254,6 +261,7 @@ NLint ReadStream(NlSocket& s, uint8_t* out, NLint nbytes) {
 // A socket is ready without asking the system when a read would return at once.
 bool ReadyFromBuffer(NlSocket& s) {
   std::lock_guard<std::mutex> guard(s.readLock);
+  s.drained = false;  // the poll asks the system itself
   if (s.broken != NL_NO_ERROR) return true;
   if (s.tls != nullptr) return TlsPending(s);
   if (s.type != NL_TCP_PACKETS) return false;

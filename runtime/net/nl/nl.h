@@ -82,7 +82,8 @@ NLboolean nlConnect(NLsocket socket, const NLaddress* address);
 NLboolean nlClose(NLsocket socket);
 
 // NL_TCP_PACKETS: one whole packet (at most NL_MAX_PACKET_LENGTH bytes; the rest of a longer
-// packet than nbytes is dropped) or 0 when none has fully arrived yet. NL_TCP: what has arrived,
+// packet than nbytes is dropped) or 0 when none has fully arrived yet (also once, without asking
+// the system, right after a read took everything that had arrived; a poll asks again). NL_TCP: what has arrived,
 // 0 when nothing has on a non-blocking socket. -1 with NL_MESSAGE_END when the peer closed, with
 // NL_SOCK_DISCONNECT on a reset or a packet stream out of sync (the socket stays broken).
 NLint nlRead(NLsocket socket, void* buffer, NLint nbytes);

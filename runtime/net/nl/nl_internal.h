@@ -22,6 +22,7 @@ struct NlSocket {
   size_t head = 0;
   size_t end = 0;
   NLenum broken = NL_NO_ERROR;  // once set, every read fails with it
+  bool drained = false;         // the last recv emptied the system's buffer (until the next poll)
   std::mutex writeLock;         // one packet at a time; guards outgoing and outHead
   std::vector<uint8_t> outgoing;  // non-blocking packets the system has not taken yet
   size_t outHead = 0;
