@@ -3,7 +3,6 @@
 // the host's accepting and routing, and the bookkeeping messages.
 #pragma once
 
-#include <atomic>
 #include <bit>
 #include <cstdint>
 #include <deque>
@@ -124,9 +123,7 @@ struct NetGame {
   NLsocket selfConnection = NL_INVALID;  // the host's end of its own client connection
   int32_t nextId = 101;
   NLint waitGroup = -1;
-  int64_t queuedTotal = 0;
   bool congested = false;  // some peer lags: senders are held to their allowance
-  std::atomic<int64_t> queuedPeak{0};  // the most the host held for its peers at once, in bytes
 };
 
 // Port (0 or less: 27013): listens and joins its own game. 1 on success, else 0.

@@ -105,10 +105,7 @@ void ReadClientSocket(NetGame& game) {
 void DropConnection(NetGame& game, NLsocket socket) {
   nlGroupDeleteSocket(game.waitGroup, socket);
   nlClose(socket);
-  std::erase_if(game.hostSockets, [&](const HostConnection& c) {
-    if (c.socket == socket) game.queuedTotal -= c.queued;
-    return c.socket == socket;
-  });
+  std::erase_if(game.hostSockets, [&](const HostConnection& c) { return c.socket == socket; });
   std::erase_if(game.connections, [&](const NetPlayer& p) { return p.socket == socket; });
   if (socket == game.selfConnection) {
     Guard guard(game.lock);
@@ -188,11 +185,7 @@ void TendConnections(NetGame& game, int64_t now, int64_t& lastCheck) {
   bool congested = false;
   for (HostConnection& c : game.hostSockets) {
     // Queues also drain in the poll: look again at the ones that lagged.
-    if (c.queued > 0) {
-      int64_t queued = nlGetQueuedBytes(c.socket);
-      game.queuedTotal += queued - c.queued;
-      c.queued = queued;
-    }
+    if (c.queued > 0) c.queued = nlGetQueuedBytes(c.socket);
     congested = congested || c.queued > kLaggingBytes;
   }
   game.congested = congested;
@@ -313,17 +306,12 @@ void HandleForHost(NetGame& game, const QueuedMessage& queued, Touched& touched)
   }
 }
 
-// Sends what the pass queued and keeps count of what the peers have not taken yet.
+// Sends what the pass queued and notes what the peers have not taken yet.
 void FlushTouched(NetGame& game, Touched& touched) {
   for (NLsocket socket : touched.sockets) {
     nlFlush(socket);
-    HostConnection* c = FindHostConnection(game, socket);
-    if (c == nullptr) continue;
-    int64_t queued = nlGetQueuedBytes(socket);
-    game.queuedTotal += queued - c->queued;
-    c->queued = queued;
+    if (HostConnection* c = FindHostConnection(game, socket)) c->queued = nlGetQueuedBytes(socket);
   }
-  if (game.queuedTotal > game.queuedPeak.load()) game.queuedPeak = game.queuedTotal;
   touched.sockets.clear();
 }
 
@@ -402,7 +390,6 @@ void CloseHostState(NetGame& game) {
   game.waitGroup = -1;
   game.connections.clear();
   game.incoming.clear();
-  game.queuedTotal = 0;
   Guard guard(game.lock);
   game.selfConnection = NL_INVALID;
 }

@@ -3,10 +3,14 @@
 
 #include <gtest/gtest.h>
 #include <poll.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -15,6 +19,7 @@
 
 #include "runtime/net/http_internal.h"
 #include "tests/net/net_test_helpers.h"
+#include "tests/net/tls_test_helpers.h"
 #include "tests/support/process.h"
 
 namespace quillon {
@@ -146,36 +151,105 @@ TEST_F(HttpFetchTest, FailuresLeaveThePreviousFileAlone) {
   EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator()), 1);
 }
 
-// Port 443 speaks TLS: a local server with a certificate of a test authority.
-TEST_F(HttpFetchTest, Port443VerifiesTheServerAgainstTheTrustedAuthorities) {
-  if (geteuid() != 0 || Capture("command -v openssl").empty())
-    GTEST_SKIP() << "needs root, openssl";
-  const std::string make =
-      "cd " + dir +
-      " && (for ca in ca other; do openssl req -x509 -newkey rsa:2048 -nodes "
-      "-keyout $ca.key -out $ca.pem -days 2 -subj /CN=$ca; done; "
-      "openssl req -newkey rsa:2048 -nodes -keyout server.key -out server.csr -subj /CN=local; "
-      "printf 'subjectAltName=IP:127.0.0.1' > san.ext; "
-      "openssl x509 -req -in server.csr -CA ca.pem -CAkey ca.key -CAcreateserial -days 2 "
-      "-extfile san.ext -out server.pem; printf 'secret text' > doc.txt) >/dev/null 2>&1";
-  ASSERT_EQ(std::system(make.c_str()), 0);
-  StartInBackground(dir, "cd " + dir +
-                             " && exec openssl s_server -accept 127.0.0.1:443 -WWW "
-                             "-cert server.pem -key server.key -naccept 3 -quiet");
-  int probe = -1;
-  for (int i = 0; i < 100 && probe < 0; ++i) {
-    usleep(50000);
-    probe = RawConnect(443);
+size_t FilesIn(const std::string& dir) {
+  return static_cast<size_t>(std::distance(fs::directory_iterator(dir), fs::directory_iterator()));
+}
+
+TEST_F(HttpFetchTest, AShortBodyOrARefusedWriteGivesZeroAndKeepsTheOldFile) {
+  std::ofstream(out) << "old copy";
+  {
+    ScriptedServer server({"HTTP/1.0 200 OK\r\nContent-Length: 100000\r\n\r\n0123456789"},
+                          End::Close);
+    EXPECT_EQ(Get(server.port), 0) << "a body short of its stated length";
   }
-  ASSERT_GE(probe, 0) << "the TLS server did not start";
-  RawClose(probe);
-  SetHttpTrustFile((dir + "/other.pem").c_str());
-  EXPECT_EQ(Get(443, "/doc.txt"), 0) << "a certificate of an untrusted authority was accepted";
-  SetHttpTrustFile((dir + "/ca.pem").c_str());
-  EXPECT_EQ(Get(443, "/doc.txt"), 1);
-  EXPECT_EQ(ReadWholeFile(out), "secret text");
-  SetHttpTrustFile("");
-  if (WaitForExit(dir, 10000) < 0) Capture("kill " + ReadWholeFile(dir + "/pid"));
+  {
+    ScriptedServer server({"HTTP/1.0 200 OK\r\n\r\n" + std::string(100000, 'x')}, End::Close);
+    // A file-size limit of 1000 bytes, in a child so the limit stays there.
+    pid_t child = fork();
+    if (child == 0) {
+      signal(SIGXFSZ, SIG_IGN);
+      rlimit limit{1000, 1000};
+      setrlimit(RLIMIT_FSIZE, &limit);
+      _exit(Get(server.port) == 0 ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "a refused write gave 1";
+  }
+  EXPECT_EQ(ReadWholeFile(out), "old copy");
+  EXPECT_EQ(FilesIn(dir), 1u) << "a temporary file left";
+}
+
+TEST_F(HttpFetchTest, AKilledDownloadsLeftoverGoesWithTheNextOne) {
+  ScriptedServer stalled({"HTTP/1.0 200 OK\r\n\r\npartial"}, End::Stall);
+  pid_t child = fork();
+  if (child == 0) _exit(static_cast<int>(Get(stalled.port)));
+  for (int i = 0; i < 500 && FilesIn(dir) == 0; ++i) usleep(10000);
+  ASSERT_EQ(FilesIn(dir), 1u) << "the download never started";
+  kill(child, SIGKILL);
+  waitpid(child, nullptr, 0);
+  ScriptedServer server({"HTTP/1.0 200 OK\r\n\r\nnew"}, End::Close);
+  EXPECT_EQ(Get(server.port), 1);
+  EXPECT_EQ(ReadWholeFile(out), "new");
+  EXPECT_EQ(FilesIn(dir), 1u) << "the killed download's temporary file stayed";
+}
+
+// TLS against a server of our own on a port of our own, which the fetch treats as 443.
+class HttpsTest : public HttpFetchTest {
+ protected:
+  void SetUp() override {
+    HttpFetchTest::SetUp();
+    listener = RawListen(port);
+    SetHttpTlsPort(static_cast<uint16_t>(port));
+  }
+  void TearDown() override {
+    HttpFetchTest::TearDown();
+    SetHttpTlsPort(0);
+    SetHttpTrustFile("");
+    RawClose(listener);
+  }
+  double Fetch(const TestPki& pki, std::vector<std::string> chunks, TlsEnd end) {
+    std::ofstream(dir + "/ca.pem") << pki.authority;
+    SetHttpTrustFile((dir + "/ca.pem").c_str());
+    std::thread server([&] { ServeTlsOnce(listener, pki, chunks, end); });
+    double result = Get(port);
+    server.join();
+    fs::remove(dir + "/ca.pem");
+    return result;
+  }
+  int listener = -1;
+  int port = 0;
+};
+
+TEST_F(HttpsTest, TheServerMustProveItsNameAndEndItsStream) {
+  const TestPki right = MakeTestPki("127.0.0.1");
+  std::ofstream(out) << "old copy";
+  EXPECT_EQ(Fetch(MakeTestPki("elsewhere.example"), {"HTTP/1.0 200 OK\r\n\r\nx"}, TlsEnd::Goodbye),
+            0)
+      << "a trusted certificate for another name";
+  EXPECT_EQ(Fetch(right, {"HTTP/1.0 200 OK\r\n\r\ncut"}, TlsEnd::Cut), 0)
+      << "an end without the close notification";
+  EXPECT_EQ(Fetch(right, {"HTTP/1.0 200 OK\r\nContent-Length: 100\r\n\r\n0123456789"},
+                  TlsEnd::Goodbye),
+            0)
+      << "short of the stated length";
+  EXPECT_EQ(ReadWholeFile(out), "old copy");
+  EXPECT_EQ(Fetch(right, {"HTTP/1.0 200 OK\r\ncontent-length: 6\r\n\r\n", "secret"}, TlsEnd::Cut),
+            1)
+      << "the stated length all arrived";
+  EXPECT_EQ(ReadWholeFile(out), "secret");
+  EXPECT_EQ(Fetch(right, {"HTTP/1.0 200 OK\r\n\r\n", "whole"}, TlsEnd::Goodbye), 1);
+  EXPECT_EQ(ReadWholeFile(out), "whole");
+}
+
+TEST_F(HttpsTest, AServerStallingMidRecordMeetsTheIdleTimeOut) {
+  SetHttpIdleTimeout(300);
+  auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(Fetch(MakeTestPki("127.0.0.1"), {"HTTP/1.0 200 OK\r\n\r\nsome"},
+                  TlsEnd::StallMidRecord),
+            0);
+  // The server itself gives up after 20 s.
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
 }
 
 }  // namespace

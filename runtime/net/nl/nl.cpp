@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -46,6 +47,17 @@ struct Library {
 Library& Lib() {
   static auto* library = new Library();
   return *library;
+}
+
+// Every socket's queue together, and the most it reached.
+std::atomic<int64_t> queuedTotal{0};
+std::atomic<int64_t> queuedPeak{0};
+
+void CountQueued(int64_t delta) {
+  int64_t now = queuedTotal.fetch_add(delta) + delta;
+  int64_t peak = queuedPeak.load();
+  while (now > peak && !queuedPeak.compare_exchange_weak(peak, now)) {
+  }
 }
 
 thread_local NLenum lastError = NL_NO_ERROR;
@@ -132,6 +144,7 @@ bool SendAll(int fd, const uint8_t* bytes, size_t count, size_t& sent) {
 
 // A stream whose queue its peer will not take: it ends, and reads as gone on both sides.
 void BreakWrites(NlSocket& s) {
+  CountQueued(-static_cast<int64_t>(s.queued.load()));
   s.writeBroken = true;
   s.outgoing.clear();
   s.outgoing.shrink_to_fit();
@@ -158,6 +171,8 @@ bool FlushQueue(NlSocket& s) {
       return false;
     }
   }
+  CountQueued(static_cast<int64_t>(s.outgoing.size() - s.outHead) -
+              static_cast<int64_t>(s.queued.load()));
   if (s.outHead == s.outgoing.size()) {
     s.outgoing.clear();
     s.outHead = 0;
@@ -183,6 +198,7 @@ bool QueuePacket(NlSocket& s, const uint8_t* bytes, size_t count) {
   WriteFrameHeader(s.outgoing.data() + at, count);
   if (count > 0) std::memcpy(s.outgoing.data() + at + kPacketHeaderSize, bytes, count);
   s.queued = s.outgoing.size() - s.outHead;
+  CountQueued(static_cast<int64_t>(size));
   return true;
 }
 
@@ -292,6 +308,7 @@ bool SocketAddress(NLsocket socket, NLaddress* address, int (*query)(int, sockad
 }  // namespace
 
 NlSocket::~NlSocket() {
+  CountQueued(-static_cast<int64_t>(queued.load()));
   if (tls != nullptr) TlsEnd(*this);
   if (fd >= 0) ::close(fd);
 }
@@ -499,6 +516,8 @@ NLint nlGetQueuedBytes(NLsocket socket) {
   auto s = FindSocket(socket);
   return s ? static_cast<NLint>(s->queued.load()) : 0;
 }
+
+int64_t nlTakeQueuedPeak() { return queuedPeak.exchange(queuedTotal.load()); }
 
 NLint nlGetPartialBytes(NLsocket socket) {
   auto s = FindSocket(socket);

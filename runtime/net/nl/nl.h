@@ -102,6 +102,9 @@ NLboolean nlFlush(NLsocket socket);
 // 0 for an unknown socket.
 NLint nlGetQueuedBytes(NLsocket socket);
 NLint nlGetPartialBytes(NLsocket socket);
+// The most bytes the process's sockets held queued at once since the last call; each call starts
+// over from what is queued now.
+int64_t nlTakeQueuedPeak();
 // Blocking reads on the socket, also those inside TLS records, give up after milliseconds
 // without data (0: never): -1 with NL_SOCK_DISCONNECT, and the stream stays broken.
 NLboolean nlSetReadTimeout(NLsocket socket, NLint milliseconds);
