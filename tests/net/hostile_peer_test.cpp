@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "runtime/net/net_internal.h"
@@ -43,13 +44,13 @@ class HostilePeerTest : public ::testing::Test {
     }
     for (int i = 0; i < 20; ++i) EXPECT_EQ(NextFor(hal), "m" + std::to_string(i));
   }
-  // Within tries of 5 ms; a peer that blocks the host for a write's 5 s stall shows as "<nothing>".
-  std::string NextFor(int32_t id, int tries = 2000) {
+  // Within tries of 1 ms; a peer that blocks the host for a write's 5 s stall shows as "<nothing>".
+  std::string NextFor(int32_t id, int tries = 10000) {
     std::string text;
     int32_t from = 0;
     for (int i = 0; i < tries; ++i) {
       if (ReceiveText(*host, id, text, from)) return text;
-      htThreadSleep(5);
+      htThreadSleep(1);
     }
     return "<nothing>";
   }
@@ -168,20 +169,20 @@ TEST_F(HostilePeerTest, AFloodOfConnectionsIsRefusedBeyondTheArrayAndTheIdleAreD
   ExpectHonestTrafficFlows();
 }
 
-// Peers that join and never read: the host's writes to them wait in bounded queues, and past the
-// bound they are cut off, while everyone else's messages pass at once.
+// Peers that join a few players and never read: the host's writes to them wait in bounded
+// queues, and past the bound they are cut off, while everyone else's messages pass at once.
 TEST_F(HostilePeerTest, PeersThatNeverReadDelayNobody) {
   std::vector<int> stalled;
   nlTakeQueuedPeak();
   for (int count : {1, 10}) {
     while (static_cast<int>(stalled.size()) < count) {
       stalled.push_back(RawConnect(port, 4096));
-      ASSERT_GT(RawJoin(stalled.back(), "Stalled"), 0);
+      for (int i = 0; i < 8; ++i) ASSERT_GT(RawJoin(stalled.back(), "Stalled"), 0);
     }
-    for (int i = 0; i < 400; ++i) {
+    for (int i = 0; i < 250; ++i) {
       std::string text = std::to_string(count) + "/" + std::to_string(i);
       ASSERT_EQ(SendText(*client, ann, 0, text.c_str(), text.size()), 1);
-      ASSERT_EQ(NextFor(hal, 400), text) << "with " << count << " stalled";
+      ASSERT_EQ(NextFor(hal, 2000), text) << "with " << count << " stalled";
     }
   }
   // Ten that never read queue at most their bound each (and the two honest connections).
@@ -194,7 +195,8 @@ TEST_F(HostilePeerTest, PeersThatNeverReadDelayNobody) {
 }
 
 // One connection joins its limit of players, floods messages to all and reads nothing: each
-// message comes back to it once per player. The host holds a bounded amount and cuts it off.
+// message comes back to it once per player. The host holds a bounded amount and cuts it off,
+// and honest messages pass meanwhile.
 TEST_F(HostilePeerTest, AnAmplifyingFloodIsCutOffWithinItsBound) {
   int raw = RawConnect(port, 4096);
   nlTakeQueuedPeak();
@@ -202,16 +204,29 @@ TEST_F(HostilePeerTest, AnAmplifyingFloodIsCutOffWithinItsBound) {
   for (int i = 0; i < kMaxPlayersPerConnection + 4; ++i) RawSendPacket(raw, &join, sizeof join);
   NetMessage welcome;
   ASSERT_TRUE(RawReceiveMessage(raw, welcome));
-  NetMessage flood = MakeMessage(MsgData, -1, welcome.to);
-  flood.length = 1000;
-  std::memset(flood.data, 'x', 1000);
-  uint8_t header[4] = {'N', 'L', sizeof flood >> 8, sizeof flood & 0xFF};
-  // Until the host stops taking them: it read them all, or cut the connection.
-  for (int sent = 0; sent < 5000; ++sent) {
-    pollfd p{raw, POLLOUT, 0};
-    if (::poll(&p, 1, 2000) <= 0 || !RawSend(raw, header, 4) || !RawSend(raw, &flood, sizeof flood)) {
-      break;
+  struct Joined : std::thread {
+    using std::thread::thread;
+    ~Joined() { join(); }
+  } flooder([&] {
+    NetMessage flood = MakeMessage(MsgData, -1, welcome.to);
+    flood.length = 1000;
+    std::memset(flood.data, 'x', 1000);
+    uint8_t header[4] = {'N', 'L', sizeof flood >> 8, sizeof flood & 0xFF};
+    // Until the host stops taking them: it read them all, or cut the connection.
+    for (int sent = 0; sent < 5000; ++sent) {
+      pollfd p{raw, POLLOUT, 0};
+      if (::poll(&p, 1, 2000) <= 0 || !RawSend(raw, header, 4) ||
+          !RawSend(raw, &flood, sizeof flood)) {
+        break;
+      }
     }
+  });
+  // Hal gets the flood too; each honest text must come through it within 2 s.
+  for (int i = 0; i < 20; ++i) {
+    std::string text = "h" + std::to_string(i), got;
+    ASSERT_EQ(SendText(*client, ann, hal, text.c_str(), text.size()), 1);
+    for (int k = 0; k < 5000 && got != text && got != "<nothing>"; ++k) got = NextFor(hal, 2000);
+    ASSERT_EQ(got, text) << "during the flood";
   }
   EXPECT_TRUE(RawSeesClose(raw));
   int64_t peak = nlTakeQueuedPeak();
@@ -220,31 +235,7 @@ TEST_F(HostilePeerTest, AnAmplifyingFloodIsCutOffWithinItsBound) {
   int32_t count = 0;
   for (int i = 0; i < 100 && count != 2; ++i) count = CountPlayers();
   EXPECT_EQ(count, 2) << "the flood's players stay listed";
-  // Hal got the flood too, up to the cut.
-  SendText(*client, ann, hal, "mark", 4);
-  for (int i = 0; i < 10000 && NextFor(hal) != "mark"; ++i) {
-  }
-  ExpectHonestTrafficFlows();
   RawClose(raw);
-}
-
-TEST_F(HostilePeerTest, PeersVanishingOrLosingSyncAreDropped) {
-  int half = RawConnect(port);
-  int32_t gone = RawJoin(half, "Gone");
-  ASSERT_GT(gone, 0);
-  NetMessage m = MakeMessage(MsgData, hal, gone);
-  uint8_t header[4] = {'N', 'L', sizeof m >> 8, sizeof m & 0xFF};
-  RawSend(half, header, 4);
-  RawSend(half, &m, 100);
-  RawClose(half);
-  int noise = RawConnect(port);
-  RawSend(noise, "GET / HTTP/1.0\r\n\r\n", 18);
-  EXPECT_TRUE(RawSeesClose(noise));
-  RawClose(noise);
-  int32_t count = 0;
-  for (int i = 0; i < 100 && count != 2; ++i) count = CountPlayers();
-  EXPECT_EQ(count, 2) << "the vanished player stays listed";
-  ExpectHonestTrafficFlows();
 }
 
 }  // namespace
