@@ -2,7 +2,7 @@
 // must neither reach freed entries nor hand one player another's id.
 #include <gtest/gtest.h>
 
-#include <chrono>
+#include <atomic>
 #include <functional>
 #include <thread>
 #include <vector>
@@ -84,9 +84,10 @@ TEST_F(FakeHostTest, AWelcomeForNoWaitingJoinIsIgnored) {
 TEST_F(FakeHostTest, ALateWelcomeGoesBackWithALeaveAndToNobodyElse) {
   SetNetWaitTries(10);  // joins give up after about 200 ms
   int joins = 0;
+  std::atomic<bool> gaveUp{false};
   FakeHost host([&](int fd, const NetMessage& m) {
     if (m.kind == MsgJoin && ++joins == 1) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(500));
+      for (int i = 0; i < 1000 && !gaveUp; ++i) htThreadSleep(10);
       FakeHost::Send(fd, MakeMessage(MsgWelcome, 202, 0));
     } else if (m.kind == MsgJoin) {
       FakeHost::Send(fd, MakeMessage(MsgWelcome, 203, 0));
@@ -95,6 +96,7 @@ TEST_F(FakeHostTest, ALateWelcomeGoesBackWithALeaveAndToNobodyElse) {
   });
   ASSERT_EQ(JoinGame(*client, "127.0.0.1", host.port), 1);
   EXPECT_EQ(AddPlayer(*client, "Ann"), -1);
+  gaveUp = true;
   SetNetWaitTries(250);
   EXPECT_EQ(AddPlayer(*client, "Bob"), 203) << "Bob took the id of Ann's late welcome";
   // No ghost: the host is told that 202 left.
