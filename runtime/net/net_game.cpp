@@ -17,6 +17,7 @@ namespace {
 using Guard = std::lock_guard<HTmutex>;
 
 constexpr int32_t kWaitStepMs = 20;
+constexpr int32_t kSendStallMs = 5000;
 constexpr uint32_t kAddressTextLimit = 4096 - 32;
 int32_t waitTries = 250;
 
@@ -229,6 +230,14 @@ int32_t SendText(NetGame& game, int32_t from, int32_t to, const char* text, size
   length = std::min(length, static_cast<size_t>(kNetDataSize - 1));
   std::memcpy(message.data, text, length);
   message.length = static_cast<int32_t>(length);
+  // A host that reads slower than this player writes holds the writer back, as a blocking write
+  // would, for at most the old write stall; the queue's bound holds either way.
+  for (int32_t waited = 0; waited < kSendStallMs && nlGetQueuedBytes(game.clientSocket) >
+                                                        NL_MAX_QUEUED_BYTES / 2;
+       ++waited) {
+    nlFlush(game.clientSocket);
+    htThreadSleep(1);
+  }
   return WriteMessage(game.clientSocket, message) ? 1 : 0;
 }
 
