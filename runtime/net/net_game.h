@@ -66,16 +66,14 @@ static_assert(sizeof(NetPlayer) == 152);
 // holds at most kMaxNetConnections times that. A connection that joins nobody within 10 s, or
 // holds half a message for 10 s, is closed. While some peer lags behind, the host reads at most
 // kMaxMessagesPerSecond from one connection (in bursts up to kMessageBurst); more waits in that
-// sender's own socket, so a flood cannot push honest peers over their bound. While a lagging peer
-// still reads (it took bytes within kLiveLagMs), the host reads nobody until it catches up, as a
-// blocking write would; one that stopped reading holds nobody up.
+// sender's own socket, so a flood cannot push honest peers over their bound. A peer that lags
+// holds nobody up: it catches up, or is cut off at its bound.
 constexpr size_t kMaxInboxMessages = 16384;
 constexpr size_t kMaxWaitingReplies = 16;
 constexpr int32_t kMaxPlayersPerConnection = 16;
 constexpr int32_t kNetDeadlineMs = 10000;
 constexpr double kMaxMessagesPerSecond = 1000;
 constexpr double kMessageBurst = 50;
-constexpr int64_t kLiveLagMs = 100;
 
 struct LocalPlayer {
   NetPlayer record{};
@@ -95,7 +93,6 @@ struct HostConnection {
   double allowance = kMessageBurst;
   int64_t allowanceMs = 0;
   int64_t queued = 0;  // bytes its peer had not taken after the last flush
-  int64_t progressMs = 0;  // when its peer last took bytes (or had nothing waiting)
 };
 
 struct QueuedMessage {
@@ -128,7 +125,6 @@ struct NetGame {
   int32_t nextId = 101;
   NLint waitGroup = -1;
   bool congested = false;  // some peer lags: senders are held to their allowance
-  bool paused = false;     // a peer lags but still reads: nobody is read until it catches up
 };
 
 // Port (0 or less: 27013): listens and joins its own game. 1 on success, else 0.

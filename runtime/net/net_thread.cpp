@@ -179,28 +179,16 @@ void ReadConnection(NetGame& game, HostConnection& c, int64_t now) {
   }
 }
 
-// Notes what each lagging peer has taken since the last look.
-void Observe(HostConnection& c, int64_t queued, int64_t now) {
-  if (queued < c.queued || queued == 0) c.progressMs = now;
-  c.queued = queued;
-}
-
 // Throttled connections that earned a message again (or all, once no peer lags) are polled
 // again; silent and half-framed ones past the deadline are closed.
 void TendConnections(NetGame& game, int64_t now, int64_t& lastCheck) {
-  bool congested = false, paused = false;
+  bool congested = false;
   for (HostConnection& c : game.hostSockets) {
     // Queues also drain in the poll: look again at the ones that lagged.
-    if (c.queued > 0) {
-      nlFlush(c.socket);
-      Observe(c, nlGetQueuedBytes(c.socket), now);
-    }
-    bool lagging = c.queued > kLaggingBytes;
-    congested = congested || lagging;
-    paused = paused || (lagging && now - c.progressMs <= kLiveLagMs);
+    if (c.queued > 0) c.queued = nlGetQueuedBytes(c.socket);
+    congested = congested || c.queued > kLaggingBytes;
   }
   game.congested = congested;
-  game.paused = paused;
   for (HostConnection& c : game.hostSockets) {
     if (!c.throttled) continue;
     Refill(c, now);
@@ -319,18 +307,16 @@ void HandleForHost(NetGame& game, const QueuedMessage& queued, Touched& touched)
 }
 
 // Sends what the pass queued and notes what the peers have not taken yet.
-void FlushTouched(NetGame& game, Touched& touched, int64_t now) {
+void FlushTouched(NetGame& game, Touched& touched) {
   for (NLsocket socket : touched.sockets) {
-    HostConnection* c = FindHostConnection(game, socket);
-    if (c != nullptr) c->queued = nlGetQueuedBytes(socket);
     nlFlush(socket);
-    if (c != nullptr) Observe(*c, nlGetQueuedBytes(socket), now);
+    if (HostConnection* c = FindHostConnection(game, socket)) c->queued = nlGetQueuedBytes(socket);
   }
   touched.sockets.clear();
 }
 
 // Step 5: routing and the host's own handling. Messages the host does not take stay for step 6.
-void HandleAtHost(NetGame& game, int64_t now) {
+void HandleAtHost(NetGame& game) {
   thread_local Touched touched;
   std::erase_if(game.incoming, [&](const QueuedMessage& queued) {
     const NetMessage& m = queued.message;
@@ -351,7 +337,7 @@ void HandleAtHost(NetGame& game, int64_t now) {
     HandleForHost(game, queued, touched);
     return true;
   });
-  FlushTouched(game, touched, now);
+  FlushTouched(game, touched);
 }
 
 // A welcome matches the oldest join still waiting, also one that timed out: the host answers
@@ -420,7 +406,7 @@ bool ServeReady(NetGame& game, const NLsocket* ready, NLint count, int64_t now) 
       ReadClientSocket(game);
     } else if (ready[i] == game.listenSocket) {
       if (!AcceptConnections(game)) return false;
-    } else if (HostConnection* c = FindHostConnection(game, ready[i]); c && !game.paused) {
+    } else if (HostConnection* c = FindHostConnection(game, ready[i])) {
       ReadConnection(game, *c, now);
     }
   }
@@ -494,17 +480,9 @@ void NetThread(void* argument) {
       break;
     }
     DeliverLocal(game);
-    if (host) HandleAtHost(game, now);
+    if (host) HandleAtHost(game);
     HandleAtClient(game);
     if (host) TendConnections(game, now, lastCheck);
-    if (game.paused) {
-      // Unread peers stay readable: instead of a poll, a short wait for the laggard, and the
-      // host's own players are still served.
-      htThreadSleep(1);
-      ready[0] = game.clientSocket;
-      count = 1;
-      continue;
-    }
     // Wakes as soon as anything arrives; the time-out only paces the game thread's requests.
     count = nlPollGroup(game.waitGroup, NL_READ_STATUS, ready, kMaxNetConnections + 2, kWaitMs);
     if (count < 0) count = 0;
