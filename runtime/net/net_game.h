@@ -66,14 +66,18 @@ static_assert(sizeof(NetPlayer) == 152);
 // holds at most kMaxNetConnections times that. A connection that joins nobody within 10 s, or
 // holds half a message for 10 s, is closed. While some peer lags behind, the host reads at most
 // kMaxMessagesPerSecond from one connection (in bursts up to kMessageBurst); more waits in that
-// sender's own socket, so a flood cannot push honest peers over their bound. A peer that lags
-// holds nobody up: it catches up, or is cut off at its bound.
+// sender's own socket, so a flood cannot push honest peers over their bound. Texts to all are
+// copied for at most kCopiesPerSecond players a second per connection (in bursts up to
+// kCopyBurst), lagging or not. A peer that lags holds nobody up: it catches up, or is cut off at
+// its bound.
 constexpr size_t kMaxInboxMessages = 16384;
 constexpr size_t kMaxWaitingReplies = 16;
 constexpr int32_t kMaxPlayersPerConnection = 16;
 constexpr int32_t kNetDeadlineMs = 10000;
 constexpr double kMaxMessagesPerSecond = 1000;
 constexpr double kMessageBurst = 50;
+constexpr double kCopiesPerSecond = 20000;
+constexpr double kCopyBurst = 5000;
 
 struct LocalPlayer {
   NetPlayer record{};
@@ -91,6 +95,7 @@ struct HostConnection {
   bool joined = false;          // a player joined through it
   bool throttled = false;       // out of its message allowance: not polled until it refills
   double allowance = kMessageBurst;
+  double copies = kCopyBurst;  // its allowance of copies that texts to all make
   int64_t allowanceMs = 0;
   int64_t queued = 0;  // bytes its peer had not taken after the last flush
 };

@@ -145,11 +145,16 @@ bool AcceptConnections(NetGame& game) {
   }
 }
 
-// A connection earns kMaxMessagesPerSecond; one that spent it all is not polled until it has more.
+// A connection earns kMaxMessagesPerSecond and kCopiesPerSecond; one that spent them is not polled
+// until it has more.
+bool OutOfAllowance(const NetGame& game, const HostConnection& c) {
+  return c.copies < 1 || (game.congested && c.allowance < 1);
+}
+
 void Refill(HostConnection& c, int64_t now) {
-  c.allowance = std::min(kMessageBurst,
-                         c.allowance + static_cast<double>(now - c.allowanceMs) *
-                                           kMaxMessagesPerSecond / 1000.0);
+  double seconds = static_cast<double>(now - c.allowanceMs) / 1000.0;
+  c.allowance = std::min(kMessageBurst, c.allowance + seconds * kMaxMessagesPerSecond);
+  c.copies = std::min(kCopyBurst, c.copies + seconds * kCopiesPerSecond);
   c.allowanceMs = now;
 }
 
@@ -158,7 +163,7 @@ void ReadConnection(NetGame& game, HostConnection& c, int64_t now) {
   NLsocket socket = c.socket;
   Refill(c, now);
   NLint read = 0;
-  for (int n = 0; n < kReadsPerPass && (!game.congested || c.allowance >= 1); ++n) {
+  for (int n = 0; n < kReadsPerPass && !OutOfAllowance(game, c); ++n) {
     NetMessage message;
     bool accepted = ReadOne(socket, message, read);
     // A read of no whole message: the next pass looks again.
@@ -173,7 +178,7 @@ void ReadConnection(NetGame& game, HostConnection& c, int64_t now) {
   bool partial = nlGetPartialBytes(socket) > 0;
   if (!partial) c.partialSinceMs = -1;
   if (partial && c.partialSinceMs < 0) c.partialSinceMs = now;
-  if (game.congested && c.allowance < 1) {
+  if (OutOfAllowance(game, c)) {
     c.throttled = true;
     nlGroupDeleteSocket(game.waitGroup, socket);
   }
@@ -192,7 +197,7 @@ void TendConnections(NetGame& game, int64_t now, int64_t& lastCheck) {
   for (HostConnection& c : game.hostSockets) {
     if (!c.throttled) continue;
     Refill(c, now);
-    if (game.congested && c.allowance < 1) continue;
+    if (OutOfAllowance(game, c)) continue;
     c.throttled = false;
     nlGroupAddSocket(game.waitGroup, c.socket);
   }
@@ -326,6 +331,8 @@ void HandleAtHost(NetGame& game) {
         copy.to = p.id;
         touched.Queue(p.socket, copy);
       }
+      HostConnection* source = FindHostConnection(game, queued.source);
+      if (source != nullptr) source->copies -= static_cast<double>(game.connections.size());
       return true;
     }
     if (m.kind == MsgData && m.to != 0) {
