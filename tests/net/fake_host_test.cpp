@@ -102,8 +102,10 @@ TEST_F(FakeHostTest, ALateWelcomeGoesBackWithALeaveAndToNobodyElse) {
   // No ghost: the host is told that 202 left.
   host.Finish();
   ASSERT_EQ(host.received.size(), 3u);
-  EXPECT_EQ(host.received.back().kind, MsgLeave);
-  EXPECT_EQ(host.received.back().from, 202);
+  NetMessage last = host.received.back();
+  int32_t leaving = last.from;  // packed: read out before the check binds to it
+  EXPECT_EQ(last.kind, MsgLeave);
+  EXPECT_EQ(leaving, 202);
 }
 
 }  // namespace
