@@ -1,8 +1,10 @@
 // Network measurements on loopback, side by side in one run:
 //   round trip: a message from one process through the host to another process and back,
 //               beside the same ping-pong through a relay process over raw TCP and over ENet;
+//               Also to all, and to all with ten peers connected that never read;
 //   load:       N clients each sending R messages per second to all players, through a host in
-//               its own process: deliveries per second, losses, the host's memory over time;
+//               its own process, with two peers flooding texts to all (one reads, one never
+//               does): deliveries per second, losses, the host's memory over time and its peak;
 //   http:       HttpGetFile downloading a file from a loopback server, beside curl.
 //
 //   net_measure [roundtrips=2000] [clients=32] [seconds=30] [rate=100] [megabytes=100]
@@ -86,14 +88,38 @@ void Report(const char* what, std::vector<double>& samples) {
               samples[samples.size() / 2], samples[samples.size() * 99 / 100], samples.size());
 }
 
-// Waits for the next text of a local player; false after 5 s.
+// Waits for the next text of a local player from someone else (a text to all comes back to its
+// sender too); false after 10 s.
 bool Await(NetGame& game, int32_t id, std::string& text, int32_t& from) {
-  auto deadline = Clock::now() + std::chrono::seconds(5);
+  auto deadline = Clock::now() + std::chrono::seconds(10);
   while (Clock::now() < deadline) {
-    if (ReceiveText(game, id, text, from)) return true;
+    if (ReceiveText(game, id, text, from) && from != id) return true;
     std::this_thread::yield();
   }
   return false;
+}
+
+// Raw peers that join players and then never read again: the host's writes to them back up.
+std::vector<int> StalledPeers(int port, int count, int playersEach) {
+  std::vector<int> peers;
+  for (int i = 0; i < count; ++i) {
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    int small = 4096;
+    setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+    sockaddr_in in{};
+    in.sin_family = AF_INET;
+    in.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    in.sin_port = htons(static_cast<uint16_t>(port));
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&in), sizeof in) != 0) continue;
+    NetMessage join = MakeMessage(MsgJoin, 0, 0);
+    join.length = sizeof(NetPlayer);
+    std::strcpy(join.data + offsetof(NetPlayer, name), "stalled");
+    char frame[4 + sizeof join] = {'N', 'L', sizeof join >> 8, sizeof join & 0xFF};
+    std::memcpy(frame + 4, &join, sizeof join);
+    for (int k = 0; k < playersEach; ++k) FullIo(fd, frame, sizeof frame, true);
+    peers.push_back(fd);
+  }
+  return peers;
 }
 
 #ifdef QUILLON_BENCH_ENET
@@ -201,6 +227,24 @@ pid_t StartEcho(int port) {
   _exit(0);
 }
 
+// Ping-pong through the host with the echo process: to: the echo's id, or -1 for all. Stops
+// after limitSeconds.
+void PingPong(NetGame& client, int32_t me, int32_t to, int count, double limitSeconds,
+              const char* what) {
+  std::vector<double> samples;
+  std::string text;
+  int32_t from = 0;
+  auto begin = Clock::now();
+  for (int i = 0; i < count; ++i) {
+    if (std::chrono::duration<double>(Clock::now() - begin).count() > limitSeconds) break;
+    auto start = Clock::now();
+    SendText(client, me, to, "ping", 4);
+    if (!Await(client, me, text, from)) break;
+    samples.push_back(Micros(Clock::now() - start));
+  }
+  Report(what, samples);
+}
+
 void MeasureRoundTrips(int count) {
   int port = 0;
   ::close(ListenOnLoopback(port));
@@ -224,20 +268,19 @@ void MeasureRoundTrips(int count) {
     }
     if (echoId == 0) usleep(20000);
   }
-  std::vector<double> samples;
-  std::string text;
-  int32_t from = 0;
-  for (int i = 0; i < count; ++i) {
-    auto start = Clock::now();
-    SendText(*client, me, echoId, "ping", 4);
-    if (!Await(*client, me, text, from)) break;
-    samples.push_back(Micros(Clock::now() - start));
-  }
+  PingPong(*client, me, echoId, count, 60, "net game, via host");
+  PingPong(*client, me, -1, count, 60, "net game, to all");
+  // Ten peers that never read, with a few players each: every text to all reaches them too.
+  std::vector<int> stalled = StalledPeers(port, 10, 4);
+  usleep(100000);
+  PingPong(*client, me, -1, count, 20, "net game, to all, 10 stalled");
   SendText(*client, me, echoId, "quit", 4);
   waitpid(echo, nullptr, 0);
   EndNetGame(client);
+  auto endStart = Clock::now();
   EndNetGame(host);
-  Report("net game, via host", samples);
+  std::printf("%-28s %.1f ms\n", "EndNetGame, 10 stalled", Micros(Clock::now() - endStart) / 1000);
+  for (int fd : stalled) ::close(fd);
 
   // The same ping-pong of whole records over raw TCP, through a relay process.
   constexpr size_t kRecord = sizeof(NetMessage) + 4;
@@ -267,7 +310,7 @@ void MeasureRoundTrips(int count) {
   usleep(100000);  // the echo connects first
   int fd = ConnectLoopback(port);
   char record[kRecord] = {};
-  samples.clear();
+  std::vector<double> samples;
   for (int i = 0; i < count; ++i) {
     auto start = Clock::now();
     if (!FullIo(fd, record, kRecord, true) || !FullIo(fd, record, kRecord, false)) break;
@@ -283,13 +326,42 @@ void MeasureRoundTrips(int count) {
 #endif
 }
 
-long RssKilobytes(pid_t pid) {
+long StatusKilobytes(pid_t pid, const char* field) {
   std::ifstream status("/proc/" + std::to_string(pid) + "/status");
   std::string line;
   while (std::getline(status, line)) {
-    if (line.rfind("VmRSS:", 0) == 0) return std::atol(line.c_str() + 6);
+    if (line.rfind(field, 0) == 0) return std::atol(line.c_str() + std::strlen(field));
   }
   return -1;
+}
+
+long RssKilobytes(pid_t pid) { return StatusKilobytes(pid, "VmRSS:"); }
+
+// A process that joins one player and sends texts to all as fast as the host takes them; the
+// reading one also takes everything sent to it, the other never reads.
+pid_t StartFlooder(int port, bool reads) {
+  pid_t pid = fork();
+  if (pid != 0) return pid;
+  std::vector<int> fds = StalledPeers(port, 1, 1);
+  if (fds.empty()) _exit(1);
+  int fd = fds[0];
+  NetMessage welcome;
+  char frame[4 + sizeof welcome];
+  FullIo(fd, frame, sizeof frame, false);
+  std::memcpy(&welcome, frame + 4, sizeof welcome);
+  NetMessage flood = MakeMessage(MsgData, -1, welcome.to);
+  flood.length = 5;
+  std::memcpy(flood.data, "flood", 5);
+  char out[4 + sizeof flood] = {'N', 'L', sizeof flood >> 8, sizeof flood & 0xFF};
+  std::memcpy(out + 4, &flood, sizeof flood);
+  std::vector<char> sink(1 << 16);
+  for (;;) {
+    if (reads) {
+      while (::recv(fd, sink.data(), sink.size(), MSG_DONTWAIT) > 0) {
+      }
+    }
+    if (!FullIo(fd, out, sizeof out, true)) _exit(0);
+  }
 }
 
 void MeasureLoad(int clients, int seconds, int rate) {
@@ -304,6 +376,8 @@ void MeasureLoad(int clients, int seconds, int rate) {
   }
   std::vector<NetGame*> games(static_cast<size_t>(clients));
   std::vector<int32_t> ids(games.size());
+  usleep(200000);
+  pid_t flooders[2] = {getenv("NOFLOOD") ? 0 : StartFlooder(port, false), getenv("NOFLOOD") ? 0 : StartFlooder(port, true)};
   for (size_t i = 0; i < games.size(); ++i) {
     games[i] = CreateNetGame();
     for (int t = 0; t < 100 && !JoinGame(*games[i], "127.0.0.1", port); ++t) usleep(20000);
@@ -321,7 +395,7 @@ void MeasureLoad(int clients, int seconds, int rate) {
     next += period;
     while (Clock::now() < next) {
       for (size_t i = 0; i < games.size(); ++i) {
-        while (ReceiveText(*games[i], ids[i], text, from)) ++received;
+        while (ReceiveText(*games[i], ids[i], text, from)) received += text == "load";
       }
       std::this_thread::sleep_for(std::chrono::microseconds(200));
     }
@@ -333,17 +407,22 @@ void MeasureLoad(int clients, int seconds, int rate) {
   for (auto quiet = Clock::now(); Clock::now() - quiet < std::chrono::seconds(2);) {
     bool any = false;
     for (size_t i = 0; i < games.size(); ++i) {
-      while (ReceiveText(*games[i], ids[i], text, from)) ++received, any = true;
+      while (ReceiveText(*games[i], ids[i], text, from)) received += text == "load", any = true;
     }
     if (any) quiet = Clock::now();
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
   long expected = sent * clients;
   std::printf(
-      "load: %d clients x %d msg/s to all for %.1f s: sent %ld, delivered %ld of %ld "
-      "(%.0f per second), lost %ld\n",
+      "load: %d clients x %d msg/s to all for %.1f s, 2 flooders: sent %ld, delivered %ld of %ld "
+      "(%.0f per second), lost %ld; host peak RSS %ld kB\n",
       clients, rate, sendSeconds, sent, received, expected, received / sendSeconds,
-      expected - received);
+      expected - received, StatusKilobytes(hostPid, "VmHWM:"));
+  for (pid_t flooder : flooders) {
+    if (flooder <= 0) continue;
+    kill(flooder, SIGTERM);
+    waitpid(flooder, nullptr, 0);
+  }
   std::printf("host RSS kB per second:");
   for (long kb : rss) std::printf(" %ld", kb);
   std::printf("\n");

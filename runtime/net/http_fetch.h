@@ -7,8 +7,12 @@ namespace quillon {
 
 // GETs path from host:port (truncated to 0..65535; 443 speaks TLS and verifies the server) and
 // stores the body, headers skipped, in outputFile. 1 when the server closed the connection
-// normally (any status), else 0: then outputFile is left as it was. Control bytes in host or
-// path give 0 without connecting; 30 s without data end the transfer with 0.
+// normally (any status) and the whole body is in place, else 0: then outputFile is left as it
+// was. Whole means: at least a stated Content-Length arrived, every byte was written, and over TLS
+// the server sent its close notification (unless the stated length all arrived). Control bytes
+// in host or path give 0 without connecting; 30 s without data end the transfer with 0, also
+// mid-record over TLS. A transfer killed on the way leaves "NAME.part<pid>-<n>", removed by the
+// next download to NAME.
 // Example:
 //   if (HttpGetFile("example.org", "/news.txt", 443, "news.txt") != 0) {
 //     StringValue headline;

@@ -1,6 +1,7 @@
 // The network commands: they run on the game thread and meet the thread in the record's queues.
 #include "runtime/net/net_game.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -16,7 +17,7 @@ namespace {
 using Guard = std::lock_guard<HTmutex>;
 
 constexpr int32_t kWaitStepMs = 20;
-constexpr int32_t kStopStepMs = 100;
+constexpr int32_t kSendStallMs = 5000;
 constexpr uint32_t kAddressTextLimit = 4096 - 32;
 int32_t waitTries = 250;
 
@@ -48,6 +49,8 @@ bool StartNetThread(NetGame& game) {
     game.threadRunning = 1;
     game.hostGone = 0;
     game.nextId = 101;
+    // Joins that timed out on the last connection wait for no welcome on this one.
+    game.players.remove_if([](const LocalPlayer& p) { return p.abandoned; });
   }
   game.thread = htThreadCreate(NetThread, &game);
   if (game.thread >= 0) return true;
@@ -57,32 +60,58 @@ bool StartNetThread(NetGame& game) {
   return false;
 }
 
-int32_t IdOf(NetGame& game, const LocalPlayer* player, bool& hostGone) {
-  Guard guard(game.lock);
-  hostGone = game.hostGone != 0;
-  return player->record.id;
+LocalPlayer* FindEntry(NetGame& game, uint32_t key) {
+  for (LocalPlayer& player : game.players) {
+    if (player.key == key) return &player;
+  }
+  return nullptr;
 }
 
-// Waits for the host to give the entry an id; -1 after the tries run out.
-int32_t WaitForId(NetGame& game, const LocalPlayer* player) {
-  bool hostGone = false;
-  for (int32_t i = 0; i < waitTries && !hostGone; ++i) {
-    int32_t id = IdOf(game, player, hostGone);
-    if (id >= 0) return id;
-    htThreadSleep(kWaitStepMs);
+// The entry's id once the host gave one; -1 while it waits.
+int32_t IdOf(NetGame& game, uint32_t key, bool& hostGone) {
+  Guard guard(game.lock);
+  hostGone = game.hostGone != 0;
+  LocalPlayer* entry = FindEntry(game, key);
+  return entry != nullptr && entry->record.id >= 0 ? entry->record.id : -1;
+}
+
+// Gives up on an entry still waiting: a join never sent is forgotten; a join on its way stays
+// listed until its welcome comes, so that id is handed back with a leave and to nobody else. The
+// id when it came after all, else -1.
+int32_t Abandon(NetGame& game, uint32_t key) {
+  Guard guard(game.lock);
+  LocalPlayer* entry = FindEntry(game, key);
+  if (entry == nullptr) return -1;
+  if (entry->record.id >= 0) return entry->record.id;
+  if (entry->record.id == -3 && !game.hostGone) {
+    entry->abandoned = true;
+  } else {
+    game.players.remove_if([&](const LocalPlayer& p) { return p.key == key; });
   }
   return -1;
 }
 
-LocalPlayer* AddEntry(NetGame& game, const char* name, uint8_t hidden) {
+// Waits for the host to give the entry an id; -1 after the tries run out.
+int32_t WaitForId(NetGame& game, uint32_t key) {
+  bool hostGone = false;
+  for (int32_t i = 0; i < waitTries && !hostGone; ++i) {
+    int32_t id = IdOf(game, key, hostGone);
+    if (id >= 0) return id;
+    htThreadSleep(kWaitStepMs);
+  }
+  return Abandon(game, key);
+}
+
+uint32_t AddEntry(NetGame& game, const char* name, uint8_t hidden) {
   LocalPlayer entry;
   entry.record.socket = -1;
   entry.record.id = -1;
   entry.record.hidden = hidden;
   std::strncpy(entry.record.name, name, kNetNameSize - 1);
   Guard guard(game.lock);
+  entry.key = game.nextKey++;
   game.players.push_front(std::move(entry));
-  return &game.players.front();
+  return game.players.front().key;
 }
 
 void ForgetEntry(NetGame& game, int32_t id) {
@@ -140,13 +169,7 @@ void StopNetThread(NetGame& game) {
     Guard guard(game.lock);
     game.stopRequested = 1;
   }
-  for (;;) {
-    {
-      Guard guard(game.lock);
-      if (!game.threadRunning) break;
-    }
-    htThreadSleep(kStopStepMs);
-  }
+  // The thread never blocks on a peer: it sees the request within one pass.
   htThreadJoin(game.thread);
   game.thread = -1;
 }
@@ -176,16 +199,12 @@ int32_t JoinGame(NetGame& game, const char* host, int32_t port) {
     CloseSockets(game);
     return 0;
   }
-  LocalPlayer* probe = AddEntry(game, "", 1);
-  int32_t probeId = WaitForId(game, probe);
+  int32_t probeId = WaitForId(game, AddEntry(game, "", 1));
   NetMessage reply;
   bool answered = probeId >= 0 && AskHost(game, MsgPing, 0, reply);
   if (probeId >= 0) {
     WriteMessage(game.clientSocket, MakeMessage(MsgLeave, 0, probeId));
     ForgetEntry(game, probeId);
-  } else {
-    Guard guard(game.lock);
-    probe->record.id = -2;
   }
   if (answered) return 1;
   StopNetThread(game);
@@ -193,12 +212,7 @@ int32_t JoinGame(NetGame& game, const char* host, int32_t port) {
 }
 
 int32_t AddPlayer(NetGame& game, const char* name) {
-  LocalPlayer* entry = AddEntry(game, name, name[0] == '\0' ? 1 : 0);
-  int32_t id = WaitForId(game, entry);
-  if (id >= 0) return id;
-  Guard guard(game.lock);
-  entry->record.id = -2;
-  return -1;
+  return WaitForId(game, AddEntry(game, name, name[0] == '\0' ? 1 : 0));
 }
 
 int32_t RemovePlayer(NetGame& game, int32_t id) {
@@ -216,6 +230,14 @@ int32_t SendText(NetGame& game, int32_t from, int32_t to, const char* text, size
   length = std::min(length, static_cast<size_t>(kNetDataSize - 1));
   std::memcpy(message.data, text, length);
   message.length = static_cast<int32_t>(length);
+  // A host that reads slower than this player writes holds the writer back, as a blocking write
+  // would, for at most the old write stall; the queue's bound holds either way.
+  for (int32_t waited = 0; waited < kSendStallMs && nlGetQueuedBytes(game.clientSocket) >
+                                                        NL_MAX_QUEUED_BYTES / 2;
+       ++waited) {
+    nlFlush(game.clientSocket);
+    htThreadSleep(1);
+  }
   return WriteMessage(game.clientSocket, message) ? 1 : 0;
 }
 
@@ -237,8 +259,11 @@ bool AskHost(NetGame& game, uint8_t kind, int32_t argument, NetMessage& reply) {
   NetMessage query = MakeMessage(kind, 0, 0);
   {
     Guard guard(game.lock);
-    if (game.players.empty()) return false;
-    query.from = game.players.front().record.id;
+    // The newest player the host knows: one still waiting for its id would not be answered.
+    auto known = std::find_if(game.players.begin(), game.players.end(),
+                              [](const LocalPlayer& p) { return p.record.id > 0; });
+    if (known == game.players.end()) return false;
+    query.from = known->record.id;
     game.replies.clear();
   }
   query.length = sizeof argument;

@@ -47,7 +47,7 @@ struct NetMessage {
 // A player as the host lists it, and the MsgJoin payload.
 struct NetPlayer {
   int32_t socket;  // the host's connection to the player's process; -1 on the wire
-  int32_t id;      // -1 new, -3 join sent, -2 to be removed, else assigned from 101
+  int32_t id;      // -1 new, -3 join sent, else assigned from 101
   uint8_t hidden;  // 1: not counted (the join probe, or a player without a name)
   char name[kNetNameSize];
   uint8_t padding[3];
@@ -60,15 +60,44 @@ static_assert(sizeof(NetPlayer) == 152);
 
 // Peers decide how much arrives; what is kept for them is bounded. A player's inbox holds this
 // many unread messages (about 34 MB), later ones are dropped; replies beyond the last few answer
-// queries nobody waits for; one connection joins at most this many players.
+// queries nobody waits for. On a host, one connection joins at most kMaxPlayersPerConnection
+// players (a game process adds a few), and each connection queues at most NL_MAX_QUEUED_BYTES
+// for its peer: a peer that does not take them is disconnected as if it had left, so the host
+// holds at most kMaxNetConnections times that. A connection that joins nobody within 10 s, or
+// holds half a message for 10 s, is closed. While some peer lags behind, the host reads at most
+// kMaxMessagesPerSecond from one connection (in bursts up to kMessageBurst); more waits in that
+// sender's own socket, so a flood cannot push honest peers over their bound. Texts to all are
+// copied for at most kCopiesPerSecond players a second per connection (in bursts up to
+// kCopyBurst), lagging or not. A peer that lags holds nobody up: it catches up, or is cut off at
+// its bound.
 constexpr size_t kMaxInboxMessages = 16384;
 constexpr size_t kMaxWaitingReplies = 16;
-constexpr int32_t kMaxPlayersPerConnection = 256;
+constexpr int32_t kMaxPlayersPerConnection = 16;
+constexpr int32_t kNetDeadlineMs = 10000;
+constexpr double kMaxMessagesPerSecond = 1000;
+constexpr double kMessageBurst = 50;
+constexpr double kCopiesPerSecond = 20000;
+constexpr double kCopyBurst = 5000;
 
 struct LocalPlayer {
   NetPlayer record{};
   std::deque<NetMessage> inbox;
+  uint32_t key = 0;        // how the game thread finds its entry again: never by pointer
   uint32_t joinOrder = 0;  // welcomes come back in the order the joins went out
+  bool abandoned = false;  // its join timed out: the late welcome is answered with a leave
+};
+
+// The host thread's view of one accepted connection.
+struct HostConnection {
+  NLsocket socket = NL_INVALID;
+  int64_t acceptedMs = 0;
+  int64_t partialSinceMs = -1;  // half a message has waited since then; -1 none
+  bool joined = false;          // a player joined through it
+  bool throttled = false;       // out of its message allowance: not polled until it refills
+  double allowance = kMessageBurst;
+  double copies = kCopyBurst;  // its allowance of copies that texts to all make
+  int64_t allowanceMs = 0;
+  int64_t queued = 0;  // bytes its peer had not taken after the last flush
 };
 
 struct QueuedMessage {
@@ -94,12 +123,13 @@ struct NetGame {
   uint8_t hostGone = 0;  // the client connection ended: waits for the host end early
   HThreadID thread = -1;
   uint32_t joinsSent = 0;
-  // The thread's own host state.
-  std::vector<NLsocket> hostSockets;     // accepted connections, at most kMaxNetConnections
+  uint32_t nextKey = 1;
+  // The thread's own host state; connections and incoming are touched by the thread only.
+  std::vector<HostConnection> hostSockets;  // accepted connections, at most kMaxNetConnections
   NLsocket selfConnection = NL_INVALID;  // the host's end of its own client connection
   int32_t nextId = 101;
-  NLint connectionGroup = -1;
   NLint waitGroup = -1;
+  bool congested = false;  // some peer lags: senders are held to their allowance
 };
 
 // Port (0 or less: 27013): listens and joins its own game. 1 on success, else 0.
@@ -114,7 +144,8 @@ double NetHost(const StringValue& port);
 //     NetSend(me, "0", "hello everybody");
 //   }
 double NetJoin(const StringValue& host, const StringValue& port);
-// Adds a local player (no name: hidden); its id from the host as text, "-1" after about 5 s.
+// Adds a local player (no name: hidden); its id from the host as text, "-1" after about 5 s. A
+// join that timed out never passes its id to a later one: a late welcome is answered with a leave.
 // Example:
 //   NetJoin("", "27013");  // a game hosted on this machine
 //   StringValue me = NetAddPlayer("Ada");

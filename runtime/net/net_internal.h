@@ -28,6 +28,9 @@ bool AskHost(NetGame& game, uint8_t kind, int32_t argument, NetMessage& reply);
 void StopNetThread(NetGame& game);
 // The waits for ids and replies: tries of 20 ms each (250 unless a test changes it).
 void SetNetWaitTries(int32_t tries);
+// How long a host lets a connection stay silent or hold half a message (10 s unless a test
+// changes it; 0 restores that).
+void SetNetDeadline(int32_t milliseconds);
 
 // A message just read (count bytes into a zeroed record): true when it is one, after
 // terminating its text; false for short reads, a wrong magic, lengths the read did not carry and

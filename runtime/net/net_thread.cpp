@@ -1,5 +1,7 @@
 // The background thread: local joins and leaves, reading, the host's accepting and routing.
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstring>
 #include <mutex>
@@ -14,21 +16,29 @@ namespace {
 
 using Guard = std::lock_guard<HTmutex>;
 
-// A socket, a message: the writes one pass makes after letting go of the lock.
-using Outgoing = std::vector<std::pair<NLsocket, NetMessage>>;
-
-// How many messages one pass reads from one connection before serving the next.
+// How many messages one pass reads from one connection before serving the next, and from the
+// host on a client.
 constexpr int kReadsPerPass = 16;
+constexpr int kClientReadsPerPass = 256;
 constexpr int32_t kWaitMs = 10;
+constexpr int64_t kDeadlineCheckMs = 50;
+// A peer with this much queued lags: senders are then held to their allowance.
+constexpr int64_t kLaggingBytes = 64 * 1024;
+std::atomic<int32_t> deadlineMs{kNetDeadlineMs};
 
-void WriteAll(const Outgoing& outgoing) {
-  for (const auto& [socket, message] : outgoing) WriteMessage(socket, message);
+int64_t NowMs() {
+  using namespace std::chrono;
+  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
 bool ReadOne(NLsocket socket, NetMessage& message, NLint& count) {
   std::memset(&message, 0, sizeof message);
   count = nlRead(socket, &message, sizeof message);
   return AcceptReceived(message, count);
+}
+
+bool PeerGone(NLint count) {
+  return count < 0 && (nlGetError() == NL_MESSAGE_END || nlGetError() == NL_SOCK_DISCONNECT);
 }
 
 bool JoinedThrough(const NetGame& game, int32_t id, NLsocket source) {
@@ -43,61 +53,64 @@ const NetPlayer* FindConnection(const NetGame& game, int32_t id) {
   return nullptr;
 }
 
-// Step 1: leaves for removed entries, joins for new ones.
-void SendPlayerChanges(NetGame& game) {
-  bool host = game.listenSocket != NL_INVALID;
-  Outgoing outgoing;
-  {
-    Guard guard(game.lock);
-    for (auto it = game.players.begin(); it != game.players.end();) {
-      NetPlayer& record = it->record;
-      if (record.id == -2) {
-        outgoing.emplace_back(game.clientSocket, MakeMessage(MsgLeave, 0, -2));
-        it = game.players.erase(it);
-        continue;
-      }
-      // The host's own joins need its end of the self connection as their source.
-      if (record.id == -1 && (!host || game.selfConnection != NL_INVALID)) {
-        NetMessage join = MakeMessage(MsgJoin, 0, 0);
-        join.length = sizeof(NetPlayer);
-        std::memcpy(join.data, &record, sizeof(NetPlayer));
-        if (host)
-          game.incoming.push_back({join, game.selfConnection});
-        else
-          outgoing.emplace_back(game.clientSocket, join);
-        record.id = -3;
-        it->joinOrder = game.joinsSent++;
-      }
-      ++it;
-    }
+HostConnection* FindHostConnection(NetGame& game, NLsocket socket) {
+  for (HostConnection& c : game.hostSockets) {
+    if (c.socket == socket) return &c;
   }
-  WriteAll(outgoing);
+  return nullptr;
 }
 
-// Step 2: everything waiting on the client connection.
+// Step 1: joins for new entries.
+void SendPlayerChanges(NetGame& game) {
+  bool host = game.listenSocket != NL_INVALID;
+  std::vector<NetMessage> outgoing;
+  {
+    Guard guard(game.lock);
+    for (LocalPlayer& player : game.players) {
+      NetPlayer& record = player.record;
+      // The host's own joins need its end of the self connection as their source.
+      if (record.id != -1 || (host && game.selfConnection == NL_INVALID)) continue;
+      NetMessage join = MakeMessage(MsgJoin, 0, 0);
+      join.length = sizeof(NetPlayer);
+      std::memcpy(join.data, &record, sizeof(NetPlayer));
+      if (host)
+        game.incoming.push_back({join, game.selfConnection});
+      else
+        outgoing.push_back(join);
+      record.id = -3;
+      player.joinOrder = game.joinsSent++;
+    }
+  }
+  for (const NetMessage& join : outgoing) WriteMessage(game.clientSocket, join);
+}
+
+// Step 2: what the host sent, up to a pass's worth.
 void ReadClientSocket(NetGame& game) {
+  thread_local std::vector<NetMessage> read;
+  read.clear();
   NetMessage message;
   NLint count = 0;
-  while (ReadOne(game.clientSocket, message, count)) {
-    Guard guard(game.lock);
-    game.incoming.push_back({message, NL_INVALID});
+  while (static_cast<int>(read.size()) < kClientReadsPerPass &&
+         ReadOne(game.clientSocket, message, count)) {
+    read.push_back(message);
   }
-  if (count < 0 && (nlGetError() == NL_MESSAGE_END || nlGetError() == NL_SOCK_DISCONNECT)) {
-    // The host is gone: stop waking up for a stream that has ended.
-    nlGroupDeleteSocket(game.waitGroup, game.clientSocket);
-    Guard guard(game.lock);
-    game.hostGone = 1;
-  }
+  bool gone = read.size() < kClientReadsPerPass && PeerGone(count);
+  // The host is gone: stop waking up for a stream that has ended.
+  if (gone) nlGroupDeleteSocket(game.waitGroup, game.clientSocket);
+  Guard guard(game.lock);
+  for (const NetMessage& m : read) game.incoming.push_back({m, NL_INVALID});
+  if (gone) game.hostGone = 1;
 }
 
 void DropConnection(NetGame& game, NLsocket socket) {
-  nlGroupDeleteSocket(game.connectionGroup, socket);
   nlGroupDeleteSocket(game.waitGroup, socket);
   nlClose(socket);
-  std::erase(game.hostSockets, socket);
-  Guard guard(game.lock);
+  std::erase_if(game.hostSockets, [&](const HostConnection& c) { return c.socket == socket; });
   std::erase_if(game.connections, [&](const NetPlayer& p) { return p.socket == socket; });
-  if (socket == game.selfConnection) game.selfConnection = NL_INVALID;
+  if (socket == game.selfConnection) {
+    Guard guard(game.lock);
+    game.selfConnection = NL_INVALID;
+  }
 }
 
 bool IsSelfConnection(const NetGame& game, NLsocket accepted) {
@@ -119,42 +132,90 @@ bool AcceptConnections(NetGame& game) {
       nlClose(accepted);
       continue;
     }
-    game.hostSockets.push_back(accepted);
-    nlGroupAddSocket(game.connectionGroup, accepted);
+    HostConnection connection;
+    connection.socket = accepted;
+    connection.acceptedMs = connection.allowanceMs = NowMs();
+    game.hostSockets.push_back(connection);
     nlGroupAddSocket(game.waitGroup, accepted);
     if (game.selfConnection == NL_INVALID && IsSelfConnection(game, accepted)) {
+      game.hostSockets.back().joined = true;  // the host's own players need no deadline
       Guard guard(game.lock);
       game.selfConnection = accepted;
     }
   }
 }
 
-// Step 3b: one read round over the ready connections.
-void ReadConnections(NetGame& game) {
-  NLsocket ready[kMaxNetConnections];
-  NLint count = nlPollGroup(game.connectionGroup, NL_READ_STATUS, ready, kMaxNetConnections, 0);
-  for (NLint i = 0; i < count; ++i) {
-    NLsocket socket = ready[i];
-    for (int n = 0; n < kReadsPerPass; ++n) {
-      NetMessage message;
-      NLint read = 0;
-      if (ReadOne(socket, message, read)) {
-        Guard guard(game.lock);
-        if (HostAccepts(game, message, socket)) game.incoming.push_back({message, socket});
-        continue;
-      }
-      NLenum error = nlGetError();
-      if (read < 0 && (error == NL_MESSAGE_END || error == NL_SOCK_DISCONNECT)) {
-        DropConnection(game, socket);
-      }
-      // A read of no whole message, or one refused: the next pass looks again.
-      if (read <= 0) break;
-    }
+// A connection earns kMaxMessagesPerSecond and kCopiesPerSecond; one that spent them is not polled
+// until it has more.
+bool OutOfAllowance(const NetGame& game, const HostConnection& c) {
+  return c.copies < 1 || (game.congested && c.allowance < 1);
+}
+
+void Refill(HostConnection& c, int64_t now) {
+  double seconds = static_cast<double>(now - c.allowanceMs) / 1000.0;
+  c.allowance = std::min(kMessageBurst, c.allowance + seconds * kMaxMessagesPerSecond);
+  c.copies = std::min(kCopyBurst, c.copies + seconds * kCopiesPerSecond);
+  c.allowanceMs = now;
+}
+
+// Step 3b: what one ready connection sent. While some peer lags, within the sender's allowance.
+void ReadConnection(NetGame& game, HostConnection& c, int64_t now) {
+  NLsocket socket = c.socket;
+  Refill(c, now);
+  NLint read = 0;
+  for (int n = 0; n < kReadsPerPass && !OutOfAllowance(game, c); ++n) {
+    NetMessage message;
+    bool accepted = ReadOne(socket, message, read);
+    // A read of no whole message: the next pass looks again.
+    if (!accepted && read <= 0) break;
+    c.allowance = std::max(0.0, c.allowance - 1);
+    if (accepted && HostAccepts(game, message, socket)) game.incoming.push_back({message, socket});
   }
+  if (PeerGone(read)) {
+    DropConnection(game, socket);
+    return;
+  }
+  bool partial = nlGetPartialBytes(socket) > 0;
+  if (!partial) c.partialSinceMs = -1;
+  if (partial && c.partialSinceMs < 0) c.partialSinceMs = now;
+  if (OutOfAllowance(game, c)) {
+    c.throttled = true;
+    nlGroupDeleteSocket(game.waitGroup, socket);
+  }
+}
+
+// Throttled connections that earned a message again (or all, once no peer lags) are polled
+// again; silent and half-framed ones past the deadline are closed.
+void TendConnections(NetGame& game, int64_t now, int64_t& lastCheck) {
+  bool congested = false;
+  for (HostConnection& c : game.hostSockets) {
+    // Queues also drain in the poll: look again at the ones that lagged.
+    if (c.queued > 0) c.queued = nlGetQueuedBytes(c.socket);
+    congested = congested || c.queued > kLaggingBytes;
+  }
+  game.congested = congested;
+  for (HostConnection& c : game.hostSockets) {
+    if (!c.throttled) continue;
+    Refill(c, now);
+    if (OutOfAllowance(game, c)) continue;
+    c.throttled = false;
+    nlGroupAddSocket(game.waitGroup, c.socket);
+  }
+  if (now - lastCheck < kDeadlineCheckMs) return;
+  lastCheck = now;
+  int64_t limit = deadlineMs.load();
+  std::vector<NLsocket> late;
+  for (const HostConnection& c : game.hostSockets) {
+    bool silent = !c.joined && now - c.acceptedMs > limit;
+    bool stuck = c.partialSinceMs >= 0 && now - c.partialSinceMs > limit;
+    if (silent || stuck) late.push_back(c.socket);
+  }
+  for (NLsocket socket : late) DropConnection(game, socket);
 }
 
 // Step 4: data for this process's own players goes into their inboxes.
 void DeliverLocal(NetGame& game) {
+  if (game.incoming.empty()) return;
   Guard guard(game.lock);
   std::erase_if(game.incoming, [&](const QueuedMessage& queued) {
     const NetMessage& m = queued.message;
@@ -200,17 +261,28 @@ NetMessage ReplyTo(const NetGame& game, const NetMessage& query) {
   return reply;
 }
 
-// Handles one message addressed to the host; false when it is not one the host handles.
-bool HandleForHost(NetGame& game, const QueuedMessage& queued, Outgoing& outgoing) {
+// The sockets a pass queued messages on, flushed once at its end.
+struct Touched {
+  std::vector<NLsocket> sockets;
+  void Queue(NLsocket socket, const NetMessage& message) {
+    nlQueue(socket, &message, sizeof message);
+    if (std::find(sockets.begin(), sockets.end(), socket) == sockets.end()) {
+      sockets.push_back(socket);
+    }
+  }
+};
+
+// Handles one message addressed to the host.
+void HandleForHost(NetGame& game, const QueuedMessage& queued, Touched& touched) {
   const NetMessage& m = queued.message;
   switch (m.kind) {
     case MsgJoin: {
-      if (queued.source == NL_INVALID) return true;
+      if (queued.source == NL_INVALID) return;
       // Unwelcomed beyond the limit: the joining process waits for an id and gives up.
       if (std::count_if(game.connections.begin(), game.connections.end(), [&](const NetPlayer& p) {
             return p.socket == queued.source;
           }) >= kMaxPlayersPerConnection) {
-        return true;
+        return;
       }
       NetPlayer entry;
       std::memcpy(&entry, m.data, sizeof entry);
@@ -220,87 +292,112 @@ bool HandleForHost(NetGame& game, const QueuedMessage& queued, Outgoing& outgoin
       std::memset(entry.padding, 0, sizeof entry.padding);
       std::memset(entry.inbox, 0, sizeof entry.inbox);
       game.connections.push_back(entry);
-      outgoing.emplace_back(queued.source, MakeMessage(MsgWelcome, entry.id, 0));
-      return true;
+      if (HostConnection* c = FindHostConnection(game, queued.source)) c->joined = true;
+      touched.Queue(queued.source, MakeMessage(MsgWelcome, entry.id, 0));
+      return;
     }
     case MsgLeave:
       std::erase_if(game.connections, [&](const NetPlayer& p) { return p.id == m.from; });
-      return true;
+      return;
     case MsgCountPlayers:
     case MsgPlayerId:
     case MsgPlayerName:
     case MsgPing: {
       const NetPlayer* asker = FindConnection(game, m.from);
-      if (asker != nullptr) outgoing.emplace_back(asker->socket, ReplyTo(game, m));
+      if (asker != nullptr) touched.Queue(asker->socket, ReplyTo(game, m));
+      return;
+    }
+    default: return;
+  }
+}
+
+// Sends what the pass queued and notes what the peers have not taken yet.
+void FlushTouched(NetGame& game, Touched& touched) {
+  for (NLsocket socket : touched.sockets) {
+    nlFlush(socket);
+    if (HostConnection* c = FindHostConnection(game, socket)) c->queued = nlGetQueuedBytes(socket);
+  }
+  touched.sockets.clear();
+}
+
+// Step 5: routing and the host's own handling. Messages the host does not take stay for step 6.
+void HandleAtHost(NetGame& game) {
+  thread_local Touched touched;
+  std::erase_if(game.incoming, [&](const QueuedMessage& queued) {
+    const NetMessage& m = queued.message;
+    if (m.kind == MsgData && m.to == -1) {
+      NetMessage copy = m;
+      for (const NetPlayer& p : game.connections) {
+        copy.to = p.id;
+        touched.Queue(p.socket, copy);
+      }
+      HostConnection* source = FindHostConnection(game, queued.source);
+      if (source != nullptr) source->copies -= static_cast<double>(game.connections.size());
       return true;
     }
-    default: return true;
-  }
+    if (m.kind == MsgData && m.to != 0) {
+      const NetPlayer* p = FindConnection(game, m.to);
+      if (p != nullptr) touched.Queue(p->socket, m);
+      return true;
+    }
+    if (m.to != 0) return false;
+    HandleForHost(game, queued, touched);
+    return true;
+  });
+  FlushTouched(game, touched);
 }
 
-// Step 5: routing and the host's own handling.
-void HandleAtHost(NetGame& game) {
-  Outgoing outgoing;
-  {
-    Guard guard(game.lock);
-    std::erase_if(game.incoming, [&](const QueuedMessage& queued) {
-      const NetMessage& m = queued.message;
-      if (m.kind == MsgData && m.to == -1) {
-        for (const NetPlayer& p : game.connections) {
-          NetMessage copy = m;
-          copy.to = p.id;
-          outgoing.emplace_back(p.socket, copy);
-        }
-        return true;
-      }
-      if (m.kind == MsgData && m.to != 0) {
-        const NetPlayer* p = FindConnection(game, m.to);
-        if (p != nullptr) outgoing.emplace_back(p->socket, m);
-        return true;
-      }
-      if (m.to != 0) return false;
-      return HandleForHost(game, queued, outgoing);
-    });
-  }
-  WriteAll(outgoing);
-}
-
-// Steps 6 and 7: replies for the queries, welcomes for the waiting players, the rest dropped.
-void HandleAtClient(NetGame& game) {
-  Guard guard(game.lock);
-  for (const QueuedMessage& queued : game.incoming) {
-    const NetMessage& m = queued.message;
-    if (m.kind > 99) {
-      game.replies.push_back(m);
-      if (game.replies.size() > kMaxWaitingReplies) game.replies.pop_front();
-    } else if (m.kind == MsgWelcome) {
-      LocalPlayer* oldest = nullptr;
-      for (LocalPlayer& player : game.players) {
-        if (player.record.id == -3 && (oldest == nullptr || player.joinOrder < oldest->joinOrder)) {
-          oldest = &player;
-        }
-      }
-      if (oldest != nullptr) oldest->record.id = m.to;
+// A welcome matches the oldest join still waiting, also one that timed out: the host answers
+// joins in order. Ids no host gives, or one a local player already holds, match nothing.
+LocalPlayer* WelcomedEntry(NetGame& game, int32_t id) {
+  if (id <= 0) return nullptr;
+  LocalPlayer* oldest = nullptr;
+  for (LocalPlayer& player : game.players) {
+    if (player.record.id == id) return nullptr;
+    if (player.record.id == -3 && (oldest == nullptr || player.joinOrder < oldest->joinOrder)) {
+      oldest = &player;
     }
   }
-  game.incoming.clear();
+  return oldest;
 }
 
-void OpenGroups(NetGame& game) {
-  game.connectionGroup = nlGroupCreate();
-  game.waitGroup = nlGroupCreate();
-  nlGroupAddSocket(game.waitGroup, game.clientSocket);
-  if (game.listenSocket != NL_INVALID) nlGroupAddSocket(game.waitGroup, game.listenSocket);
+// Step 6: replies for the queries, welcomes for the waiting players, the rest dropped.
+void HandleAtClient(NetGame& game) {
+  if (game.incoming.empty()) return;
+  std::vector<int32_t> leaves;
+  {
+    Guard guard(game.lock);
+    for (const QueuedMessage& queued : game.incoming) {
+      const NetMessage& m = queued.message;
+      if (m.kind > 99) {
+        game.replies.push_back(m);
+        if (game.replies.size() > kMaxWaitingReplies) game.replies.pop_front();
+        continue;
+      }
+      if (m.kind != MsgWelcome) continue;
+      LocalPlayer* entry = WelcomedEntry(game, m.to);
+      if (entry == nullptr) continue;
+      if (!entry->abandoned) {
+        entry->record.id = m.to;
+        continue;
+      }
+      leaves.push_back(m.to);
+      uint32_t key = entry->key;
+      game.players.remove_if([&](const LocalPlayer& p) { return p.key == key; });
+    }
+    game.incoming.clear();
+  }
+  for (int32_t id : leaves) WriteMessage(game.clientSocket, MakeMessage(MsgLeave, 0, id));
 }
 
 void CloseHostState(NetGame& game) {
-  for (NLsocket socket : game.hostSockets) nlClose(socket);
+  for (const HostConnection& c : game.hostSockets) nlClose(c.socket);
   game.hostSockets.clear();
-  nlGroupDestroy(game.connectionGroup);
   nlGroupDestroy(game.waitGroup);
-  game.connectionGroup = game.waitGroup = -1;
-  Guard guard(game.lock);
+  game.waitGroup = -1;
   game.connections.clear();
+  game.incoming.clear();
+  Guard guard(game.lock);
   game.selfConnection = NL_INVALID;
 }
 
@@ -309,7 +406,25 @@ bool StopRequested(NetGame& game) {
   return game.stopRequested != 0;
 }
 
+// One pass over what the last poll found ready; false when the thread must stop.
+bool ServeReady(NetGame& game, const NLsocket* ready, NLint count, int64_t now) {
+  for (NLint i = 0; i < count; ++i) {
+    if (ready[i] == game.clientSocket) {
+      ReadClientSocket(game);
+    } else if (ready[i] == game.listenSocket) {
+      if (!AcceptConnections(game)) return false;
+    } else if (HostConnection* c = FindHostConnection(game, ready[i])) {
+      ReadConnection(game, *c, now);
+    }
+  }
+  return true;
+}
+
 }  // namespace
+
+void SetNetDeadline(int32_t milliseconds) {
+  deadlineMs = milliseconds > 0 ? milliseconds : kNetDeadlineMs;
+}
 
 bool AcceptReceived(NetMessage& message, int32_t count) {
   constexpr int32_t kHeader = offsetof(NetMessage, data);
@@ -357,24 +472,27 @@ bool WriteMessage(NLsocket socket, const NetMessage& message) {
 void NetThread(void* argument) {
   NetGame& game = *static_cast<NetGame*>(argument);
   bool host = game.listenSocket != NL_INVALID;
-  OpenGroups(game);
+  game.waitGroup = nlGroupCreate();
+  nlGroupAddSocket(game.waitGroup, game.clientSocket);
+  if (host) nlGroupAddSocket(game.waitGroup, game.listenSocket);
+  NLsocket ready[kMaxNetConnections + 2];
+  NLint count = 0;
+  int64_t lastCheck = NowMs();
   while (!StopRequested(game)) {
+    int64_t now = NowMs();
     SendPlayerChanges(game);
-    ReadClientSocket(game);
-    if (host) {
-      if (!AcceptConnections(game)) {
-        Guard guard(game.lock);
-        game.stopRequested = 1;
-        break;
-      }
-      ReadConnections(game);
+    if (!ServeReady(game, ready, count, now)) {
+      Guard guard(game.lock);
+      game.stopRequested = 1;
+      break;
     }
     DeliverLocal(game);
     if (host) HandleAtHost(game);
     HandleAtClient(game);
-    // Instead of a fixed sleep: wake as soon as anything arrives.
-    NLsocket ready[kMaxNetConnections + 2];
-    nlPollGroup(game.waitGroup, NL_READ_STATUS, ready, kMaxNetConnections + 2, kWaitMs);
+    if (host) TendConnections(game, now, lastCheck);
+    // Wakes as soon as anything arrives; the time-out only paces the game thread's requests.
+    count = nlPollGroup(game.waitGroup, NL_READ_STATUS, ready, kMaxNetConnections + 2, kWaitMs);
+    if (count < 0) count = 0;
   }
   CloseHostState(game);
   Guard guard(game.lock);

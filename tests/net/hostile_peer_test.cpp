@@ -1,10 +1,13 @@
 // A host facing raw peers that speak the wire format badly or dishonestly: it keeps serving the
 // honest players, and none of their messages is lost.
 #include <gtest/gtest.h>
+#include <poll.h>
 
+#include <chrono>
 #include <cstddef>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "runtime/net/net_internal.h"
@@ -31,6 +34,7 @@ class HostilePeerTest : public ::testing::Test {
   void TearDown() override {
     EndNetGame(client);
     EndNetGame(host);
+    SetNetDeadline(0);
   }
   // Every one of a burst of honest messages arrives, in order, after the hostile acts.
   void ExpectHonestTrafficFlows() {
@@ -40,12 +44,13 @@ class HostilePeerTest : public ::testing::Test {
     }
     for (int i = 0; i < 20; ++i) EXPECT_EQ(NextFor(hal), "m" + std::to_string(i));
   }
-  std::string NextFor(int32_t id) {
+  // Within tries of 1 ms; a peer that blocks the host for a write's 5 s stall shows as "<nothing>".
+  std::string NextFor(int32_t id, int tries = 10000) {
     std::string text;
     int32_t from = 0;
-    for (int i = 0; i < 2000; ++i) {
+    for (int i = 0; i < tries; ++i) {
       if (ReceiveText(*host, id, text, from)) return text;
-      htThreadSleep(5);
+      htThreadSleep(1);
     }
     return "<nothing>";
   }
@@ -138,7 +143,7 @@ TEST_F(HostilePeerTest, OneConnectionJoinsABoundedNumberOfPlayers) {
   RawClose(raw);
 }
 
-TEST_F(HostilePeerTest, AFloodOfConnectionsIsRefusedBeyondTheArray) {
+TEST_F(HostilePeerTest, AFloodOfConnectionsIsRefusedBeyondTheArrayAndTheIdleAreDropped) {
   std::vector<int> flood;
   for (int i = 0; i < 120; ++i) flood.push_back(RawConnect(port));
   // Host side: its own connection and the client's. The rest of the 100 are taken by the flood.
@@ -146,32 +151,91 @@ TEST_F(HostilePeerTest, AFloodOfConnectionsIsRefusedBeyondTheArray) {
   for (size_t i = 98; i < flood.size(); ++i) refused += RawSeesClose(flood[i]) ? 1 : 0;
   EXPECT_EQ(refused, 22);
   ExpectHonestTrafficFlows();
-  for (int fd : flood) RawClose(fd);
-  // The host may still refuse while it has not yet seen the flood go.
+  // One joins and then holds half a message; one sends half a frame header.
+  ASSERT_GT(RawJoin(flood[0], "Half"), 0);
+  NetMessage m = MakeMessage(MsgData, hal, 0);
+  RawSendPacket(flood[0], &m, 0);  // a whole empty packet: not a message, and not half one
+  uint8_t header[4] = {'N', 'L', sizeof m >> 8, sizeof m & 0xFF};
+  RawSend(flood[0], header, 4);
+  RawSend(flood[0], &m, 100);
+  RawSend(flood[1], "NL", 2);
+  SetNetDeadline(300);
+  for (int i : {0, 1, 50, 97}) EXPECT_TRUE(RawSeesClose(flood[i])) << "connection " << i << " kept";
   NetGame* late = CreateNetGame();
-  int joined = 0;
-  for (int i = 0; i < 50 && !joined; ++i) joined = JoinGame(*late, "127.0.0.1", port);
-  EXPECT_EQ(joined, 1) << "room again once the flood left";
+  EXPECT_EQ(JoinGame(*late, "127.0.0.1", port), 1) << "the idle connections lock players out";
+  EXPECT_GT(AddPlayer(*late, "Late"), 0);
   EndNetGame(late);
+  for (int fd : flood) RawClose(fd);
+  ExpectHonestTrafficFlows();
 }
 
-TEST_F(HostilePeerTest, PeersVanishingOrLosingSyncAreDropped) {
-  int half = RawConnect(port);
-  int32_t gone = RawJoin(half, "Gone");
-  ASSERT_GT(gone, 0);
-  NetMessage m = MakeMessage(MsgData, hal, gone);
-  uint8_t header[4] = {'N', 'L', sizeof m >> 8, sizeof m & 0xFF};
-  RawSend(half, header, 4);
-  RawSend(half, &m, 100);
-  RawClose(half);
-  int noise = RawConnect(port);
-  RawSend(noise, "GET / HTTP/1.0\r\n\r\n", 18);
-  EXPECT_TRUE(RawSeesClose(noise));
-  RawClose(noise);
+// Peers that join a few players and never read: the host's writes to them wait in bounded
+// queues, and past the bound they are cut off, while everyone else's messages pass at once.
+TEST_F(HostilePeerTest, PeersThatNeverReadDelayNobody) {
+  std::vector<int> stalled;
+  nlTakeQueuedPeak();
+  for (int count : {1, 10}) {
+    while (static_cast<int>(stalled.size()) < count) {
+      stalled.push_back(RawConnect(port, 4096));
+      for (int i = 0; i < 8; ++i) ASSERT_GT(RawJoin(stalled.back(), "Stalled"), 0);
+    }
+    for (int i = 0; i < 250; ++i) {
+      std::string text = std::to_string(count) + "/" + std::to_string(i);
+      ASSERT_EQ(SendText(*client, ann, 0, text.c_str(), text.size()), 1);
+      ASSERT_EQ(NextFor(hal, 2000), text) << "with " << count << " stalled";
+    }
+  }
+  // Ten that never read queue at most their bound each (and the two honest connections).
+  EXPECT_LE(nlTakeQueuedPeak(), 12 * int64_t{NL_MAX_QUEUED_BYTES});
+  for (int i = 0; i < 30; ++i) SendText(*client, ann, 0, "more", 4);
+  auto start = std::chrono::steady_clock::now();
+  EndNetGame(host);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
+  for (int fd : stalled) RawClose(fd);
+}
+
+// One connection joins its limit of players, floods messages to all and reads nothing: each
+// message comes back to it once per player. The host holds a bounded amount and cuts it off,
+// and honest messages pass meanwhile.
+TEST_F(HostilePeerTest, AnAmplifyingFloodIsCutOffWithinItsBound) {
+  int raw = RawConnect(port, 4096);
+  nlTakeQueuedPeak();
+  NetMessage join = JoinMessage("Amp");
+  for (int i = 0; i < kMaxPlayersPerConnection + 4; ++i) RawSendPacket(raw, &join, sizeof join);
+  NetMessage welcome;
+  ASSERT_TRUE(RawReceiveMessage(raw, welcome));
+  struct Joined : std::thread {
+    using std::thread::thread;
+    ~Joined() { join(); }
+  } flooder([&] {
+    NetMessage flood = MakeMessage(MsgData, -1, welcome.to);
+    flood.length = 1000;
+    std::memset(flood.data, 'x', 1000);
+    uint8_t header[4] = {'N', 'L', sizeof flood >> 8, sizeof flood & 0xFF};
+    // Until the host stops taking them: it read them all, or cut the connection.
+    for (int sent = 0; sent < 5000; ++sent) {
+      pollfd p{raw, POLLOUT, 0};
+      if (::poll(&p, 1, 2000) <= 0 || !RawSend(raw, header, 4) ||
+          !RawSend(raw, &flood, sizeof flood)) {
+        break;
+      }
+    }
+  });
+  // Hal gets the flood too; each honest text must come through it within 2 s.
+  for (int i = 0; i < 20; ++i) {
+    std::string text = "h" + std::to_string(i), got;
+    ASSERT_EQ(SendText(*client, ann, hal, text.c_str(), text.size()), 1);
+    for (int k = 0; k < 5000 && got != text && got != "<nothing>"; ++k) got = NextFor(hal, 2000);
+    ASSERT_EQ(got, text) << "during the flood";
+  }
+  EXPECT_TRUE(RawSeesClose(raw));
+  int64_t peak = nlTakeQueuedPeak();
+  EXPECT_LE(peak, 3 * int64_t{NL_MAX_QUEUED_BYTES});
+  EXPECT_GE(peak, NL_MAX_QUEUED_BYTES / 2) << "the flood did not flood";
   int32_t count = 0;
   for (int i = 0; i < 100 && count != 2; ++i) count = CountPlayers();
-  EXPECT_EQ(count, 2) << "the vanished player stays listed";
-  ExpectHonestTrafficFlows();
+  EXPECT_EQ(count, 2) << "the flood's players stay listed";
+  RawClose(raw);
 }
 
 }  // namespace

@@ -48,8 +48,11 @@ int FreePort() {
   return port;
 }
 
-int RawConnect(int port) {
+int RawConnect(int port, int receiveBuffer) {
   int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  if (receiveBuffer > 0) {
+    setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &receiveBuffer, sizeof receiveBuffer);
+  }
   sockaddr_in in = Loopback(port);
   if (::connect(fd, reinterpret_cast<sockaddr*>(&in), sizeof in) != 0) {
     ::close(fd);
@@ -102,7 +105,7 @@ bool RawSeesClose(int fd) {
 
 void RawClose(int fd) { ::close(fd); }
 
-int32_t RawJoin(int fd, const char* name) {
+NetMessage JoinMessage(const char* name) {
   NetMessage join = MakeMessage(MsgJoin, 0, 0);
   NetPlayer player{};
   player.socket = -1;
@@ -110,6 +113,11 @@ int32_t RawJoin(int fd, const char* name) {
   std::strncpy(player.name, name, sizeof player.name - 1);
   std::memcpy(join.data, &player, sizeof player);
   join.length = sizeof player;
+  return join;
+}
+
+int32_t RawJoin(int fd, const char* name) {
+  NetMessage join = JoinMessage(name);
   NetMessage welcome;
   if (!RawSendPacket(fd, &join, sizeof join) || !RawReceiveMessage(fd, welcome)) return -1;
   return welcome.kind == MsgWelcome ? welcome.to : -1;

@@ -10,8 +10,8 @@ namespace quillon::testing {
 
 // A port on 127.0.0.1 that was free a moment ago.
 int FreePort();
-// A connected raw socket to 127.0.0.1:port, or -1.
-int RawConnect(int port);
+// A connected raw socket to 127.0.0.1:port, or -1; a receive buffer of that size when given.
+int RawConnect(int port, int receiveBuffer = 0);
 // A raw listening socket on 127.0.0.1 at a free port.
 int RawListen(int& port);
 int RawAccept(int listener);  // waits up to 10 s; -1 on time-out
@@ -28,5 +28,7 @@ void RawClose(int fd);
 
 // A raw peer joined to a host as a player; -1 when the host did not welcome it.
 int32_t RawJoin(int fd, const char* name);
+// A join of one player, as a peer sends it.
+NetMessage JoinMessage(const char* name);
 
 }  // namespace quillon::testing

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -30,6 +31,8 @@ namespace {
 constexpr int kWriteStallMs = 5000;
 // Room for a few whole packets: a peer cannot make a socket buffer more than this.
 constexpr size_t kReadBufferLimit = 4 * (kPacketHeaderSize + NL_MAX_PACKET_LENGTH);
+// An emptied queue keeps this much room; a peer that once lagged does not pin its peak.
+constexpr size_t kKeptQueueCapacity = 64 * 1024;
 
 struct Library {
   std::mutex lock;
@@ -44,6 +47,17 @@ struct Library {
 Library& Lib() {
   static auto* library = new Library();
   return *library;
+}
+
+// Every socket's queue together, and the most it reached.
+std::atomic<int64_t> queuedTotal{0};
+std::atomic<int64_t> queuedPeak{0};
+
+void CountQueued(int64_t delta) {
+  int64_t now = queuedTotal.fetch_add(delta) + delta;
+  int64_t peak = queuedPeak.load();
+  while (now > peak && !queuedPeak.compare_exchange_weak(peak, now)) {
+  }
 }
 
 thread_local NLenum lastError = NL_NO_ERROR;
@@ -128,6 +142,68 @@ bool SendAll(int fd, const uint8_t* bytes, size_t count, size_t& sent) {
   return true;
 }
 
+// A stream whose queue its peer will not take: it ends, and reads as gone on both sides.
+void BreakWrites(NlSocket& s) {
+  CountQueued(-static_cast<int64_t>(s.queued.load()));
+  s.writeBroken = true;
+  s.outgoing.clear();
+  s.outgoing.shrink_to_fit();
+  s.outHead = 0;
+  s.queued = 0;
+  ::shutdown(s.fd, SHUT_RDWR);
+}
+
+// Sends what the system takes of the queue now; false when the stream broke. Holds writeLock.
+bool FlushQueue(NlSocket& s) {
+  if (s.writeBroken) return Fail(NL_SOCK_DISCONNECT);
+  while (s.outHead < s.outgoing.size()) {
+    ssize_t n = ::send(s.fd, s.outgoing.data() + s.outHead, s.outgoing.size() - s.outHead,
+                       MSG_NOSIGNAL | MSG_DONTWAIT);
+    if (n > 0) {
+      s.outHead += static_cast<size_t>(n);
+    } else if (n < 0 && errno == EINTR) {
+      continue;
+    } else if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+      break;
+    } else {
+      Fail(ErrorFromErrno(errno));
+      BreakWrites(s);
+      return false;
+    }
+  }
+  CountQueued(static_cast<int64_t>(s.outgoing.size() - s.outHead) -
+              static_cast<int64_t>(s.queued.load()));
+  if (s.outHead == s.outgoing.size()) {
+    s.outgoing.clear();
+    s.outHead = 0;
+    if (s.outgoing.capacity() > kKeptQueueCapacity) s.outgoing.shrink_to_fit();
+  } else if (s.outHead > s.outgoing.size() / 2) {
+    s.outgoing.erase(s.outgoing.begin(), s.outgoing.begin() + static_cast<ptrdiff_t>(s.outHead));
+    s.outHead = 0;
+  }
+  s.queued = s.outgoing.size() - s.outHead;
+  return true;
+}
+
+// Appends one framed packet; past the limit the stream ends instead. Holds writeLock.
+bool QueuePacket(NlSocket& s, const uint8_t* bytes, size_t count) {
+  if (s.writeBroken) return Fail(NL_SOCK_DISCONNECT);
+  size_t size = kPacketHeaderSize + count;
+  if (s.queued + size > static_cast<size_t>(NL_MAX_QUEUED_BYTES)) {
+    BreakWrites(s);
+    return Fail(NL_SOCK_DISCONNECT);
+  }
+  size_t at = s.outgoing.size();
+  s.outgoing.resize(at + size);
+  WriteFrameHeader(s.outgoing.data() + at, count);
+  if (count > 0) std::memcpy(s.outgoing.data() + at + kPacketHeaderSize, bytes, count);
+  s.queued = s.outgoing.size() - s.outHead;
+  CountQueued(static_cast<int64_t>(size));
+  return true;
+}
+
+bool Queues(const NlSocket& s) { return s.type == NL_TCP_PACKETS && !s.blocking; }
+
 // One recv into out: the bytes received, 0 when nothing has arrived, or -1 with the stream marked
 // ended or broken for every later read.
 NLint Receive(NlSocket& s, uint8_t* out, size_t count) {
@@ -136,8 +212,10 @@ NLint Receive(NlSocket& s, uint8_t* out, size_t count) {
     n = ::recv(s.fd, out, count, 0);
   } while (n < 0 && errno == EINTR);
   if (n > 0) return static_cast<NLint>(n);
-  if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return 0;
-  s.broken = n == 0 ? NL_MESSAGE_END : ErrorFromErrno(errno);
+  bool nothing = n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
+  // A blocking socket only says "nothing" once its read time-out has passed.
+  if (nothing && !s.blocking) return 0;
+  s.broken = n == 0 ? NL_MESSAGE_END : nothing ? NL_SOCK_DISCONNECT : ErrorFromErrno(errno);
   if (s.broken == NL_CON_REFUSED) s.broken = NL_SOCK_DISCONNECT;
   Fail(s.broken);
   return -1;
@@ -152,8 +230,10 @@ NLint FillBuffer(NlSocket& s) {
     s.end -= s.head;
     s.head = 0;
   }
-  NLint n = Receive(s, s.buffer.data() + s.end, kReadBufferLimit - s.end);
+  size_t room = kReadBufferLimit - s.end;
+  NLint n = Receive(s, s.buffer.data() + s.end, room);
   if (n > 0) s.end += static_cast<size_t>(n);
+  s.drained = n >= 0 && static_cast<size_t>(n) < room;
   return n;
 }
 
@@ -177,6 +257,11 @@ NLint ReadPacket(NlSocket& s, uint8_t* out, NLint nbytes) {
       s.head += kPacketHeaderSize + length;
       return static_cast<NLint>(copied);
     }
+    // Just emptied: a second recv would only say so again. Once, then the system is asked.
+    if (s.drained) {
+      s.drained = false;
+      return 0;
+    }
     NLint received = FillBuffer(s);
     if (received <= 0) return received;
   }
@@ -192,6 +277,7 @@ NLint ReadStream(NlSocket& s, uint8_t* out, NLint nbytes) {
 // A socket is ready without asking the system when a read would return at once.
 bool ReadyFromBuffer(NlSocket& s) {
   std::lock_guard<std::mutex> guard(s.readLock);
+  s.drained = false;  // the poll asks the system itself
   if (s.broken != NL_NO_ERROR) return true;
   if (s.tls != nullptr) return TlsPending(s);
   if (s.type != NL_TCP_PACKETS) return false;
@@ -222,6 +308,7 @@ bool SocketAddress(NLsocket socket, NLaddress* address, int (*query)(int, sockad
 }  // namespace
 
 NlSocket::~NlSocket() {
+  CountQueued(-static_cast<int64_t>(queued.load()));
   if (tls != nullptr) TlsEnd(*this);
   if (fd >= 0) ::close(fd);
 }
@@ -392,6 +479,10 @@ NLint nlWrite(NLsocket socket, const void* buffer, NLint nbytes) {
     return SendAll(s->fd, bytes, static_cast<size_t>(nbytes), sent) ? nbytes : -1;
   }
   if (nbytes > NL_MAX_PACKET_LENGTH) return Fail(NL_PACKET_SIZE), -1;
+  if (Queues(*s)) {
+    bool sent = QueuePacket(*s, bytes, static_cast<size_t>(nbytes)) && FlushQueue(*s);
+    return sent ? nbytes : -1;
+  }
   thread_local std::vector<uint8_t> packet;
   packet.resize(kPacketHeaderSize + static_cast<size_t>(nbytes));
   WriteFrameHeader(packet.data(), static_cast<size_t>(nbytes));
@@ -401,6 +492,54 @@ NLint nlWrite(NLsocket socket, const void* buffer, NLint nbytes) {
   // Half a packet would desynchronise the peer: end the stream instead.
   if (sent > 0) ::shutdown(s->fd, SHUT_RDWR);
   return -1;
+}
+
+NLint nlQueue(NLsocket socket, const void* buffer, NLint nbytes) {
+  if (buffer == nullptr) return Fail(NL_NULL_POINTER), -1;
+  if (nbytes < 0 || nbytes > NL_MAX_PACKET_LENGTH) return Fail(NL_PACKET_SIZE), -1;
+  auto s = FindSocket(socket);
+  if (!s) return -1;
+  if (!Queues(*s)) return Fail(NL_INVALID_TYPE), -1;
+  std::lock_guard<std::mutex> guard(s->writeLock);
+  bool queued = QueuePacket(*s, static_cast<const uint8_t*>(buffer), static_cast<size_t>(nbytes));
+  return queued ? nbytes : -1;
+}
+
+NLboolean nlFlush(NLsocket socket) {
+  auto s = FindSocket(socket);
+  if (!s) return false;
+  std::lock_guard<std::mutex> guard(s->writeLock);
+  return FlushQueue(*s);
+}
+
+NLint nlGetQueuedBytes(NLsocket socket) {
+  auto s = FindSocket(socket);
+  return s ? static_cast<NLint>(s->queued.load()) : 0;
+}
+
+int64_t nlTakeQueuedPeak() { return queuedPeak.exchange(queuedTotal.load()); }
+
+NLint nlGetPartialBytes(NLsocket socket) {
+  auto s = FindSocket(socket);
+  if (!s || s->type != NL_TCP_PACKETS) return 0;
+  std::lock_guard<std::mutex> guard(s->readLock);
+  size_t length = 0;
+  if (BufferedFrame(*s, length) != FrameState::Incomplete) return 0;
+  return static_cast<NLint>(s->end - s->head);
+}
+
+NLboolean nlSetReadTimeout(NLsocket socket, NLint milliseconds) {
+  if (milliseconds < 0) return Fail(NL_INVALID_ENUM);
+  auto s = FindSocket(socket);
+  if (!s) return false;
+  std::lock_guard<std::mutex> guard(s->readLock);
+  timeval limit{milliseconds / 1000, (milliseconds % 1000) * 1000};
+  if (setsockopt(s->fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit) != 0) {
+    return Fail(NL_SYSTEM_ERROR);
+  }
+  s->readTimeoutMs = milliseconds;
+  if (s->tls != nullptr) TlsSetTimeout(*s);
+  return true;
 }
 
 NLboolean nlGetLocalAddr(NLsocket socket, NLaddress* address) {
@@ -516,7 +655,12 @@ NLboolean nlGroupDeleteSocket(NLint group, NLsocket socket) {
 NLint nlPollGroup(NLint group, NLenum name, NLsocket* sockets, NLint max, NLint timeout) {
   if (name != NL_READ_STATUS) return Fail(NL_INVALID_ENUM), -1;
   if (sockets == nullptr) return Fail(NL_NULL_POINTER), -1;
-  std::vector<std::pair<NLsocket, std::shared_ptr<NlSocket>>> members;
+  // Kept between calls: the network thread polls on every pass and should not allocate.
+  thread_local std::vector<std::pair<NLsocket, std::shared_ptr<NlSocket>>> members;
+  thread_local std::vector<char> ready;
+  thread_local std::vector<pollfd> fds;
+  thread_local std::vector<size_t> fdMember;
+  members.clear();
   {
     Library& lib = Lib();
     std::lock_guard<std::mutex> guard(lib.lock);
@@ -527,30 +671,45 @@ NLint nlPollGroup(NLint group, NLenum name, NLsocket* sockets, NLint max, NLint 
       if (s != lib.sockets.end()) members.emplace_back(id, s->second);
     }
   }
-  std::vector<bool> ready(members.size(), false);
+  ready.assign(members.size(), 0);
+  fds.clear();
+  fdMember.clear();
   bool anyReady = false;
-  std::vector<pollfd> fds;
-  std::vector<size_t> fdMember;
   for (size_t i = 0; i < members.size(); ++i) {
-    if (ReadyFromBuffer(*members[i].second)) {
+    NlSocket& s = *members[i].second;
+    short events = 0;
+    if (ReadyFromBuffer(s))
       ready[i] = anyReady = true;
-    } else {
-      fds.push_back(pollfd{members[i].second->fd, POLLIN, 0});
-      fdMember.push_back(i);
-    }
+    else
+      events = POLLIN;
+    if (s.queued.load() > 0) events |= POLLOUT;
+    if (events == 0) continue;
+    fds.push_back(pollfd{s.fd, events, 0});
+    fdMember.push_back(i);
   }
   int result;
   do {
     result = ::poll(fds.data(), fds.size(), anyReady ? 0 : timeout);
   } while (result < 0 && errno == EINTR);
-  if (result < 0) return Fail(NL_SYSTEM_ERROR), -1;
+  if (result < 0) {
+    members.clear();
+    return Fail(NL_SYSTEM_ERROR), -1;
+  }
   for (size_t k = 0; k < fds.size(); ++k) {
-    if (fds[k].revents & (POLLIN | POLLHUP | POLLERR)) ready[fdMember[k]] = true;
+    NlSocket& s = *members[fdMember[k]].second;
+    bool broke = false;
+    if (fds[k].revents & POLLOUT) {
+      std::lock_guard<std::mutex> guard(s.writeLock);
+      broke = !FlushQueue(s);
+    }
+    if (broke || (fds[k].revents & (POLLIN | POLLHUP | POLLERR))) ready[fdMember[k]] = true;
   }
   NLint count = 0;
   for (size_t i = 0; i < members.size() && count < max; ++i) {
     if (ready[i]) sockets[count++] = members[i].first;
   }
+  // The descriptors of sockets closed meanwhile go with their last holder.
+  members.clear();
   return count;
 }
 

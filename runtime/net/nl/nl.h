@@ -14,6 +14,8 @@ using NLboolean = bool;
 
 constexpr NLsocket NL_INVALID = -1;
 constexpr NLint NL_MAX_PACKET_LENGTH = 16384;
+// What a non-blocking packet socket keeps for a peer that reads slower than it is written to.
+constexpr NLint NL_MAX_QUEUED_BYTES = 512 * 1024;
 
 constexpr NLenum NL_IP = 3;
 constexpr NLenum NL_TCP = 0x10;  // a raw byte stream
@@ -44,6 +46,7 @@ constexpr NLenum NL_NULL_POINTER = 0x10D;
 constexpr NLenum NL_INVALID_GROUP = 0x10E;
 constexpr NLenum NL_PACKET_SIZE = 0x110;
 constexpr NLenum NL_TLS_ERROR = 0x120;  // handshake or certificate failure
+constexpr NLenum NL_MESSAGE_CUT = 0x121;  // a TLS stream closed without its close notification
 
 // An IPv4 address: host in network byte order, port in host order.
 struct NLaddress {
@@ -79,13 +82,32 @@ NLboolean nlConnect(NLsocket socket, const NLaddress* address);
 NLboolean nlClose(NLsocket socket);
 
 // NL_TCP_PACKETS: one whole packet (at most NL_MAX_PACKET_LENGTH bytes; the rest of a longer
-// packet than nbytes is dropped) or 0 when none has fully arrived yet. NL_TCP: what has arrived,
+// packet than nbytes is dropped) or 0 when none has fully arrived yet (also once, without asking
+// the system, right after a read took everything that had arrived; a poll asks again). NL_TCP: what has arrived,
 // 0 when nothing has on a non-blocking socket. -1 with NL_MESSAGE_END when the peer closed, with
 // NL_SOCK_DISCONNECT on a reset or a packet stream out of sync (the socket stays broken).
 NLint nlRead(NLsocket socket, void* buffer, NLint nbytes);
 // Writes all bytes (one packet on NL_TCP_PACKETS, at most NL_MAX_PACKET_LENGTH); bytes written
-// or -1. A packet cut short breaks the socket rather than desynchronise the stream.
+// or -1. A packet cut short breaks the socket rather than desynchronise the stream. A
+// non-blocking packet socket never waits: what the system does not take at once is queued
+// (nlQueue) and sent by later writes, nlFlush or a poll of a group holding the socket.
 NLint nlWrite(NLsocket socket, const void* buffer, NLint nbytes);
+// Non-blocking NL_TCP_PACKETS only: appends one packet to the socket's queue without sending it;
+// nbytes or -1. A queue that would pass NL_MAX_QUEUED_BYTES ends the stream (NL_SOCK_DISCONNECT;
+// the peer reads as gone), so a peer that stops reading costs at most that much.
+NLint nlQueue(NLsocket socket, const void* buffer, NLint nbytes);
+// Sends what the system takes now of the queue; false when the stream broke.
+NLboolean nlFlush(NLsocket socket);
+// Bytes waiting in the queue; bytes of a packet that has begun to arrive but is not whole yet.
+// 0 for an unknown socket.
+NLint nlGetQueuedBytes(NLsocket socket);
+NLint nlGetPartialBytes(NLsocket socket);
+// The most bytes the process's sockets held queued at once since the last call; each call starts
+// over from what is queued now.
+int64_t nlTakeQueuedPeak();
+// Blocking reads on the socket, also those inside TLS records, give up after milliseconds
+// without data (0: never): -1 with NL_SOCK_DISCONNECT, and the stream stays broken.
+NLboolean nlSetReadTimeout(NLsocket socket, NLint milliseconds);
 
 // The socket's bound address; a socket bound to every interface reports 127.0.0.1, the address
 // this machine reaches itself by.
@@ -108,13 +130,15 @@ NLboolean nlGroupAddSocket(NLint group, NLsocket socket);
 NLboolean nlGroupDeleteSocket(NLint group, NLsocket socket);
 // NL_READ_STATUS: fills sockets with up to max readable members (a whole packet buffered, new
 // data, a closed or broken stream, a pending connection); waits up to timeout ms (0: no wait,
-// negative: forever). Returns their count, or -1.
+// negative: forever). Returns their count, or -1. Members with queued packets are sent what
+// they take meanwhile; that alone may end the wait with a count of 0.
 NLint nlPollGroup(NLint group, NLenum name, NLsocket* sockets, NLint max, NLint timeout);
 
 // Beyond the classic calls: TLS on a connected NL_TCP socket. Verifies the server's certificate
 // for serverName (a name or dotted address) against the system's authorities, or those of the
 // file nlSetTlsTrustFile named; afterwards reads and writes on the socket go through TLS. False
-// with NL_TLS_ERROR, and the socket should be closed.
+// with NL_TLS_ERROR, and the socket should be closed. A stream that ends without the server's
+// close notification may have been cut short: its read fails with NL_MESSAGE_CUT.
 NLboolean nlStartTls(NLsocket socket, const char* serverName);
 // A PEM file of authorities to trust instead of the system's store; "" restores the store.
 void nlSetTlsTrustFile(const char* path);

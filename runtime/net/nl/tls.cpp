@@ -81,6 +81,7 @@ NLboolean nlStartTls(NLsocket socket, const char* serverName) {
     return SetNlError(NL_TLS_ERROR), false;
   }
   s->tls = tls;
+  TlsSetTimeout(*s);
   return true;
 }
 
@@ -95,11 +96,12 @@ NLint TlsRead(NlSocket& s, uint8_t* out, NLint nbytes) {
     n = gnutls_record_recv(SessionOf(s)->session, out, static_cast<size_t>(nbytes));
   } while (n == GNUTLS_E_INTERRUPTED);
   if (n > 0) return static_cast<NLint>(n);
-  if (n == GNUTLS_E_AGAIN) return 0;
-  // Many servers close without the TLS goodbye; an HTTP/1.0 body ends at the close either way.
+  // Non-blocking: nothing yet. Blocking: the read time-out passed (GnuTLS says "again" too).
+  if (n == GNUTLS_E_AGAIN && !s.blocking) return 0;
+  // Only the close notification ends a stream whole: without it, the stream may have been cut.
   if (n == 0 || n == GNUTLS_E_PREMATURE_TERMINATION) {
-    s.broken = NL_MESSAGE_END;
-    SetNlError(NL_MESSAGE_END);
+    s.broken = n == 0 ? NL_MESSAGE_END : NL_MESSAGE_CUT;
+    SetNlError(s.broken);
   } else {
     s.broken = NL_SOCK_DISCONNECT;
     SetNlError(NL_SOCK_DISCONNECT);
@@ -117,6 +119,11 @@ NLint TlsWrite(NlSocket& s, const uint8_t* bytes, NLint nbytes) {
     sent += static_cast<NLint>(n);
   }
   return nbytes;
+}
+
+void TlsSetTimeout(NlSocket& s) {
+  unsigned ms = s.readTimeoutMs > 0 ? static_cast<unsigned>(s.readTimeoutMs) : 0;
+  gnutls_record_set_timeout(SessionOf(s)->session, ms);
 }
 
 bool TlsPending(NlSocket& s) { return gnutls_record_check_pending(SessionOf(s)->session) > 0; }
