@@ -32,7 +32,7 @@ void EmptySlot(TextureSlot& slot, bool deleteTextures) {
   slot.paddedHeight = -1;
   slot.width = 0;
   slot.height = 0;
-  slot.alphaMask.reset();
+  DiscardMasks(slot);
 }
 
 void LoadSpriteFile(const StringValue& file, double slotNumber, bool bump) {

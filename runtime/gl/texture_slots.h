@@ -26,7 +26,18 @@ struct TextureSlot {
   int32_t height = 0;
   // Alpha of the texture, read back on the first collision test that needs it.
   std::unique_ptr<uint8_t[]> alphaMask;
+  // The same mask as bits, 64 pixels a word, the image's top row first; each row has
+  // SolidWords(width) words, the last always 0 so a shifted read may look one word past the image.
+  std::unique_ptr<uint64_t[]> solidBits;
 };
+
+inline int64_t SolidWords(int32_t width) { return (int64_t{width} + 63) / 64 + 1; }
+
+// Both masks go whenever the slot's picture changes.
+inline void DiscardMasks(TextureSlot& slot) {
+  slot.alphaMask.reset();
+  slot.solidBits.reset();
+}
 
 // A full-screen picture kept as a grid of textures, because a whole screen does not fit one
 // texture on all hardware. Tile (c, r) is tiles[c * kSurfaceGridSide + r]; all tiles of a
