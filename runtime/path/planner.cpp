@@ -361,6 +361,7 @@ void Planner::Start() {
   if (nodes.used > 0) Reset();  // a second start begins a fresh search
   idle = false;
   path = nullptr;
+  pathCell = -1;
   if (!nodes.Take()) return;
   int32_t cell = static_cast<int32_t>(CellOf(settings.startX, settings.startY));
   closed.state[cell] = CellIndex::kOpen;
@@ -375,12 +376,14 @@ void Planner::Reset() {
   nodes.used = 0;
   open.Clear();
   path = nullptr;
+  pathCell = -1;
   idle = true;
 }
 
 int32_t Planner::PathLength() const {
   int32_t length = 0;
-  for (const Node* n = path; n != nullptr; n = n->parent) ++length;
+  // Each cell of the path holds one node in use, so no chain is longer.
+  for (int32_t c = pathCell; c >= 0 && length < nodes.used; c = closed.parent[c]) ++length;
   return length;
 }
 
@@ -430,6 +433,17 @@ inline bool AStarPlanner::Visit(int32_t x, int32_t y, int32_t fromCell, const Ne
   return open.Push(cell, Priority(g, x, y, s), g, was != CellIndex::kOpen);
 }
 
+void Planner::CopyPathCells(double* xs, double* ys) const {
+  const double inverseWidth = 1.0 / settings.width;
+  int32_t row = PathLength() - 1;
+  for (int32_t c = pathCell; row >= 0; c = closed.parent[c], --row) {
+    int32_t x, y;
+    CellXY(c, settings.width, inverseWidth, x, y);
+    xs[row] = x;
+    ys[row] = y;
+  }
+}
+
 bool AStarPlanner::TracePath(int32_t goal) {
   // A path holds at most every node in use; only the part it fills is touched.
   Node* chain = nodes.Chain(nodes.used);
@@ -459,7 +473,9 @@ bool AStarPlanner::Search() {
       closed.state[cell] = CellIndex::kClosed;
       ++closed.closedCount;
       idle = true;
-      return TracePath(cell);
+      pathCell = cell;
+      if (chainNodes && !TracePath(cell)) pathCell = -1;
+      return pathCell >= 0;
     }
     int32_t x, y;
     CellXY(cell, width, inverseWidth, x, y);

@@ -191,8 +191,10 @@ class Planner {
   virtual void Reset();
 
   bool Init(const PlannerSettings& settings);
-  float PathCost() const { return path ? path->g : -1.0f; }
+  float PathCost() const { return pathCell >= 0 ? closed.g[pathCell] : -1.0f; }
   int32_t PathLength() const;
+  // The path's cells from the start (row 0) to the goal (row PathLength() - 1).
+  void CopyPathCells(double* xs, double* ys) const;
   int32_t OpenCount() const { return open.live; }
   int32_t ClosedCount() const { return closed.closedCount; }
 
@@ -203,6 +205,11 @@ class Planner {
   OpenList open;
   CellIndex closed;
   Node* path = nullptr;
+  // The goal cell after a successful search, else -1; the path runs back along closed.parent.
+  int32_t pathCell = -1;
+  // False: a found path is left in the cell records only and `path` stays null. A caller that
+  // copies the cells out (FindPath) saves building a node per path cell.
+  bool chainNodes = true;
 
  protected:
   int64_t CellOf(int32_t x, int32_t y) const {
