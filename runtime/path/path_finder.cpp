@@ -17,7 +17,7 @@ bool IsPlanarGrid(const DimArray<double>& grid) {
 void WritePath(const Planner& planner, int32_t length, DimArray<double>& result) {
   result.Dimension(length, 2, 0, 0);
   // Rows are within the extents just set: element (row, column) is row + column * stride1.
-  planner.CopyPathCells(result.elements, result.elements + result.stride1);
+  planner.CopyPathCells(length, result.elements, result.elements + result.stride1);
 }
 
 }  // namespace
