@@ -87,27 +87,15 @@ double SpriteCollision(double slotA, double xA, double yA, double slotB, double 
   const uint32_t slotNumberB = static_cast<uint32_t>(TruncateToInt32(slotB));
   OpenGLRainbows* device = runtimeState.graphics;
   if (device == nullptr || slotNumberA >= FontSlotBase || slotNumberB >= FontSlotBase) return 0;
-  TextureSlot* slots = device->textures.slots.data();
   const int64_t ax = TruncateToInt32(xA), ay = TruncateToInt32(yA);
   const int64_t bx = TruncateToInt32(xB), by = TruncateToInt32(yB);
-  const TextureSlot& a = slots[slotNumberA];
-  const TextureSlot& b = slots[slotNumberB];
+  TextureSlot& a = device->textures.slots[static_cast<int32_t>(slotNumberA)];
+  TextureSlot& b = device->textures.slots[static_cast<int32_t>(slotNumberB)];
   // 64-bit sums: positions near the 32-bit limit must not wrap into an overlap.
   const int64_t left = std::max(ax, bx), right = std::min(ax + a.width, bx + b.width);
   const int64_t top = std::max(ay, by), bottom = std::min(ay + a.height, by + b.height);
   if (left >= right || top >= bottom) return 0;
-  const Pair pair{slots + slotNumberA,
-                  slots + slotNumberB,
-                  slotNumberA,
-                  slotNumberB,
-                  ax,
-                  ay,
-                  bx,
-                  by,
-                  left,
-                  top,
-                  right,
-                  bottom};
+  const Pair pair{&a, &b, slotNumberA, slotNumberB, ax, ay, bx, by, left, top, right, bottom};
   return MasksOverlap(pair) ? 1 : 0;
 }
 

@@ -81,8 +81,8 @@ void FreeAllSlots(OpenGLRainbows& device) {
   } else {
     Discard2DBatch();
   }
-  for (TextureSlot& slot : device.textures.slots) EmptySlot(slot, live);
-  for (Surface& surface : device.textures.surfaces) EmptySurface(surface, live);
+  device.textures.slots.ForEach([live](TextureSlot& slot) { EmptySlot(slot, live); });
+  device.textures.surfaces.ForEach([live](Surface& surface) { EmptySurface(surface, live); });
 }
 
 void FreeAllSlots() {
