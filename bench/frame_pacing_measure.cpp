@@ -1,9 +1,13 @@
-// Presents 600 empty frames at 60 per second once with each frame wait (blocking on events until
-// shortly before the grid point, then spinning; and spinning throughout, QUILLON_PACING=spin) and
-// reports side by side how far each release lies from its grid point and what the wait cost in
-// CPU-seconds per second of wall time.
-//   xvfb-run -a -s "-screen 0 1280x1024x24" build/bench/frame_pacing_measure
+// Presents 600 empty frames at 60 per second once with each frame wait (blocking on events, then
+// a deadline sleep, then a short spin; spinning throughout, QUILLON_PACING=spin) and with a peer:
+// a bare SDL window whose loop sleeps with SDL_Delay until the grid point. Reports side by side
+// how far each release lies from its grid point and what the wait cost in CPU-seconds per second
+// of wall time. `--load N` keeps N busy processes running meanwhile.
+//   xvfb-run -a -s "-screen 0 1280x1024x24" build/bench/frame_pacing_measure [--load 2]
 // Each wait runs in its own process, since the runtime owns the process it starts in.
+#include <GL/gl.h>
+#include <SDL.h>
+#include <signal.h>
 #include <sys/resource.h>
 #include <sys/time.h>
 #include <sys/wait.h>
@@ -78,6 +82,50 @@ std::string LogPath(const char* wait) {
   EndProgram();
 }
 
+// The peer: the plainest SDL loop on the same grid, writing the same log lines.
+[[noreturn]] void RunPeerFrames() {
+  if (SDL_Init(SDL_INIT_VIDEO) != 0) std::exit(1);
+  SDL_Window* window = SDL_CreateWindow("Frame pacing peer", 0, 0, 640, 480, SDL_WINDOW_OPENGL);
+  if (window == nullptr || SDL_GL_CreateContext(window) == nullptr) std::exit(1);
+  SDL_GL_SetSwapInterval(0);
+  const double frequency = static_cast<double>(SDL_GetPerformanceFrequency());
+  auto now = [&] { return SDL_GetPerformanceCounter() * 1000.0 / frequency; };
+  std::FILE* log = std::fopen(LogPath("sdl-delay").c_str(), "w");
+  if (log == nullptr) std::exit(1);
+  double next = now(), cpuBefore = 0, wallBefore = 0;
+  for (int frame = 1; frame <= kFrames + 10; ++frame) {
+    if (frame == 11) cpuBefore = CpuSeconds(), wallBefore = now();
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    SDL_GL_SwapWindow(window);
+    for (SDL_Event e; SDL_PollEvent(&e) != 0;) {
+    }
+    double grid = next, left = grid - now();
+    if (left > 0) SDL_Delay(static_cast<Uint32>(left + 0.5));
+    double released = now();
+    std::fprintf(log, "%d 0 0 %.4f %.4f\n", frame + 2, grid, released);
+    next += 1000.0 / 60;
+    while (next < released) next += 1000.0 / 60;
+  }
+  double cpu = CpuSeconds() - cpuBefore, wall = (now() - wallBefore) / 1000.0;
+  std::fclose(log);
+  std::printf("%.4f\n", cpu / wall);
+  std::exit(0);
+}
+
+// Busy processes for the loaded run; killed by the caller.
+std::vector<pid_t> StartLoad(int count) {
+  std::vector<pid_t> children;
+  for (int i = 0; i < count; ++i) {
+    pid_t child = fork();
+    if (child == 0) {
+      volatile uint64_t n = 0;
+      while (true) n = n + 1;
+    }
+    if (child > 0) children.push_back(child);
+  }
+  return children;
+}
+
 struct Result {
   Stats distance;
   Stats interval;
@@ -123,29 +171,35 @@ bool Measure(const char* self, const char* wait, Result& result) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 3 && std::strcmp(argv[1], "--frames") == 0) RunFrames(argv[2]);
-
-  const char* waits[] = {"block", "spin"};
-  Result results[2];
-  for (int i = 0; i < 2; ++i) {
-    if (!Measure(argv[0], waits[i], results[i])) {
-      std::fprintf(stderr, "frame_pacing_measure: the %s run failed\n", waits[i]);
-      return 1;
-    }
+  if (argc == 3 && std::strcmp(argv[1], "--frames") == 0) {
+    if (std::strcmp(argv[2], "sdl-delay") == 0) RunPeerFrames();
+    RunFrames(argv[2]);
   }
-  std::printf("%d frames at 60 Hz per wait (ms; |release - grid point|)\n", kFrames);
-  std::printf("%-28s %14s %14s\n", "", "block+spin", "spin");
-  auto row = [&](const char* what, double a, double b) {
-    std::printf("%-28s %14.4f %14.4f\n", what, a, b);
+  int load = argc == 3 && std::strcmp(argv[1], "--load") == 0 ? std::atoi(argv[2]) : 0;
+  std::vector<pid_t> busy = StartLoad(load);
+
+  const char* waits[] = {"block", "spin", "sdl-delay"};
+  Result results[3];
+  bool ok = true;
+  for (int i = 0; i < 3 && ok; ++i) {
+    ok = Measure(argv[0], waits[i], results[i]);
+    if (!ok) std::fprintf(stderr, "frame_pacing_measure: the %s run failed\n", waits[i]);
+  }
+  for (pid_t child : busy) kill(child, SIGKILL), waitpid(child, nullptr, 0);
+  if (!ok) return 1;
+  std::printf("%d frames at 60 Hz per wait, %d busy processes beside (ms; |release - grid|)\n",
+              kFrames, load);
+  std::printf("%-28s %14s %14s %14s\n", "", "block+sleep", "spin", "SDL_Delay peer");
+  auto row = [&](const char* what, auto field) {
+    std::printf("%-28s %14.4f %14.4f %14.4f\n", what, static_cast<double>(field(results[0])),
+                static_cast<double>(field(results[1])), static_cast<double>(field(results[2])));
   };
-  row("distance median", results[0].distance.median, results[1].distance.median);
-  row("distance p99", results[0].distance.p99, results[1].distance.p99);
-  row("distance max", results[0].distance.max, results[1].distance.max);
-  row("interval median", results[0].interval.median, results[1].interval.median);
-  row("interval p99", results[0].interval.p99, results[1].interval.p99);
-  row("released early (frames)", results[0].early, results[1].early);
-  row("CPU-seconds per second", results[0].cpuPerSecond, results[1].cpuPerSecond);
-  std::printf("CPU ratio block+spin / spin: %.2f\n",
-              results[0].cpuPerSecond / results[1].cpuPerSecond);
+  row("distance median", [](const Result& r) { return r.distance.median; });
+  row("distance p99", [](const Result& r) { return r.distance.p99; });
+  row("distance max", [](const Result& r) { return r.distance.max; });
+  row("interval median", [](const Result& r) { return r.interval.median; });
+  row("interval p99", [](const Result& r) { return r.interval.p99; });
+  row("released early (frames)", [](const Result& r) { return r.early; });
+  row("CPU-seconds per second", [](const Result& r) { return r.cpuPerSecond; });
   return 0;
 }

@@ -14,86 +14,89 @@ namespace quillon {
 
 namespace {
 
-// A sprite as the test places it: screen box and, once needed, its mask.
-struct PlacedSprite {
-  int32_t slot = 0;
-  const TextureSlot* store = nullptr;
-  int64_t x = 0, y = 0, w = 0, h = 0;
-  const uint8_t* mask = nullptr;
-  int64_t pitch = 0;
+// Two sprites whose boxes overlap: slots, top-left corners and the overlap in screen pixels,
+// right and bottom exclusive.
+struct Pair {
+  TextureSlot* storeA;
+  TextureSlot* storeB;
+  uint32_t slotA, slotB;
+  int64_t xA, yA, xB, yB;
+  int64_t left, top, right, bottom;
 };
 
-// The overlap in screen pixels, right and bottom exclusive.
-struct Overlap {
-  int64_t left = 0, top = 0, right = 0, bottom = 0;
-};
-
-// Called for every bullet every frame: the slot number is checked with two comparisons
-// (truncation toward zero keeps -0.9 as slot 0) instead of a library call.
-bool PlaceSprite(double slot, double x, double y, PlacedSprite& sprite) {
-  if (!(slot > -1.0 && slot < FontSlotBase)) return false;
-  OpenGLRainbows* device = runtimeState.graphics;
-  if (device == nullptr) return false;
-  sprite.slot = static_cast<int32_t>(slot);
-  sprite.store = &device->textures.slots[sprite.slot];
-  if (sprite.store->width <= 0 || sprite.store->height <= 0) return false;
-  sprite.x = TruncateToInt32(x);
-  sprite.y = TruncateToInt32(y);
-  sprite.w = sprite.store->width;
-  sprite.h = sprite.store->height;
-  return true;
+// Packs the alpha mask into rows of bits, top image row first (mask row 0 is the image's last
+// row). Null when the texture cannot be read back.
+const uint64_t* SolidBits(TextureSlot& slot, int32_t number) {
+  if (slot.solidBits != nullptr) return slot.solidBits.get();
+  if (slot.width > slot.paddedWidth || slot.height > slot.paddedHeight) return nullptr;
+  const uint8_t* alpha = slot.alphaMask != nullptr ? slot.alphaMask.get() : AlphaMask(number);
+  if (alpha == nullptr) return nullptr;
+  const int64_t words = SolidWords(slot.width);
+  auto bits = std::make_unique<uint64_t[]>(words * slot.height);
+  for (int64_t row = 0; row < slot.height; ++row) {
+    const uint8_t* bytes = alpha + (slot.height - 1 - row) * int64_t{slot.paddedWidth};
+    uint64_t* out = bits.get() + row * words;
+    for (int64_t i = 0; i < slot.width; ++i) {
+      out[i >> 6] |= uint64_t{bytes[i] != 0} << (i & 63);
+    }
+  }
+  slot.solidBits = std::move(bits);
+  return slot.solidBits.get();
 }
 
-// 64-bit sums: positions near the 32-bit limit must not wrap into an overlap.
-bool FindOverlap(const PlacedSprite& a, const PlacedSprite& b, Overlap& o) {
-  o.left = std::max(a.x, b.x);
-  o.right = std::min(a.x + a.w, b.x + b.w);
-  o.top = std::max(a.y, b.y);
-  o.bottom = std::min(a.y + a.h, b.y + b.h);
-  return o.left < o.right && o.top < o.bottom;
+// 64 pixels of a row from pixel `offset` on; the row's spare word makes the second read safe.
+inline uint64_t BitsAt(const uint64_t* row, int64_t offset) {
+  const uint64_t* w = row + (offset >> 6);
+  unsigned shift = static_cast<unsigned>(offset & 63);
+  return (w[0] >> shift) | ((w[1] << 1) << (63 - shift));
 }
 
-bool LoadMask(PlacedSprite& sprite) {
-  const std::unique_ptr<uint8_t[]>& cached = sprite.store->alphaMask;
-  sprite.mask = cached != nullptr ? cached.get() : AlphaMask(sprite.slot);
-  sprite.pitch = sprite.store->paddedWidth;
-  return sprite.mask != nullptr;
-}
-
-// Mask row of a screen row: row 0 holds the image's last row.
-const uint8_t* MaskRow(const PlacedSprite& s, int64_t screenY, int64_t left) {
-  return s.mask + (s.y + s.h - 1 - screenY) * s.pitch + (left - s.x);
-}
-
-// Every second row from top + rowPhase, every second column from left + columnPhase.
-bool ScanPass(const PlacedSprite& a, const PlacedSprite& b, const Overlap& o, int rowPhase,
-              int columnPhase) {
-  int64_t columns = o.right - o.left;
-  for (int64_t y = o.top + rowPhase; y < o.bottom; y += 2) {
-    const uint8_t* rowA = MaskRow(a, y, o.left);
-    const uint8_t* rowB = MaskRow(b, y, o.left);
-    for (int64_t i = columnPhase; i < columns; i += 2) {
-      if (rowA[i] != 0 && rowB[i] != 0) return true;
+// Rows of the overlap, top to bottom, 64 columns a step.
+bool SolidOverlap(const Pair& p, const uint64_t* bitsA, const uint64_t* bitsB) {
+  const int64_t columns = p.right - p.left, lastWord = (columns - 1) & ~int64_t{63};
+  const uint64_t lastMask = ~uint64_t{0} >> (63 - ((columns - 1) & 63));
+  const int64_t strideA = SolidWords(p.storeA->width), strideB = SolidWords(p.storeB->width);
+  const int64_t startA = p.left - p.xA, startB = p.left - p.xB;
+  const uint64_t* rowA = bitsA + (p.top - p.yA) * strideA;
+  const uint64_t* rowB = bitsB + (p.top - p.yB) * strideB;
+  for (int64_t y = p.top; y < p.bottom; ++y, rowA += strideA, rowB += strideB) {
+    for (int64_t i = 0; i < lastWord; i += 64) {
+      if ((BitsAt(rowA, startA + i) & BitsAt(rowB, startB + i)) != 0) return true;
+    }
+    if ((BitsAt(rowA, startA + lastWord) & BitsAt(rowB, startB + lastWord) & lastMask) != 0) {
+      return true;
     }
   }
   return false;
 }
 
+// Out of line, so that the box test before it stays a short leaf.
+[[gnu::noinline]] bool MasksOverlap(const Pair& p) {
+  const uint64_t* bitsA = SolidBits(*p.storeA, static_cast<int32_t>(p.slotA));
+  const uint64_t* bitsB = SolidBits(*p.storeB, static_cast<int32_t>(p.slotB));
+  return bitsA != nullptr && bitsB != nullptr && SolidOverlap(p, bitsA, bitsB);
+}
+
 }  // namespace
 
 double SpriteCollision(double slotA, double xA, double yA, double slotB, double xB, double yB) {
-  PlacedSprite a, b;
-  Overlap o;
-  // Boxes first: most pairs end here without touching a mask.
-  if (!PlaceSprite(slotA, xA, yA, a) || !PlaceSprite(slotB, xB, yB, b) || !FindOverlap(a, b, o)) {
-    return 0;
-  }
-  if (!LoadMask(a) || !LoadMask(b)) return 0;
-  // A coarse 2 x 2 grid over the whole overlap first: overlapping sprites are usually found
-  // after a quarter of the probes. The answer is that of a full scan.
-  bool hit = ScanPass(a, b, o, 0, 0) || ScanPass(a, b, o, 0, 1) || ScanPass(a, b, o, 1, 0) ||
-             ScanPass(a, b, o, 1, 1);
-  return hit ? 1 : 0;
+  // Called for every bullet every frame, so the boxes come first and cheaply: truncation toward
+  // zero keeps -0.9 as slot 0, and NaN or a number out of range gives INT32_MIN, which as an
+  // unsigned number is no sprite slot. An empty slot has width 0 and overlaps nothing.
+  const uint32_t slotNumberA = static_cast<uint32_t>(TruncateToInt32(slotA));
+  const uint32_t slotNumberB = static_cast<uint32_t>(TruncateToInt32(slotB));
+  OpenGLRainbows* device = runtimeState.graphics;
+  if (device == nullptr || slotNumberA >= FontSlotBase || slotNumberB >= FontSlotBase) return 0;
+  const int64_t ax = TruncateToInt32(xA), ay = TruncateToInt32(yA);
+  const int64_t bx = TruncateToInt32(xB), by = TruncateToInt32(yB);
+  TextureSlot& a = device->textures.slots[static_cast<int32_t>(slotNumberA)];
+  TextureSlot& b = device->textures.slots[static_cast<int32_t>(slotNumberB)];
+  // 64-bit sums: positions near the 32-bit limit must not wrap into an overlap.
+  const int64_t left = std::max(ax, bx), right = std::min(ax + a.width, bx + b.width);
+  const int64_t top = std::max(ay, by), bottom = std::min(ay + a.height, by + b.height);
+  if (left >= right || top >= bottom) return 0;
+  const Pair pair{&a, &b, slotNumberA, slotNumberB, ax, ay, bx, by, left, top, right, bottom};
+  return MasksOverlap(pair) ? 1 : 0;
 }
 
 }  // namespace quillon

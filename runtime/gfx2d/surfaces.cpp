@@ -306,7 +306,7 @@ void GrabSprite(double slot, double x, double y, double width, double height) {
   s.paddedHeight = ph;
   s.width = w;
   s.height = h;
-  s.alphaMask.reset();
+  DiscardMasks(s);
 }
 
 void GrabBackground() { GrabSurface(0); }

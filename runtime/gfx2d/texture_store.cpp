@@ -32,7 +32,7 @@ void EmptySlot(TextureSlot& slot, bool deleteTextures) {
   slot.paddedHeight = -1;
   slot.width = 0;
   slot.height = 0;
-  slot.alphaMask.reset();
+  DiscardMasks(slot);
 }
 
 void LoadSpriteFile(const StringValue& file, double slotNumber, bool bump) {
@@ -81,8 +81,8 @@ void FreeAllSlots(OpenGLRainbows& device) {
   } else {
     Discard2DBatch();
   }
-  for (TextureSlot& slot : device.textures.slots) EmptySlot(slot, live);
-  for (Surface& surface : device.textures.surfaces) EmptySurface(surface, live);
+  device.textures.slots.ForEach([live](TextureSlot& slot) { EmptySlot(slot, live); });
+  device.textures.surfaces.ForEach([live](Surface& surface) { EmptySurface(surface, live); });
 }
 
 void FreeAllSlots() {

@@ -2,9 +2,9 @@
 // draws lives in one of its numbered slots, as a power-of-two texture plus the image's true size.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
-#include <vector>
 
 namespace quillon {
 
@@ -26,7 +26,18 @@ struct TextureSlot {
   int32_t height = 0;
   // Alpha of the texture, read back on the first collision test that needs it.
   std::unique_ptr<uint8_t[]> alphaMask;
+  // The same mask as bits, 64 pixels a word, the image's top row first; each row has
+  // SolidWords(width) words, the last always 0 so a shifted read may look one word past the image.
+  std::unique_ptr<uint64_t[]> solidBits;
 };
+
+inline int64_t SolidWords(int32_t width) { return (int64_t{width} + 63) / 64 + 1; }
+
+// Both masks go whenever the slot's picture changes.
+inline void DiscardMasks(TextureSlot& slot) {
+  slot.alphaMask.reset();
+  slot.solidBits.reset();
+}
 
 // A full-screen picture kept as a grid of textures, because a whole screen does not fit one
 // texture on all hardware. Tile (c, r) is tiles[c * kSurfaceGridSide + r]; all tiles of a
@@ -50,8 +61,31 @@ struct Surface {
   int32_t rows = 0;
 };
 
+// count records of T in blocks of blockSize, each allocated (default-constructed) on its first
+// use: the tables are sized for what a program may use, but a program touches a few entries.
+template <typename T, int32_t count, int32_t blockSize>
+class LazyTable {
+ public:
+  // n must be in 0..count-1.
+  T& operator[](int32_t n) {
+    std::unique_ptr<T[]>& block = blocks[n / blockSize];
+    if (block == nullptr) block = std::make_unique<T[]>(blockSize);
+    return block[n % blockSize];
+  }
+  // Calls f on every record allocated so far; the others are still as constructed.
+  template <typename F>
+  void ForEach(F&& f) {
+    for (std::unique_ptr<T[]>& block : blocks) {
+      for (int32_t i = 0; block != nullptr && i < blockSize; ++i) f(block[i]);
+    }
+  }
+
+ private:
+  std::array<std::unique_ptr<T[]>, count / blockSize> blocks;
+};
+
 struct TextureStore {
-  std::vector<TextureSlot> slots = std::vector<TextureSlot>(kTextureSlotCount);
+  LazyTable<TextureSlot, kTextureSlotCount, 256> slots;
   // What BindSlotTexture last bound.
   int32_t boundSlot = 0;
   int32_t boundSecondSlot = -1;
@@ -59,7 +93,7 @@ struct TextureStore {
   // Intensity of SetAlphaMode, also the GL colour sprites are modulated with.
   float globalAlpha = 0.0f;
   // 0 is the background drawn under every frame; 1 and 3 serve the fade and text entry.
-  std::vector<Surface> surfaces = std::vector<Surface>(kSurfaceCount);
+  LazyTable<Surface, kSurfaceCount, 1> surfaces;
 };
 
 // The slot, or null when there is no graphics device or the number is outside the store.

@@ -14,16 +14,10 @@ bool IsPlanarGrid(const DimArray<double>& grid) {
   return static_cast<int64_t>(grid.extent0) * grid.extent1 <= grid.capacity;
 }
 
-void WritePath(const Node* goal, int32_t length, DimArray<double>& result) {
+void WritePath(const Planner& planner, int32_t length, DimArray<double>& result) {
   result.Dimension(length, 2, 0, 0);
   // Rows are within the extents just set: element (row, column) is row + column * stride1.
-  double* xs = result.elements;
-  double* ys = result.elements + result.stride1;
-  int32_t row = length - 1;
-  for (const Node* n = goal; n != nullptr; n = n->parent, --row) {
-    xs[row] = n->x;
-    ys[row] = n->y;
-  }
+  planner.CopyPathCells(length, result.elements, result.elements + result.stride1);
 }
 
 }  // namespace
@@ -45,6 +39,7 @@ double FindPath(const DimArray<double>& grid, DimArray<double>& result, double w
   settings.costs = grid.elements;
 
   AStarPlanner planner;
+  planner.chainNodes = false;
   if (!planner.Init(settings)) return 0.0;
   planner.Start();
   if (!planner.Search()) {
@@ -57,7 +52,7 @@ double FindPath(const DimArray<double>& grid, DimArray<double>& result, double w
     return 0.0;
   }
   // The grid's storage is no longer read, so result may be the grid itself.
-  WritePath(planner.path, length, result);
+  WritePath(planner, length, result);
   planner.Reset();
   return result.extent0;
 }

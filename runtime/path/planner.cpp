@@ -106,7 +106,7 @@ inline int32_t LeastChild(const OpenEntry* heap, int32_t first, int32_t end) {
 
 }  // namespace
 
-bool OpenList::Reserve(int32_t entries, const float* g) {
+bool OpenList::Reserve(int32_t entries, const CellRecord* cells) {
   Release();
   if (entries <= 0) return false;
   maxEntries =
@@ -121,7 +121,7 @@ bool OpenList::Reserve(int32_t entries, const float* g) {
   }
   heapRoom = runRoom = first;
   capacity = entries;
-  costSoFar = g;
+  costSoFar = cells;
   return true;
 }
 
@@ -245,7 +245,7 @@ void OpenList::Renumber() {
   nextOrder = order;
 }
 
-bool OpenList::Push(int32_t cell, float f, float g, bool opens) {
+bool OpenList::PushSlowly(int32_t cell, float f, float g, bool opens) {
   if (opens && live >= capacity) return false;
   if (nextOrder >= orderLimit) Renumber();
   if (size + (runTail - runHead) >= maxEntries) {
@@ -291,9 +291,8 @@ int32_t OpenList::PopLowest() {
 bool CellIndex::Reserve(int64_t cellCount) {
   Release();
   state = new (std::nothrow) uint8_t[cellCount];
-  g = new (std::nothrow) float[cellCount];
-  parent = new (std::nothrow) int32_t[cellCount];
-  if (state == nullptr || g == nullptr || parent == nullptr) {
+  record = new (std::nothrow) CellRecord[cellCount];
+  if (state == nullptr || record == nullptr) {
     Release();
     return false;
   }
@@ -304,11 +303,9 @@ bool CellIndex::Reserve(int64_t cellCount) {
 
 void CellIndex::Release() {
   delete[] state;
-  delete[] g;
-  delete[] parent;
+  delete[] record;
   state = nullptr;
-  g = nullptr;
-  parent = nullptr;
+  record = nullptr;
   cells = 0;
   closedCount = 0;
 }
@@ -343,7 +340,7 @@ bool Planner::Init(const PlannerSettings& s) {
   costMap = new (std::nothrow) float[cells];
   bool ready = costMap != nullptr && BuildCostMap(s.costs, cells, costMap) &&
                nodes.Reserve(nodeCount) && closed.Reserve(cells) &&
-               open.Reserve(openCount, closed.g);
+               open.Reserve(openCount, closed.record);
   if (!ready) {
     delete[] costMap;  // without a cost map, Start does nothing
     costMap = nullptr;
@@ -361,11 +358,11 @@ void Planner::Start() {
   if (nodes.used > 0) Reset();  // a second start begins a fresh search
   idle = false;
   path = nullptr;
+  pathCell = -1;
   if (!nodes.Take()) return;
   int32_t cell = static_cast<int32_t>(CellOf(settings.startX, settings.startY));
   closed.state[cell] = CellIndex::kOpen;
-  closed.g[cell] = 0.0f;
-  closed.parent[cell] = -1;
+  closed.record[cell] = CellRecord{0.0f, -1};
   open.Push(cell, 0.0f, 0.0f, true);
 }
 
@@ -375,12 +372,14 @@ void Planner::Reset() {
   nodes.used = 0;
   open.Clear();
   path = nullptr;
+  pathCell = -1;
   idle = true;
 }
 
 int32_t Planner::PathLength() const {
   int32_t length = 0;
-  for (const Node* n = path; n != nullptr; n = n->parent) ++length;
+  // Each cell of the path holds one node in use, so no chain is longer.
+  for (int32_t c = pathCell; c >= 0 && length < nodes.used; c = closed.record[c].parent) ++length;
   return length;
 }
 
@@ -403,7 +402,8 @@ inline void CellXY(int32_t cell, int32_t width, double inverseWidth, int32_t& x,
 
 }  // namespace
 
-inline bool AStarPlanner::Visit(int32_t x, int32_t y, int32_t fromCell, const NeighbourStep& step) {
+inline bool AStarPlanner::Visit(int32_t x, int32_t y, int32_t fromCell, float fromG,
+                                const NeighbourStep& step) {
   const PlannerSettings& s = settings;
   x += step.dx;
   y += step.dy;
@@ -414,20 +414,30 @@ inline bool AStarPlanner::Visit(int32_t x, int32_t y, int32_t fromCell, const Ne
   int32_t cell = fromCell + step.dx + step.dy * s.width;
   float cost = costMap[cell];
   if (cost == kBlockedCost) return true;
-  float g = StepCost(closed.g[fromCell], cost, step.diagonal, s);
+  float g = StepCost(fromG, cost, step.diagonal, s);
   uint8_t& state = closed.state[cell];
   uint8_t was = state;
   if (was == CellIndex::kUnseen) {
     if (!nodes.Take()) return false;
-  } else if (!(g < closed.g[cell])) {
+  } else if (!(g < closed.record[cell].g)) {
     return true;
   }
   // New, reopened from closed, or open with a better cost: queued again under a fresh order.
-  closed.g[cell] = g;
-  closed.parent[cell] = fromCell;
+  closed.record[cell] = CellRecord{g, fromCell};
   if (was == CellIndex::kClosed) --closed.closedCount;
   state = CellIndex::kOpen;
   return open.Push(cell, Priority(g, x, y, s), g, was != CellIndex::kOpen);
+}
+
+void Planner::CopyPathCells(int32_t length, double* xs, double* ys) const {
+  const double inverseWidth = 1.0 / settings.width;
+  int32_t row = length - 1;
+  for (int32_t c = pathCell; row >= 0 && c >= 0; c = closed.record[c].parent, --row) {
+    int32_t x, y;
+    CellXY(c, settings.width, inverseWidth, x, y);
+    xs[row] = x;
+    ys[row] = y;
+  }
 }
 
 bool AStarPlanner::TracePath(int32_t goal) {
@@ -436,11 +446,11 @@ bool AStarPlanner::TracePath(int32_t goal) {
   if (chain == nullptr) return false;
   const double inverseWidth = 1.0 / settings.width;
   int32_t length = 0;
-  for (int32_t c = goal; c >= 0 && length < nodes.used; c = closed.parent[c]) {
+  for (int32_t c = goal; c >= 0 && length < nodes.used; c = closed.record[c].parent) {
     Node& n = chain[length++];
     CellXY(c, settings.width, inverseWidth, n.x, n.y);
-    n.g = closed.g[c];
-    n.f = closed.parent[c] >= 0 ? Priority(n.g, n.x, n.y, settings) : 0.0f;
+    n.g = closed.record[c].g;
+    n.f = closed.record[c].parent >= 0 ? Priority(n.g, n.x, n.y, settings) : 0.0f;
     n.nextInBucket = nullptr;
   }
   // Goal first; each node's parent is the next one, the start's is null.
@@ -459,17 +469,20 @@ bool AStarPlanner::Search() {
       closed.state[cell] = CellIndex::kClosed;
       ++closed.closedCount;
       idle = true;
-      return TracePath(cell);
+      pathCell = cell;
+      if (chainNodes && !TracePath(cell)) pathCell = -1;
+      return pathCell >= 0;
     }
     int32_t x, y;
     CellXY(cell, width, inverseWidth, x, y);
+    const float g = closed.record[cell].g;
     bool ok;
     if (settings.allowDiagonal) {
       ok = true;
-      for (const NeighbourStep& step : kNeighbourOrder) ok = ok && Visit(x, y, cell, step);
+      for (const NeighbourStep& step : kNeighbourOrder) ok = ok && Visit(x, y, cell, g, step);
     } else {
-      ok = Visit(x, y, cell, kNeighbourOrder[1]) && Visit(x, y, cell, kNeighbourOrder[3]) &&
-           Visit(x, y, cell, kNeighbourOrder[4]) && Visit(x, y, cell, kNeighbourOrder[6]);
+      ok = Visit(x, y, cell, g, kNeighbourOrder[1]) && Visit(x, y, cell, g, kNeighbourOrder[3]) &&
+           Visit(x, y, cell, g, kNeighbourOrder[4]) && Visit(x, y, cell, g, kNeighbourOrder[6]);
     }
     if (!ok) {
       idle = true;

@@ -103,6 +103,12 @@ inline uint64_t OpenKey(float f, uint32_t order) {
   return (static_cast<uint64_t>(bits) << 32) | order;
 }
 
+// What the search knows of a reached cell; one record, so an update touches one cache line.
+struct CellRecord {
+  float g;         // cost so far
+  int32_t parent;  // the cell it was reached from; -1 for the start
+};
+
 struct OpenEntry {
   uint64_t key;
   int32_t cell;
@@ -126,27 +132,42 @@ struct OpenList {
   int32_t capacity = 0;
   int32_t live = 0;
   uint32_t nextOrder = 0;
-  uint32_t orderLimit = UINT32_MAX;  // orders are renumbered before they reach this
-  const float* costSoFar = nullptr;  // each cell's g, against which entries are checked
+  uint32_t orderLimit = UINT32_MAX;       // orders are renumbered before they reach this
+  const CellRecord* costSoFar = nullptr;  // each cell's g, against which entries are checked
 
   OpenList() = default;
   OpenList(const OpenList&) = delete;
   OpenList& operator=(const OpenList&) = delete;
   ~OpenList() { Release(); }
 
-  // Room for `entries` open cells whose g is in `g`; false (and nothing held) when entries <= 0
-  // or without memory.
-  bool Reserve(int32_t entries, const float* g);
+  // Room for `entries` open cells whose g is in `cells`; false (and nothing held) when
+  // entries <= 0 or without memory.
+  bool Reserve(int32_t entries, const CellRecord* cells);
   void Release();  // frees both arrays; Push fails until the next Reserve
   void Clear();    // empties the list, keeping its arrays
-  bool IsLive(const OpenEntry& entry) const { return costSoFar[entry.cell] == entry.g; }
+  bool IsLive(const OpenEntry& entry) const { return costSoFar[entry.cell].g == entry.g; }
   // Queues a cell under (f, next order). `opens` says the cell was not open before; that fails
   // when `capacity` cells are open already. False also without memory.
-  bool Push(int32_t cell, float f, float g, bool opens);
+  bool Push(int32_t cell, float f, float g, bool opens) {
+    if (opens && live >= capacity) return false;
+    uint64_t key = OpenKey(f, nextOrder);
+    // Keys that arrive in rising order (as on grids of equal costs) queue in the run for free;
+    // only the others pay for the heap.
+    bool rising = runHead == runTail || run[runTail - 1].key < key;
+    if (rising && runTail < runRoom && nextOrder < orderLimit &&
+        size + (runTail - runHead) < maxEntries) {
+      run[runTail++] = OpenEntry{key, cell, g};
+      ++nextOrder;
+      if (opens) ++live;
+      return true;
+    }
+    return PushSlowly(cell, f, g, opens);
+  }
   // Takes the open cell of lowest key, dropping stale entries on the way; -1 when none is open.
   int32_t PopLowest();
 
  private:
+  bool PushSlowly(int32_t cell, float f, float g, bool opens);
   void SiftUp(int32_t slot, OpenEntry entry);
   void SiftDown(int32_t slot, OpenEntry entry);
   void RemoveRoot();
@@ -163,8 +184,7 @@ struct OpenList {
 struct CellIndex {
   enum : uint8_t { kUnseen = 0, kOpen = 1, kClosed = 2 };
   uint8_t* state = nullptr;
-  float* g = nullptr;         // valid once the cell is reached
-  int32_t* parent = nullptr;  // -1 for the start
+  CellRecord* record = nullptr;  // valid once the cell is reached
   int64_t cells = 0;
   int32_t closedCount = 0;
 
@@ -191,8 +211,11 @@ class Planner {
   virtual void Reset();
 
   bool Init(const PlannerSettings& settings);
-  float PathCost() const { return path ? path->g : -1.0f; }
+  float PathCost() const { return pathCell >= 0 ? closed.record[pathCell].g : -1.0f; }
   int32_t PathLength() const;
+  // The path's cells from the start (row 0) to the goal (row length - 1); length is
+  // PathLength().
+  void CopyPathCells(int32_t length, double* xs, double* ys) const;
   int32_t OpenCount() const { return open.live; }
   int32_t ClosedCount() const { return closed.closedCount; }
 
@@ -203,6 +226,12 @@ class Planner {
   OpenList open;
   CellIndex closed;
   Node* path = nullptr;
+  // The goal cell after a successful search, else -1; the path runs back along the parents in
+  // closed.record.
+  int32_t pathCell = -1;
+  // False: a found path is left in the cell records only and `path` stays null. A caller that
+  // copies the cells out (FindPath) saves building a node per path cell.
+  bool chainNodes = true;
 
  protected:
   int64_t CellOf(int32_t x, int32_t y) const {
@@ -216,7 +245,7 @@ class AStarPlanner : public Planner {
 
  private:
   // False when the node pool or the open list has run out.
-  bool Visit(int32_t x, int32_t y, int32_t fromCell, const NeighbourStep& step);
+  bool Visit(int32_t x, int32_t y, int32_t fromCell, float fromG, const NeighbourStep& step);
   // Builds the chain of nodes from the goal cell back to the start; false without memory.
   bool TracePath(int32_t goal);
 };

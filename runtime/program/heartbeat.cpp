@@ -21,6 +21,7 @@
 #include "runtime/input/keyboard.h"
 #include "runtime/media/media_internal.h"
 #include "runtime/platform/automation.h"
+#include "runtime/platform/clock.h"
 #include "runtime/platform/events.h"
 #include "runtime/platform/window.h"
 #include "runtime/program/automation.h"
@@ -32,9 +33,11 @@ namespace quillon {
 
 namespace {
 
-// The blocking wait hands back this long before the grid point: waking from a sleep is late by
-// up to a millisecond or so, the spin that follows is exact.
-constexpr double kSpinMargin = 2.0;
+// Blocking on the event queue wakes late by up to a millisecond or so, so it hands over this long
+// before the grid point. A sleep on an absolute deadline covers what is left but a short stretch
+// that is spun, since a kernel wake is still late by some tens of microseconds.
+constexpr double kEventMargin = 2.0;
+constexpr double kSpinMargin = 0.15;
 // A blocking wait never sleeps longer than this, so a clock that jumps is noticed.
 constexpr int kLongestBlock = 50;
 
@@ -89,7 +92,12 @@ void WaitForFrameGrid(OpenGLRainbows& device) {
     now = NowMilliseconds();
     double left = device.nextFrameTime - now;
     if (left < 0) break;
-    if (!spin && left > kSpinMargin) WaitForMessage(static_cast<int>(left - kSpinMargin));
+    if (spin || left <= kSpinMargin) continue;
+    if (left - kEventMargin >= 1) {
+      WaitForMessage(static_cast<int>(left - kEventMargin));
+    } else {
+      platform::SleepPrecisely(left - kSpinMargin);  // events that come meanwhile wait this long
+    }
   }
   device.nextFrameTime = NextGridPoint(device.nextFrameTime, device.frameInterval, now);
 }

@@ -15,8 +15,8 @@ void PresentFrame(OpenGLRainbows& device);
 
 // The wait of PresentFrame after the swap: dispatches events until the clock passes
 // nextFrameTime, then moves nextFrameTime to the first grid point after now. It blocks on the
-// event queue until shortly before the grid point and spins the rest (QUILLON_PACING=spin: spins
-// throughout).
+// event queue until about 2 ms before the grid point, sleeps on an absolute deadline until
+// 0.15 ms before it and spins the rest (QUILLON_PACING=spin: spins throughout).
 void WaitForFrameGrid(OpenGLRainbows& device);
 
 }  // namespace quillon

@@ -1,5 +1,5 @@
 // Sprite collision on real textures: box rejection, mask mapping, colour keys, truncated
-// positions, mask caching, and the interleaved scan against a full scan of random pairs.
+// positions, mask caching, and the word-wide scan against a full scan of random pairs.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -124,8 +124,11 @@ TEST_F(CollisionTest, ReloadAndGrabDiscardTheMask) {
   EXPECT_EQ(SpriteCollision(1, 0, 0, 2, 0, 0), 0);
 }
 
-TEST_F(CollisionTest, InterleavedScanMatchesFullScanOnRandomPairs) {
-  std::mt19937 random(20261207);
+// Random shapes up to maxWidth x maxHeight at random places within the spreads, loaded from slot
+// 100 on (every fourth keyed), tested in random pairs against the full scan; both answers must
+// occur often.
+void MatchFullScan(uint32_t seed, int maxWidth, int maxHeight, int spread, int spreadY) {
+  std::mt19937 random(seed);
   auto uniform = [&](int low, int high) {
     return std::uniform_int_distribution<int>(low, high)(random);
   };
@@ -133,7 +136,7 @@ TEST_F(CollisionTest, InterleavedScanMatchesFullScanOnRandomPairs) {
   std::vector<Shape> shapes;
   for (int i = 0; i < kShapes; ++i) {
     int density = uniform(0, 100);  // sparse shapes make misses, dense ones hits
-    shapes.push_back(MakeShape(uniform(1, 24), uniform(1, 24), [&](int, int) {
+    shapes.push_back(MakeShape(uniform(1, maxWidth), uniform(1, maxHeight), [&](int, int) {
       return uniform(0, 999) < density ? uniform(1, 255) : 0;
     }));
     Load(kFirstSlot + i, shapes.back(), i % 4 == 0);
@@ -141,14 +144,26 @@ TEST_F(CollisionTest, InterleavedScanMatchesFullScanOnRandomPairs) {
   int hits = 0, misses = 0;
   for (int n = 0; n < 20000; ++n) {
     int a = uniform(0, kShapes - 1), b = uniform(0, kShapes - 1);
-    int xa = uniform(-8, 8), ya = uniform(-8, 8), xb = uniform(-8, 8), yb = uniform(-8, 8);
+    int xa = uniform(-spread, spread), ya = uniform(-spreadY, spreadY),
+        yb = uniform(-spreadY, spreadY);
+    // With wide shapes half the pairs sit a word edge apart, give or take a pixel.
+    int xb =
+        n % 2 || spread < 64 ? uniform(-spread, spread) : xa + 64 * uniform(-2, 2) + uniform(-1, 1);
     bool want = FullScan(shapes[a], xa, ya, shapes[b], xb, yb);
     ASSERT_EQ(SpriteCollision(kFirstSlot + a, xa, ya, kFirstSlot + b, xb, yb), want ? 1 : 0)
         << a << " at " << xa << "," << ya << " and " << b << " at " << xb << "," << yb;
     (want ? hits : misses)++;
   }
-  EXPECT_GT(std::min(hits, misses), 2000);
+  EXPECT_GT(std::min(hits, misses), 2000) << hits << " hits, " << misses << " misses";
 }
+
+TEST_F(CollisionTest, SmallShapesMatchFullScanOnRandomPairs) {
+  MatchFullScan(20261207, 24, 24, 8, 8);
+}
+
+// Rows of several words: every shift between the two masks, and overlaps ending on, before and
+// after each word edge.
+TEST_F(CollisionTest, WideShapesMatchFullScanAcrossWordEdges) { MatchFullScan(7, 200, 8, 140, 3); }
 
 }  // namespace
 }  // namespace quillon::testing

@@ -108,5 +108,17 @@ TEST(Clock, RealClockIsMonotonicMilliseconds) {
   EXPECT_GE(device.nextFrameTime, a);
 }
 
+// Each way of waiting (event queue, deadline sleep, spin) hands over only after the grid point.
+TEST(Clock, RealWaitNeverReleasesBeforeTheGridPoint) {
+  OpenGLRainbows device;
+  device.frameInterval = 1000.0 / 60;
+  for (double ahead : {0.05, 0.1, 0.3, 0.9, 1.7, 2.5, 3.4, 6.0}) {
+    device.nextFrameTime = NowMilliseconds() + ahead;
+    double gridPoint = device.nextFrameTime;
+    WaitForFrameGrid(device);
+    EXPECT_GT(NowMilliseconds(), gridPoint) << ahead << " ms ahead";
+  }
+}
+
 }  // namespace
 }  // namespace quillon
