@@ -34,22 +34,25 @@ bool ReadNumber(const char*& p, long& value) {
   return true;
 }
 
+Controls ControlsFromBits(long bits) {
+  return {(bits & 1) != 0, (bits & 2) != 0, (bits & 4) != 0, (bits & 8) != 0, (bits & 16) != 0};
+}
+
 PeerSays TakeInput(Lockstep& ls, const char* p, double nowMs) {
   long frame = 0, bits = 0, ack = 0;
   if (!ReadNumber(p, frame) || !ReadNumber(p, bits) || !ReadNumber(p, ack) || *p != '\0') {
     return PeerSays::Nothing;
   }
-  Controls c;
   if (bits < 0 || bits > 31 || !FrameWithinReach(ls, frame)) return PeerSays::Nothing;
-  DecodeControls(std::to_string(bits), c);
-  Slot(ls.peer, frame) = {frame, c};
+  Slot(ls.peer, frame) = {frame, ControlsFromBits(bits)};
   ls.newestPeer = std::max(ls.newestPeer, frame);
-  // Only acknowledgements of inputs we sent and still remember give a round trip.
-  if (ack > ls.newestAck && ack <= ls.newestOwn && ack > ls.newestOwn - kFramesKept &&
-      ack > ls.delay) {
-    ls.roundTrips.push_back(nowMs - ls.sentAt[static_cast<size_t>(ack % kFramesKept)]);
+  if (ack > ls.newestAck && ack <= ls.newestOwn) {
+    // Only acknowledgements of inputs we sent and still remember give a round trip.
+    if (ack > ls.newestOwn - kFramesKept && ack > ls.delay) {
+      ls.roundTrips.push_back(nowMs - ls.sentAt[static_cast<size_t>(ack % kFramesKept)]);
+    }
+    ls.newestAck = ack;
   }
-  if (ack > ls.newestAck && ack <= ls.newestOwn) ls.newestAck = ack;
   return PeerSays::Input;
 }
 
@@ -103,8 +106,10 @@ void TakeStep(Lockstep& ls, Controls& own, Controls& peer) {
 
 std::string OwnChecksumMessage(Lockstep& ls, uint64_t sum) {
   ls.ownSums[ls.stepped] = sum;
-  // A peer that never answers must not make the books grow.
+  // A peer that never answers, or repeats sums of frames already compared, must not make the
+  // books grow.
   while (ls.ownSums.size() > 16) ls.ownSums.erase(ls.ownSums.begin());
+  ls.peerSums.erase(ls.peerSums.begin(), ls.peerSums.lower_bound(ls.stepped - kChecksumEvery));
   CompareChecksums(ls, ls.stepped);
   char text[64];
   std::snprintf(text, sizeof text, "sum %ld %016" PRIx64, ls.stepped, sum);
@@ -129,7 +134,7 @@ bool DecodeControls(const std::string& text, Controls& c) {
   char* end = nullptr;
   long bits = std::strtol(text.c_str(), &end, 10);
   if (end == text.c_str() || *end != '\0' || bits < 0 || bits > 31) return false;
-  c = {(bits & 1) != 0, (bits & 2) != 0, (bits & 4) != 0, (bits & 8) != 0, (bits & 16) != 0};
+  c = ControlsFromBits(bits);
   return true;
 }
 

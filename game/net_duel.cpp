@@ -1,9 +1,11 @@
 #include "game/net_duel.h"
 
+#include <chrono>
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
 #include <sstream>
+#include <thread>
 #include <vector>
 
 #include "game/duel_state.h"
@@ -221,7 +223,7 @@ void PlayFrame(Session& s) {
   s.drawn = CaptureDuel();
   DrawScene();
   if (s.steps.stepped % kChecksumEvery == 0) {
-    uint64_t sum = DuelChecksum(CaptureDuel());
+    uint64_t sum = DuelChecksum(s.drawn);
     std::printf("gravduel: frame %ld checksum %016" PRIx64 "\n", s.steps.stepped, sum);
     std::fflush(stdout);
     NetSend(s.me, s.peer, StringValue(OwnChecksumMessage(s.steps, sum).c_str()));
@@ -253,6 +255,7 @@ bool WaitBriefly(Session& s) {
     PumpMessages();
     TakeMessages(s);
     if (ReadyToStep(s.steps)) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));  // no busy loop while stalled
   }
   return false;
 }

@@ -29,7 +29,7 @@ struct Pair {
 const uint64_t* SolidBits(TextureSlot& slot, int32_t number) {
   if (slot.solidBits != nullptr) return slot.solidBits.get();
   if (slot.width > slot.paddedWidth || slot.height > slot.paddedHeight) return nullptr;
-  const uint8_t* alpha = slot.alphaMask != nullptr ? slot.alphaMask.get() : AlphaMask(number);
+  const uint8_t* alpha = AlphaMask(number);
   if (alpha == nullptr) return nullptr;
   const int64_t words = SolidWords(slot.width);
   auto bits = std::make_unique<uint64_t[]>(words * slot.height);

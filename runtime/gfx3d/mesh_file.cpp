@@ -88,13 +88,16 @@ void FailRead(MeshObject& mesh, const char* path) {
   ErrorLog(path);
 }
 
-bool ReadBinaryFrame(MeshObject& mesh, ByteReader& in, int32_t expected, bool unpackFrames) {
+// `expected` below 0: the first frame of a file without texture coordinates sets the count that
+// the others must have.
+bool ReadBinaryFrame(MeshObject& mesh, ByteReader& in, int32_t& expected, bool unpackFrames) {
   int32_t n = in.Count();
   const uint8_t* head = in.Take(24);
   if (head == nullptr || !Fits(n, 5, in.Remaining())) return false;
   // Every frame has one vertex per texture coordinate, or the file has none at all (unpacking
-  // then gives 0, 0).
-  if (expected != 0 && n != expected) return false;
+  // then gives 0, 0) and every frame as many as the first.
+  if (expected < 0) expected = n;
+  if (n != expected) return false;
   mesh.frames.Append(MeshFrame());
   MeshFrame& frame = mesh.frames[mesh.frames.Count() - 1];
   for (int i = 0; i < 3; ++i) {
@@ -140,8 +143,9 @@ bool ReadBinary(MeshObject& mesh, ByteReader& in, bool unpackFrames) {
   // Each frame needs at least its 28-byte head.
   if (!Fits(frameCount, 28, in.Remaining())) return false;
   mesh.frames.Reserve(frameCount);
+  int32_t vertices = texCount > 0 ? texCount : -1;
   for (int32_t f = 0; f < frameCount; ++f) {
-    if (!ReadBinaryFrame(mesh, in, texCount, unpackFrames)) return false;
+    if (!ReadBinaryFrame(mesh, in, vertices, unpackFrames)) return false;
   }
   mesh.binaryLoaded = 1;
   return true;

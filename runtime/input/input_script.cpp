@@ -213,6 +213,7 @@ void RecordChanges(long frame) {
 // Frames only move forward in a run; a step back (a test reusing the script, or a repeating
 // script's new round) starts over.
 void AdvanceTo(long frame) {
+  const long runFrame = frame;  // a recording counts the run's frames, not the script's rounds
   if (script.period > 0 && frame >= 0) frame %= script.period;
   if (frame == script.frame) return;
   if (frame < script.frame) {
@@ -226,7 +227,7 @@ void AdvanceTo(long frame) {
     if (e.kind != ScriptEventKind::Wheel || e.frame == frame) Apply(e);
   }
   if (recording.live) SampleDevices();
-  if (recording.file != nullptr) RecordChanges(frame);
+  if (recording.file != nullptr) RecordChanges(runFrame);
   script.frame = frame;
 }
 

@@ -123,11 +123,7 @@ void RunShowScreen() {
   WaitWhilePaused();
 
   BeginInputFrame();
-  if (EndKeysDown()) {
-    rs.errorCode = 0;
-    rs.errorLine = rs.currentLine;
-    EndProgram();
-  }
+  EndProgramOnEndKeys();
 
   OpenGLRainbows* device = rs.graphics;
   if (device == nullptr) return;

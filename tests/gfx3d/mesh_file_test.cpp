@@ -206,6 +206,12 @@ TEST_F(MeshFileTest, AFileWithoutTextureCoordinatesLoadsWithUvZero) {
   EXPECT_EQ(mesh.frames[1].unpacked[2].position[0], 9.0f);
   EXPECT_EQ(mesh.frames[1].unpacked[2].u, 0.0f);
   EXPECT_EQ(mesh.frames[1].unpacked[2].v, 0.0f);
+  // Without texture coordinates the first frame's count binds the others.
+  QmoBytes uneven;
+  uneven.Head(2, 1, 0).I32(0xFF);
+  uneven.FrameHead(3).U8({1, 1, 1, 0, 0, 2, 2, 2, 0, 0, 9, 9, 9, 0, 0});
+  uneven.FrameHead(1).U8({1, 1, 1, 0, 0});
+  ExpectReadError(uneven.bytes);
 }
 
 // Not-finite coordinates never reach a frame: one would make every coordinate of it NaN.
