@@ -31,7 +31,7 @@ struct TextureSlot {
   std::unique_ptr<uint64_t[]> solidBits;
 };
 
-inline int64_t SolidWords(int32_t width) { return (int64_t{width} + 63) / 64 + 1; }
+inline int64_t SolidWords(int32_t width) { return ((int64_t{width} + 63) >> 6) + 1; }
 
 // Both masks go whenever the slot's picture changes.
 inline void DiscardMasks(TextureSlot& slot) {
