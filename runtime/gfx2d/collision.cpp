@@ -1,7 +1,9 @@
 #include "runtime/gfx2d/collision.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 
 #include "runtime/core/runtime_state.h"
@@ -13,39 +15,6 @@
 namespace quillon {
 
 namespace {
-
-// Two sprites whose boxes overlap: their slots, B's top-left corner in A's pixels (dx, dy), and
-// the overlap in A's pixels, right and bottom exclusive.
-struct Pair {
-  TextureSlot* a;
-  TextureSlot* b;
-  int64_t dx, dy;
-  int64_t left, top, right, bottom;
-};
-
-// False when the boxes do not overlap, without a call or an allocation: truncation toward zero
-// keeps -0.9 as slot 0, and NaN or a number out of range gives INT32_MIN, which as an unsigned
-// number is no sprite slot. An empty slot, or one in a block of the table never touched, has
-// width 0 and overlaps nothing. 64-bit sums: positions near the 32-bit limit must not wrap into
-// an overlap.
-inline bool BoxesOverlap(double slotA, double xA, double yA, double slotB, double xB, double yB,
-                         Pair& p) {
-  const uint32_t slotNumberA = static_cast<uint32_t>(TruncateToInt32(slotA));
-  const uint32_t slotNumberB = static_cast<uint32_t>(TruncateToInt32(slotB));
-  OpenGLRainbows* device = runtimeState.graphics;
-  if (device == nullptr || slotNumberA >= FontSlotBase || slotNumberB >= FontSlotBase) return false;
-  p.a = device->textures.slots.Find(static_cast<int32_t>(slotNumberA));
-  p.b = device->textures.slots.Find(static_cast<int32_t>(slotNumberB));
-  if (p.a == nullptr || p.b == nullptr) return false;
-  p.dx = int64_t{TruncateToInt32(xB)} - TruncateToInt32(xA);
-  p.dy = int64_t{TruncateToInt32(yB)} - TruncateToInt32(yA);
-  p.left = std::max(p.dx, int64_t{0});
-  p.top = std::max(p.dy, int64_t{0});
-  p.right = std::min(p.dx + p.b->width, int64_t{p.a->width});
-  p.bottom = std::min(p.dy + p.b->height, int64_t{p.a->height});
-  // One branch for both axes: which axis misses varies from pair to pair.
-  return std::min(p.right - p.left, p.bottom - p.top) > 0;
-}
 
 // Packs the alpha mask into rows of bits, top image row first (mask row 0 is the image's last
 // row), once per picture. Null when the texture cannot be read back.
@@ -78,37 +47,55 @@ inline uint64_t BitsAt(const uint64_t* row, int64_t offset) {
   return (w[0] >> shift) | ((w[1] << 1) << (63 - shift));
 }
 
-// The overlap's top row in A and in B.
-inline const uint64_t* TopRowA(const Pair& p, const uint64_t* bits) {
-  return bits + p.top * SolidWords(p.a->width);
-}
-inline const uint64_t* TopRowB(const Pair& p, const uint64_t* bits) {
-  return bits + (p.top - p.dy) * SolidWords(p.b->width);
+// At least kNarrow pixels from `offset` on, in one unaligned read from the byte that holds pixel
+// `offset` (pixel i is bit i % 8 of byte i / 8 in a little-endian row), shifted. The row's spare
+// word keeps the read inside the row.
+constexpr int64_t kNarrow = 57;
+static_assert(std::endian::native == std::endian::little, "the byte-wise read needs it");
+inline uint64_t BitsFrom(const uint64_t* row, int64_t offset) {
+  uint64_t bits;
+  std::memcpy(&bits, reinterpret_cast<const unsigned char*>(row) + (offset >> 3), sizeof bits);
+  return bits >> (offset & 7);
 }
 
+// Two sprites whose boxes overlap, B's top-left corner at (dx, dy) in A's pixels, the overlap
+// columns x rows in size, are passed as these six numbers, in registers, so that each step below
+// reaches the next by a jump and the box test needs no stack frame. Reads need no column mask:
+// past the overlap's right edge one of the two rows is past its image, where its bits are 0.
+
 // Every row of the overlap, top to bottom, 64 columns a step; builds the masks on first use.
-// Takes the command's own arguments, still in their registers, so the caller reaches it by a
-// jump and keeps no stack frame.
-[[gnu::noinline]] double ScanMasks(double slotA, double xA, double yA, double slotB, double xB,
-                                   double yB) {
-  Pair p;
-  if (!BoxesOverlap(slotA, xA, yA, slotB, xB, yB, p)) return 0;
-  const uint64_t* bitsA = SolidBits(*p.a);
-  const uint64_t* bitsB = SolidBits(*p.b);
+[[gnu::noinline]] double ScanMasks(TextureSlot& a, TextureSlot& b, int64_t dx, int64_t dy,
+                                   int64_t columns, int64_t rows) {
+  const uint64_t* bitsA = SolidBits(a);
+  const uint64_t* bitsB = SolidBits(b);
   if (bitsA == nullptr || bitsB == nullptr) return 0;
-  const int64_t strideA = SolidWords(p.a->width), strideB = SolidWords(p.b->width);
-  const int64_t startA = p.left, startB = p.left - p.dx;
-  const int64_t lastWord = (p.right - p.left - 1) & ~int64_t{63};
-  const uint64_t lastMask = ~uint64_t{0} >> (63 - ((p.right - p.left - 1) & 63));
-  const uint64_t* rowA = TopRowA(p, bitsA);
-  const uint64_t* rowB = TopRowB(p, bitsB);
-  for (int64_t y = p.top; y < p.bottom; ++y, rowA += strideA, rowB += strideB) {
-    for (int64_t i = 0; i < lastWord; i += 64) {
-      if ((BitsAt(rowA, startA + i) & BitsAt(rowB, startB + i)) != 0) return 1;
+  const int64_t strideA = SolidWords(a.width), strideB = SolidWords(b.width);
+  const int64_t left = std::max(dx, int64_t{0}), top = std::max(dy, int64_t{0});
+  const uint64_t* rowA = bitsA + top * strideA;
+  const uint64_t* rowB = bitsB + (top - dy) * strideB;
+  for (; rows > 0; --rows, rowA += strideA, rowB += strideB) {
+    for (int64_t i = 0; i < columns; i += 64) {
+      if ((BitsAt(rowA, left + i) & BitsAt(rowB, left - dx + i)) != 0) return 1;
     }
-    if ((BitsAt(rowA, startA + lastWord) & BitsAt(rowB, startB + lastWord) & lastMask) != 0) {
-      return 1;
-    }
+  }
+  return 0;
+}
+
+// An overlap up to kNarrow pixels wide row by row, one read per image and row, once both masks
+// are built; wider ones go to the word-wide scan.
+[[gnu::noinline]] double MasksOverlap(TextureSlot& a, TextureSlot& b, int64_t dx, int64_t dy,
+                                      int64_t columns, int64_t rows) {
+  const uint64_t* bitsA = a.solidBits.get();
+  const uint64_t* bitsB = b.solidBits.get();
+  if (bitsA == nullptr || bitsB == nullptr || columns > kNarrow) {
+    return ScanMasks(a, b, dx, dy, columns, rows);
+  }
+  const int64_t strideA = SolidWords(a.width), strideB = SolidWords(b.width);
+  const int64_t left = std::max(dx, int64_t{0}), top = std::max(dy, int64_t{0});
+  const uint64_t* rowA = bitsA + top * strideA;
+  const uint64_t* rowB = bitsB + (top - dy) * strideB;
+  for (; rows > 0; --rows, rowA += strideA, rowB += strideB) {
+    if ((BitsFrom(rowA, left) & BitsFrom(rowB, left - dx)) != 0) return 1;
   }
   return 0;
 }
@@ -116,20 +103,27 @@ inline const uint64_t* TopRowB(const Pair& p, const uint64_t* bits) {
 }  // namespace
 
 double SpriteCollision(double slotA, double xA, double yA, double slotB, double xB, double yB) {
-  // Called for every bullet every frame: the boxes first, then, with both masks already built,
-  // the overlap's first 64 pixels, where a full hit answers. The rest is out of line.
-  Pair p;
-  if (!BoxesOverlap(slotA, xA, yA, slotB, xB, yB, p)) return 0;
-  const uint64_t* bitsA = p.a->solidBits.get();
-  const uint64_t* bitsB = p.b->solidBits.get();
-  if (bitsA != nullptr && bitsB != nullptr) {
-    const uint64_t first = ~uint64_t{0} >> (64 - std::min(p.right - p.left, int64_t{64}));
-    if ((BitsAt(TopRowA(p, bitsA), p.left) & BitsAt(TopRowB(p, bitsB), p.left - p.dx) & first) !=
-        0) {
-      return 1;
-    }
-  }
-  return ScanMasks(slotA, xA, yA, slotB, xB, yB);
+  // Called for every bullet every frame, so the boxes come first and cheaply, without a call or
+  // an allocation: truncation toward zero keeps -0.9 as slot 0, and NaN or a number out of range
+  // gives INT32_MIN, which as an unsigned number is no sprite slot. An empty slot, or one in a
+  // block of the table never touched, has width 0 and overlaps nothing.
+  const uint32_t slotNumberA = static_cast<uint32_t>(TruncateToInt32(slotA));
+  const uint32_t slotNumberB = static_cast<uint32_t>(TruncateToInt32(slotB));
+  OpenGLRainbows* device = runtimeState.graphics;
+  if (device == nullptr || slotNumberA >= FontSlotBase || slotNumberB >= FontSlotBase) return 0;
+  TextureSlot* a = device->textures.slots.Find(static_cast<int32_t>(slotNumberA));
+  TextureSlot* b = device->textures.slots.Find(static_cast<int32_t>(slotNumberB));
+  if (a == nullptr || b == nullptr) return 0;
+  // B's corner in A's pixels, then the overlap there. 64-bit sums: positions near the 32-bit
+  // limit must not wrap into an overlap.
+  const int64_t dx = int64_t{TruncateToInt32(xB)} - TruncateToInt32(xA);
+  const int64_t dy = int64_t{TruncateToInt32(yB)} - TruncateToInt32(yA);
+  const int64_t columns =
+      std::min(dx + b->width, int64_t{a->width}) - std::max(dx, int64_t{0});
+  const int64_t rows = std::min(dy + b->height, int64_t{a->height}) - std::max(dy, int64_t{0});
+  // One branch for both axes: which axis misses varies from pair to pair.
+  if (std::min(columns, rows) <= 0) return 0;
+  return MasksOverlap(*a, *b, dx, dy, columns, rows);
 }
 
 }  // namespace quillon

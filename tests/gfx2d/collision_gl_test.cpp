@@ -165,5 +165,22 @@ TEST_F(CollisionTest, SmallShapesMatchFullScanOnRandomPairs) {
 // after each word edge.
 TEST_F(CollisionTest, WideShapesMatchFullScanAcrossWordEdges) { MatchFullScan(7, 200, 8, 140, 3); }
 
+// One solid pixel per row on a diagonal, met by solid bars of widths around the read and word
+// sizes at every column, both ways round: each pixel answers alone, at every bit of a word.
+TEST_F(CollisionTest, BarsFindEachPixelOfADiagonal) {
+  Load(1, MakeShape(140, 140, [](int x, int y) { return x == y ? 255 : 0; }));
+  const int widths[] = {1, 7, 8, 9, 56, 57, 58, 59, 63, 64, 65, 121, 128, 129};
+  for (int w : widths) {
+    Load(2, MakeShape(w, 1, [](int, int) { return 255; }));
+    for (int row = 0; row < 140; ++row) {
+      for (int x = -w; x <= 140; ++x) {
+        const double want = x <= row && row < x + w ? 1 : 0;
+        ASSERT_EQ(SpriteCollision(1, 0, 0, 2, x, row), want) << w << " wide at " << x << "," << row;
+        ASSERT_EQ(SpriteCollision(2, x, row, 1, 0, 0), want) << w << " wide at " << x << "," << row;
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace quillon::testing
