@@ -118,8 +118,7 @@ double SpriteCollision(double slotA, double xA, double yA, double slotB, double 
   // limit must not wrap into an overlap.
   const int64_t dx = int64_t{TruncateToInt32(xB)} - TruncateToInt32(xA);
   const int64_t dy = int64_t{TruncateToInt32(yB)} - TruncateToInt32(yA);
-  const int64_t columns =
-      std::min(dx + b->width, int64_t{a->width}) - std::max(dx, int64_t{0});
+  const int64_t columns = std::min(dx + b->width, int64_t{a->width}) - std::max(dx, int64_t{0});
   const int64_t rows = std::min(dy + b->height, int64_t{a->height}) - std::max(dy, int64_t{0});
   // One branch for both axes: which axis misses varies from pair to pair.
   if (std::min(columns, rows) <= 0) return 0;

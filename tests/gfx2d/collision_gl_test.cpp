@@ -71,6 +71,7 @@ TEST_F(CollisionTest, BoxesDecideBeforeAnyMaskIsRead) {
   const double apart[][6] = {{1, 0, 0, 2, 10, 0},
                              {1, 0, 0, 2, 0, -10},  // touching edges
                              {1, 0, 0, 3, 0, 0},
+                             {1, 0, 0, 40000, 0, 0},                 // a block never used
                              {3, 0, 0, 3, 0, 0},                     // an empty slot
                              {1, 2147483000, 0, 2, -2147483000, 0},  // no 32-bit wrap
                              {-1, 0, 0, 1, 0, 0},
@@ -79,6 +80,8 @@ TEST_F(CollisionTest, BoxesDecideBeforeAnyMaskIsRead) {
                              {1, 0, 0, NAN, 0, 0}};
   for (const auto& p : apart) EXPECT_EQ(SpriteCollision(p[0], p[1], p[2], p[3], p[4], p[5]), 0);
   EXPECT_TRUE(Slot(1).alphaMask == nullptr && Slot(2).alphaMask == nullptr);
+  // Nor a block of the slot table allocated for a slot never used.
+  EXPECT_EQ(runtimeState.graphics->textures.slots.Find(40000), nullptr);
   EXPECT_EQ(SpriteCollision(1, 0, 0, 2, 9, 0), 1);  // one shared column
   EXPECT_TRUE(Slot(1).alphaMask != nullptr && Slot(2).alphaMask != nullptr);
 }
