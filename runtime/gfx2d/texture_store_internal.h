@@ -29,5 +29,7 @@ bool LoadImageIntoSlot(int32_t slot, const char* path, int32_t colourKey, bool b
 // paddedWidth x paddedHeight alpha bytes of the slot's texture, row 0 its bottom row; read on
 // first use and kept until the slot changes. Null for an empty or unknown slot.
 const uint8_t* AlphaMask(int32_t slot);
+// The same for a slot of the current device's store.
+const uint8_t* AlphaMask(TextureSlot& slot);
 
 }  // namespace quillon

@@ -31,7 +31,7 @@ struct TextureSlot {
   std::unique_ptr<uint64_t[]> solidBits;
 };
 
-inline int64_t SolidWords(int32_t width) { return (int64_t{width} + 63) / 64 + 1; }
+inline int64_t SolidWords(int32_t width) { return ((int64_t{width} + 63) >> 6) + 1; }
 
 // Both masks go whenever the slot's picture changes.
 inline void DiscardMasks(TextureSlot& slot) {
@@ -71,6 +71,13 @@ class LazyTable {
     std::unique_ptr<T[]>& block = blocks[n / blockSize];
     if (block == nullptr) block = std::make_unique<T[]>(blockSize);
     return block[n % blockSize];
+  }
+  // The record, or null while its block was never touched (every record there is as
+  // constructed); allocates nothing, so hot read-only paths stay a few instructions.
+  T* Find(int32_t n) const {
+    const uint32_t i = static_cast<uint32_t>(n);
+    T* block = blocks[i / blockSize].get();
+    return block != nullptr ? block + i % blockSize : nullptr;
   }
   // Calls f on every record allocated so far; the others are still as constructed.
   template <typename F>

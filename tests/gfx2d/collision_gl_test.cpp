@@ -71,6 +71,7 @@ TEST_F(CollisionTest, BoxesDecideBeforeAnyMaskIsRead) {
   const double apart[][6] = {{1, 0, 0, 2, 10, 0},
                              {1, 0, 0, 2, 0, -10},  // touching edges
                              {1, 0, 0, 3, 0, 0},
+                             {1, 0, 0, 40000, 0, 0},                 // a block never used
                              {3, 0, 0, 3, 0, 0},                     // an empty slot
                              {1, 2147483000, 0, 2, -2147483000, 0},  // no 32-bit wrap
                              {-1, 0, 0, 1, 0, 0},
@@ -79,6 +80,8 @@ TEST_F(CollisionTest, BoxesDecideBeforeAnyMaskIsRead) {
                              {1, 0, 0, NAN, 0, 0}};
   for (const auto& p : apart) EXPECT_EQ(SpriteCollision(p[0], p[1], p[2], p[3], p[4], p[5]), 0);
   EXPECT_TRUE(Slot(1).alphaMask == nullptr && Slot(2).alphaMask == nullptr);
+  // Nor a block of the slot table allocated for a slot never used.
+  EXPECT_EQ(runtimeState.graphics->textures.slots.Find(40000), nullptr);
   EXPECT_EQ(SpriteCollision(1, 0, 0, 2, 9, 0), 1);  // one shared column
   EXPECT_TRUE(Slot(1).alphaMask != nullptr && Slot(2).alphaMask != nullptr);
 }
@@ -164,6 +167,23 @@ TEST_F(CollisionTest, SmallShapesMatchFullScanOnRandomPairs) {
 // Rows of several words: every shift between the two masks, and overlaps ending on, before and
 // after each word edge.
 TEST_F(CollisionTest, WideShapesMatchFullScanAcrossWordEdges) { MatchFullScan(7, 200, 8, 140, 3); }
+
+// One solid pixel per row on a diagonal, met by solid bars of widths around the read and word
+// sizes at every column, both ways round: each pixel answers alone, at every bit of a word.
+TEST_F(CollisionTest, BarsFindEachPixelOfADiagonal) {
+  Load(1, MakeShape(140, 140, [](int x, int y) { return x == y ? 255 : 0; }));
+  const int widths[] = {1, 7, 8, 9, 56, 57, 58, 59, 63, 64, 65, 121, 128, 129};
+  for (int w : widths) {
+    Load(2, MakeShape(w, 1, [](int, int) { return 255; }));
+    for (int row = 0; row < 140; ++row) {
+      for (int x = -w; x <= 140; ++x) {
+        const double want = x <= row && row < x + w ? 1 : 0;
+        ASSERT_EQ(SpriteCollision(1, 0, 0, 2, x, row), want) << w << " wide at " << x << "," << row;
+        ASSERT_EQ(SpriteCollision(2, x, row, 1, 0, 0), want) << w << " wide at " << x << "," << row;
+      }
+    }
+  }
+}
 
 }  // namespace
 }  // namespace quillon::testing
