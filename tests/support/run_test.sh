@@ -4,6 +4,11 @@
 # when they are done. A file left behind means the process ended in the middle of a test (an
 # EndProgram, an exit), which must not pass because the status happened to be 0. Death tests
 # run in children that leave the file alone.
+
+# scripts/ctest-gl hands each window test an X display of its own (CTest's "display" resource).
+case "${CTEST_RESOURCE_GROUP_0_DISPLAY:-}" in
+  id:[0-9]*) display="${CTEST_RESOURCE_GROUP_0_DISPLAY#id:}" && export DISPLAY=":${display%%,*}" ;;
+esac
 dir=$(mktemp -d 2>/dev/null || mktemp -d -p /tmp) || exit 1
 marker="$dir/premature-exit"
 
