@@ -222,7 +222,7 @@ bool LoadSurface(int32_t n, const char* path) {
   for (int32_t r = 0; r < kSurfaceGridSide && int64_t{r} * t < image.height; ++r) {
     for (int32_t c = 0; c < kSurfaceGridSide && int64_t{c} * t < image.width; ++c) {
       SurfaceTile& tile = TileAt(*surface, c, r);
-      UploadTexture(image, c * t, r * t, t, t, tile.texture, nullptr, false, false);
+      UploadTexture(image, c * t, r * t, t, t, tile.texture, false, false);
       tile.paddedWidth = tile.paddedHeight = tile.width = tile.height = t;
       columns = std::max(columns, c + 1);
     }
@@ -296,6 +296,7 @@ void GrabSprite(double slot, double x, double y, double width, double height) {
   // A mipmapped copy left from a load would keep showing the old picture in 3D.
   if (s.mipTexture != 0) glDeleteTextures(1, &s.mipTexture);
   s.mipTexture = 0;
+  s.mipPending = false;
   glReadBuffer(GL_BACK);
   if (FramebufferGreenBits() >= 8) {
     glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, left, bottom, std::min(w, tw), std::min(h, th));

@@ -28,12 +28,20 @@ void EmptySlot(TextureSlot& slot, bool deleteTextures) {
   }
   slot.texture = 0;
   slot.mipTexture = 0;
+  slot.mipPending = false;
   slot.paddedWidth = -1;
   slot.paddedHeight = -1;
   slot.width = 0;
   slot.height = 0;
   DiscardMasks(slot);
 }
+
+void MakeSlotMipCopy(TextureSlot& slot) {
+  slot.mipPending = false;
+  MakeMipmappedCopy(slot.texture, slot.mipTexture);
+}
+
+[[maybe_unused]] const bool mipCopyMakerInstalled = (InstallMipCopyMaker(MakeSlotMipCopy), true);
 
 void LoadSpriteFile(const StringValue& file, double slotNumber, bool bump) {
   int32_t slot = 0;
@@ -100,13 +108,11 @@ bool LoadImageIntoSlot(int32_t slot, const char* path, int32_t colourKey, bool b
   }
   bool sprite = slot < FontSlotBase;
   uint32_t texture = 0;
-  uint32_t mipTexture = 0;
-  if (!UploadTexture(image, 0, 0, image.width, image.height, texture,
-                     sprite ? &mipTexture : nullptr, bump, !sprite)) {
+  if (!UploadTexture(image, 0, 0, image.width, image.height, texture, bump, !sprite)) {
     return false;
   }
   s->texture = texture;
-  s->mipTexture = mipTexture;
+  s->mipPending = sprite;
   s->paddedWidth = PaddedSize(image.width);
   s->paddedHeight = PaddedSize(image.height);
   s->width = image.width;

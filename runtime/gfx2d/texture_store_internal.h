@@ -23,7 +23,7 @@ void FreeAllSlots();
 bool DecodeImageFile(const char* path, int32_t colourKey, RgbaImage& image);
 
 // Frees the slot, then fills it from the file (BMP, else PNG). Sprite slots get linear
-// filtering, colour bleeding and a mipmapped copy; font slots point filtering only.
+// filtering, colour bleeding and a pending mipmapped copy; font slots point filtering only.
 bool LoadImageIntoSlot(int32_t slot, const char* path, int32_t colourKey, bool bump);
 
 // paddedWidth x paddedHeight alpha bytes of the slot's texture, row 0 its bottom row; read on

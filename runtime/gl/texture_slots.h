@@ -20,6 +20,9 @@ constexpr int32_t SpriteColourKey = 0x8000FF;
 struct TextureSlot {
   uint32_t texture = 0;     // for 2D drawing and collision
   uint32_t mipTexture = 0;  // mipmapped copy for 3D use; 0 for fonts and grabs
+  // A sprite loaded from a file whose mipmapped copy is not made yet: it is made from the
+  // texture on the slot's first binding for 3D use, as most sprites are only ever drawn in 2D.
+  bool mipPending = false;
   int32_t paddedWidth = -1;
   int32_t paddedHeight = -1;
   int32_t width = 0;
@@ -99,9 +102,17 @@ struct TextureStore {
 // The slot, or null when there is no graphics device or the number is outside the store.
 TextureSlot* FindSlot(int32_t slot);
 
+// Whether binding the slot for 3D use gives a mipmapped texture: it has one or makes one then.
+inline bool HasMipmappedCopy(const TextureSlot& slot) {
+  return slot.mipTexture != 0 || slot.mipPending;
+}
+// Installs what makes a pending mipmapped copy (the image loader does, as it leaves them pending).
+void InstallMipCopyMaker(void (*maker)(TextureSlot& slot));
+
 // Makes the slot's texture current (a negative slot switches texturing off). With a second slot
 // and multitexturing, unit 0 gets the second slot's texture and unit 1 the first's. names, when
-// given, replaces the store's texture names (indexed by slot).
+// given, replaces the store's texture names (indexed by slot). useMip binds the mipmapped copies,
+// making pending ones first.
 void BindSlotTexture(int32_t slot, int32_t secondSlot, bool useMip, const uint32_t* names);
 
 // The device while its context is current, else null: GL calls are safe only then.
