@@ -1,0 +1,33 @@
+// Tables of numbered records that cost memory only for the blocks a program uses.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <memory>
+
+namespace quillon {
+
+// count records of T in blocks of blockSize, each allocated (default-constructed) on its first
+// use: the tables are sized for what a program may use, but a program touches a few entries.
+template <typename T, int32_t count, int32_t blockSize>
+class LazyTable {
+ public:
+  // n must be in 0..count-1.
+  T& operator[](int32_t n) {
+    std::unique_ptr<T[]>& block = blocks[n / blockSize];
+    if (block == nullptr) block = std::make_unique<T[]>(blockSize);
+    return block[n % blockSize];
+  }
+  // Calls f on every record allocated so far; the others are still as constructed.
+  template <typename F>
+  void ForEach(F&& f) {
+    for (std::unique_ptr<T[]>& block : blocks) {
+      for (int32_t i = 0; block != nullptr && i < blockSize; ++i) f(block[i]);
+    }
+  }
+
+ private:
+  std::array<std::unique_ptr<T[]>, count / blockSize> blocks;
+};
+
+}  // namespace quillon
