@@ -8,6 +8,7 @@
 #include "runtime/gfx2d/bmp_reader.h"
 #include "runtime/gfx2d/surfaces_internal.h"
 #include "runtime/gfx2d/texture_store_internal.h"
+#include "runtime/gl/gl_extensions.h"
 #include "runtime/gl/opengl_rainbows.h"
 #include "runtime/quillon.h"
 
@@ -86,11 +87,26 @@ TEST_F(SurfacesTest, GrabbedTilesRestoreThePicture) {
   GrabBackground();
   ASSERT_EQ(Grid(0), 11);
   const SurfaceTile& whole = Tile(0, 0, 0);
-  EXPECT_EQ(std::vector<int>({whole.paddedWidth, whole.paddedHeight, whole.width, whole.height}),
-            std::vector<int>({1024, 1024, 640, 480}));
+  auto sizes = [&whole] {
+    return std::vector<int>({whole.paddedWidth, whole.paddedHeight, whole.width, whole.height});
+  };
+  ASSERT_TRUE(arb.anyTextureSize);
+  EXPECT_EQ(sizes(), std::vector<int>({640, 480, 640, 480}));  // no power-of-two padding
+  int tw = 0, th = 0;
+  TextureLevel(whole.texture, 0, tw, th);
+  EXPECT_EQ(tw * 1000 + th, 640480);
   uint32_t texture = whole.texture;
   GrabBackground();
   EXPECT_EQ(Tile(0, 0, 0).texture, texture);  // the same size is refilled in place
+  ClearTo(0, 0, 0);
+  DrawSurface(0);
+  EXPECT_EQ(Shown(2), "");
+  arb.anyTextureSize = false;  // a driver of powers of two only
+  GrabBackground();
+  arb.anyTextureSize = true;
+  EXPECT_EQ(sizes(), std::vector<int>({1024, 1024, 640, 480}));
+  EXPECT_FALSE(glIsTexture(texture));
+  texture = whole.texture;
   SetTextureSizeLimitForTesting(256);
   GrabBackground();
   ASSERT_EQ(Grid(0), 32);
