@@ -19,17 +19,22 @@ namespace {
 struct Pair {
   TextureSlot* storeA;
   TextureSlot* storeB;
-  uint32_t slotA, slotB;
   int64_t xA, yA, xB, yB;
   int64_t left, top, right, bottom;
 };
 
 // Packs the alpha mask into rows of bits, top image row first (mask row 0 is the image's last
-// row). Null when the texture cannot be read back.
-const uint64_t* SolidBits(TextureSlot& slot, int32_t number) {
+// row). Null when the texture cannot be read back. The bytes are not kept: the bits are an
+// eighth of their size and all that collision reads.
+const uint64_t* SolidBits(TextureSlot& slot) {
   if (slot.solidBits != nullptr) return slot.solidBits.get();
   if (slot.width > slot.paddedWidth || slot.height > slot.paddedHeight) return nullptr;
-  const uint8_t* alpha = AlphaMask(number);
+  std::unique_ptr<uint8_t[]> read;
+  const uint8_t* alpha = slot.alphaMask.get();
+  if (alpha == nullptr) {
+    read = ReadAlphaMask(slot);
+    alpha = read.get();
+  }
   if (alpha == nullptr) return nullptr;
   const int64_t words = SolidWords(slot.width);
   auto bits = std::make_unique<uint64_t[]>(words * slot.height);
@@ -72,8 +77,8 @@ bool SolidOverlap(const Pair& p, const uint64_t* bitsA, const uint64_t* bitsB) {
 
 // Out of line, so that the box test before it stays a short leaf.
 [[gnu::noinline]] bool MasksOverlap(const Pair& p) {
-  const uint64_t* bitsA = SolidBits(*p.storeA, static_cast<int32_t>(p.slotA));
-  const uint64_t* bitsB = SolidBits(*p.storeB, static_cast<int32_t>(p.slotB));
+  const uint64_t* bitsA = SolidBits(*p.storeA);
+  const uint64_t* bitsB = SolidBits(*p.storeB);
   return bitsA != nullptr && bitsB != nullptr && SolidOverlap(p, bitsA, bitsB);
 }
 
@@ -95,7 +100,7 @@ double SpriteCollision(double slotA, double xA, double yA, double slotB, double 
   const int64_t left = std::max(ax, bx), right = std::min(ax + a.width, bx + b.width);
   const int64_t top = std::max(ay, by), bottom = std::min(ay + a.height, by + b.height);
   if (left >= right || top >= bottom) return 0;
-  const Pair pair{&a, &b, slotNumberA, slotNumberB, ax, ay, bx, by, left, top, right, bottom};
+  const Pair pair{&a, &b, ax, ay, bx, by, left, top, right, bottom};
   return MasksOverlap(pair) ? 1 : 0;
 }
 

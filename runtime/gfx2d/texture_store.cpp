@@ -120,27 +120,30 @@ bool LoadImageIntoSlot(int32_t slot, const char* path, int32_t colourKey, bool b
   return true;
 }
 
-const uint8_t* AlphaMask(int32_t slot) {
-  TextureSlot* s = FindSlot(slot);
-  if (s == nullptr || s->texture == 0 || s->paddedWidth <= 0 || s->paddedHeight <= 0) {
-    return nullptr;
-  }
-  if (s->alphaMask != nullptr) return s->alphaMask.get();
+std::unique_ptr<uint8_t[]> ReadAlphaMask(const TextureSlot& s) {
+  if (s.texture == 0 || s.paddedWidth <= 0 || s.paddedHeight <= 0) return nullptr;
   Flush2DBatch();
-  glBindTexture(GL_TEXTURE_2D, s->texture);
+  glBindTexture(GL_TEXTURE_2D, s.texture);
   GLint textureWidth = 0, textureHeight = 0;
   glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &textureWidth);
   glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &textureHeight);
-  size_t size = static_cast<size_t>(s->paddedWidth) * s->paddedHeight;
+  size_t size = static_cast<size_t>(s.paddedWidth) * s.paddedHeight;
   // A texture clamped to the driver's maximum is smaller than the padded size, never larger;
   // the read must fit the buffer either way.
-  if (textureWidth > s->paddedWidth || textureHeight > s->paddedHeight) return nullptr;
-  s->alphaMask = std::make_unique<uint8_t[]>(size);
+  if (textureWidth > s.paddedWidth || textureHeight > s.paddedHeight) return nullptr;
+  auto mask = std::make_unique<uint8_t[]>(size);
   // Rows keep the padded pitch even when the driver cut the texture to its maximum size.
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glPixelStorei(GL_PACK_ROW_LENGTH, s->paddedWidth);
-  glGetTexImage(GL_TEXTURE_2D, 0, GL_ALPHA, GL_UNSIGNED_BYTE, s->alphaMask.get());
+  glPixelStorei(GL_PACK_ROW_LENGTH, s.paddedWidth);
+  glGetTexImage(GL_TEXTURE_2D, 0, GL_ALPHA, GL_UNSIGNED_BYTE, mask.get());
   glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+  return mask;
+}
+
+const uint8_t* AlphaMask(int32_t slot) {
+  TextureSlot* s = FindSlot(slot);
+  if (s == nullptr) return nullptr;
+  if (s->alphaMask == nullptr) s->alphaMask = ReadAlphaMask(*s);
   return s->alphaMask.get();
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "runtime/gfx2d/rgba_image.h"
 #include "runtime/gl/texture_slots.h"
@@ -29,5 +30,7 @@ bool LoadImageIntoSlot(int32_t slot, const char* path, int32_t colourKey, bool b
 // paddedWidth x paddedHeight alpha bytes of the slot's texture, row 0 its bottom row; read on
 // first use and kept until the slot changes. Null for an empty or unknown slot.
 const uint8_t* AlphaMask(int32_t slot);
+// The same bytes read afresh and kept by the caller (collision keeps only their packed bits).
+std::unique_ptr<uint8_t[]> ReadAlphaMask(const TextureSlot& slot);
 
 }  // namespace quillon
