@@ -1,7 +1,9 @@
 // Resident memory, side by side in one run: an empty 640 x 480 runtime window against a bare SDL
-// window with a GL context (the floor any program on this stack pays), the same window drawing one
-// textured quad (what a software driver's shader compiler adds on the first draw, which the
-// runtime's "Loading..." text makes), and the scripted duel played headless. Each runs in its own process; its peak resident size comes from wait4.
+// window with a GL context (the floor any program on this stack pays), the same window drawing
+// one textured quad (what a software driver's shader compiler adds on the first draw, which the
+// runtime's "Loading..." text makes), and the scripted duel played headless. Each runs in its own
+// process; its peak resident size comes from wait4. The peers run this same program, so they
+// load the runtime's libraries too.
 //   xvfb-run -a -s "-screen 0 1280x1024x24" build/bench/memory_measure build/gravduel KEYS
 // with KEYS the duel script, game/demo/duel.keys.
 #include <GL/gl.h>
@@ -46,8 +48,8 @@ void DrawTexturedQuad() {
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, 16, 16, 0, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
   }
-  const GLfloat quad[] = {0, 0, -0.5f, -0.5f, 0, 1, 0, 0.5f, -0.5f, 0,
-                          1, 1, 0.5f, 0.5f,  0, 0, 1, -0.5f, 0.5f, 0};
+  const GLfloat quad[] = {0, 0, -0.5f, -0.5f, 0, 1, 0, 0.5f,  -0.5f, 0,
+                          1, 1, 0.5f,  0.5f,  0, 0, 1, -0.5f, 0.5f,  0};
   glEnable(GL_TEXTURE_2D);
   glEnable(GL_BLEND);
   glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);

@@ -118,7 +118,7 @@ GLuint BoundTexture() {
 }
 
 TEST_F(TextureStoreTest, MipmappedCopyOnFirst3DUseAndBumpMap) {
-  Load("palette8.bmp", 10);  // an 8 x 4 texture
+  Load("palette8.bmp", 10);            // an 8 x 4 texture
   EXPECT_EQ(Slot(10).mipTexture, 0u);  // 2D drawing never needs it
   BindSlotTexture(10, -1, true, nullptr);
   GLuint mip = Slot(10).mipTexture;

@@ -100,9 +100,9 @@ void Release(TlsSession* tls) {
 
 bool LoadTrust(gnutls_certificate_credentials_t credentials) {
   std::lock_guard<std::mutex> guard(trustLock);
-  int loaded = trustFile.empty() ? Tls().setSystemTrust(credentials)
-                                 : Tls().setTrustFile(credentials, trustFile.c_str(),
-                                                      GNUTLS_X509_FMT_PEM);
+  int loaded = trustFile.empty()
+                   ? Tls().setSystemTrust(credentials)
+                   : Tls().setTrustFile(credentials, trustFile.c_str(), GNUTLS_X509_FMT_PEM);
   return loaded > 0;
 }
 
@@ -180,8 +180,7 @@ NLint TlsRead(NlSocket& s, uint8_t* out, NLint nbytes) {
 NLint TlsWrite(NlSocket& s, const uint8_t* bytes, NLint nbytes) {
   NLint sent = 0;
   while (sent < nbytes) {
-    ssize_t n =
-        Tls().send(SessionOf(s)->session, bytes + sent, static_cast<size_t>(nbytes - sent));
+    ssize_t n = Tls().send(SessionOf(s)->session, bytes + sent, static_cast<size_t>(nbytes - sent));
     if (n == GNUTLS_E_AGAIN || n == GNUTLS_E_INTERRUPTED) continue;
     if (n < 0) return SetNlError(NL_SOCK_DISCONNECT), -1;
     sent += static_cast<NLint>(n);
