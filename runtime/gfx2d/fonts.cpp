@@ -61,7 +61,7 @@ void LoadBuiltinFont(int32_t slot) {
   TextureSlot* s = FindSlot(slot);
   if (s == nullptr || runtimeState.graphics->ready == 0) return;
   uint32_t texture = 0;
-  if (!UploadTexture(BuiltinFont(), 0, 0, 0, 0, texture, nullptr, false, true)) return;
+  if (!UploadTexture(BuiltinFont(), 0, 0, 0, 0, texture, false, true)) return;
   s->texture = texture;
   s->paddedWidth = kBuiltinFontWidth;
   s->paddedHeight = kBuiltinFontHeight;

@@ -109,13 +109,16 @@ int32_t GrabTileSize(int32_t width, int32_t height) {
   return std::min(MaxTextureSize(), PaddedSize(std::max(width, height)));
 }
 
-void GrabTile(SurfaceTile& tile, int32_t t, int32_t x, int32_t y, int32_t width, int32_t height) {
-  ReuseOrCreate(tile.texture, tile.paddedWidth, tile.paddedHeight, t, t);
-  int32_t pw = std::min(t, width - x);
-  int32_t ph = std::min(t, height - y);
+// The tile's texture is tw x th: T x T, or the whole area's size when one texture of that size
+// holds it.
+void GrabTile(SurfaceTile& tile, int32_t tw, int32_t th, int32_t x, int32_t y, int32_t width,
+              int32_t height) {
+  ReuseOrCreate(tile.texture, tile.paddedWidth, tile.paddedHeight, tw, th);
+  int32_t pw = std::min(tw, width - x);
+  int32_t ph = std::min(th, height - y);
   glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, x, height - y - ph, pw, ph);
-  tile.paddedWidth = t;
-  tile.paddedHeight = t;
+  tile.paddedWidth = tw;
+  tile.paddedHeight = th;
   tile.width = pw;
   tile.height = ph;
 }
@@ -222,7 +225,7 @@ bool LoadSurface(int32_t n, const char* path) {
   for (int32_t r = 0; r < kSurfaceGridSide && int64_t{r} * t < image.height; ++r) {
     for (int32_t c = 0; c < kSurfaceGridSide && int64_t{c} * t < image.width; ++c) {
       SurfaceTile& tile = TileAt(*surface, c, r);
-      UploadTexture(image, c * t, r * t, t, t, tile.texture, nullptr, false, false);
+      UploadTexture(image, c * t, r * t, t, t, tile.texture, false, false);
       tile.paddedWidth = tile.paddedHeight = tile.width = tile.height = t;
       columns = std::max(columns, c + 1);
     }
@@ -239,11 +242,20 @@ void GrabSurface(int32_t n) {
   if (device == nullptr || surface == nullptr || device->width <= 0 || device->height <= 0) return;
   Flush2DBatch();
   glReadBuffer(GL_BACK);
-  int32_t t = GrabTileSize(device->width, device->height);
+  int32_t width = device->width, height = device->height;
+  int32_t t = GrabTileSize(width, height);
+  // Where the driver takes textures of any size, an area that fits one tile gets a texture of
+  // its own size: a power of two can hold four times the pixels (4 MB for an 800 x 640 area).
+  if (arb.anyTextureSize && t >= width && t >= height) {
+    GrabTile(TileAt(*surface, 0, 0), width, height, 0, 0, width, height);
+    FreeTilesOutside(*surface, 1, 1);
+    surface->columns = surface->rows = 1;
+    return;
+  }
   int32_t columns = 0, rows = 0;
-  for (int32_t r = 0; r < kSurfaceGridSide && int64_t{r} * t < device->height; ++r) {
-    for (int32_t c = 0; c < kSurfaceGridSide && int64_t{c} * t < device->width; ++c) {
-      GrabTile(TileAt(*surface, c, r), t, c * t, r * t, device->width, device->height);
+  for (int32_t r = 0; r < kSurfaceGridSide && int64_t{r} * t < height; ++r) {
+    for (int32_t c = 0; c < kSurfaceGridSide && int64_t{c} * t < width; ++c) {
+      GrabTile(TileAt(*surface, c, r), t, t, c * t, r * t, width, height);
       columns = std::max(columns, c + 1);
     }
     rows = r + 1;
@@ -296,6 +308,7 @@ void GrabSprite(double slot, double x, double y, double width, double height) {
   // A mipmapped copy left from a load would keep showing the old picture in 3D.
   if (s.mipTexture != 0) glDeleteTextures(1, &s.mipTexture);
   s.mipTexture = 0;
+  s.mipPending = false;
   glReadBuffer(GL_BACK);
   if (FramebufferGreenBits() >= 8) {
     glCopyTexSubImage2D(GL_TEXTURE_2D, 0, 0, 0, left, bottom, std::min(w, tw), std::min(h, th));

@@ -11,8 +11,9 @@ namespace quillon {
 // false, the surface left as it was, when the file does not decode.
 bool LoadSurface(int32_t n, const char* path);
 
-// The drawing area into surface n, in tiles as large as the hardware allows; tiles of the same
-// size are refilled in place.
+// The drawing area into surface n, in tiles as large as the hardware allows (one texture of the
+// area's own size where the driver takes any size and one tile holds the area); tiles of the
+// same size are refilled in place.
 void GrabSurface(int32_t n);
 
 // Draws surface n from the top-left corner, with the blend mode and alpha in force.

@@ -28,12 +28,20 @@ void EmptySlot(TextureSlot& slot, bool deleteTextures) {
   }
   slot.texture = 0;
   slot.mipTexture = 0;
+  slot.mipPending = false;
   slot.paddedWidth = -1;
   slot.paddedHeight = -1;
   slot.width = 0;
   slot.height = 0;
   DiscardMasks(slot);
 }
+
+void MakeSlotMipCopy(TextureSlot& slot) {
+  slot.mipPending = false;
+  MakeMipmappedCopy(slot.texture, slot.mipTexture);
+}
+
+[[maybe_unused]] const bool mipCopyMakerInstalled = (InstallMipCopyMaker(MakeSlotMipCopy), true);
 
 void LoadSpriteFile(const StringValue& file, double slotNumber, bool bump) {
   int32_t slot = 0;
@@ -100,13 +108,11 @@ bool LoadImageIntoSlot(int32_t slot, const char* path, int32_t colourKey, bool b
   }
   bool sprite = slot < FontSlotBase;
   uint32_t texture = 0;
-  uint32_t mipTexture = 0;
-  if (!UploadTexture(image, 0, 0, image.width, image.height, texture,
-                     sprite ? &mipTexture : nullptr, bump, !sprite)) {
+  if (!UploadTexture(image, 0, 0, image.width, image.height, texture, bump, !sprite)) {
     return false;
   }
   s->texture = texture;
-  s->mipTexture = mipTexture;
+  s->mipPending = sprite;
   s->paddedWidth = PaddedSize(image.width);
   s->paddedHeight = PaddedSize(image.height);
   s->width = image.width;
@@ -114,14 +120,8 @@ bool LoadImageIntoSlot(int32_t slot, const char* path, int32_t colourKey, bool b
   return true;
 }
 
-const uint8_t* AlphaMask(int32_t slot) {
-  TextureSlot* s = FindSlot(slot);
-  return s != nullptr ? AlphaMask(*s) : nullptr;
-}
-
-const uint8_t* AlphaMask(TextureSlot& s) {
+std::unique_ptr<uint8_t[]> ReadAlphaMask(const TextureSlot& s) {
   if (s.texture == 0 || s.paddedWidth <= 0 || s.paddedHeight <= 0) return nullptr;
-  if (s.alphaMask != nullptr) return s.alphaMask.get();
   Flush2DBatch();
   glBindTexture(GL_TEXTURE_2D, s.texture);
   GLint textureWidth = 0, textureHeight = 0;
@@ -131,13 +131,20 @@ const uint8_t* AlphaMask(TextureSlot& s) {
   // A texture clamped to the driver's maximum is smaller than the padded size, never larger;
   // the read must fit the buffer either way.
   if (textureWidth > s.paddedWidth || textureHeight > s.paddedHeight) return nullptr;
-  s.alphaMask = std::make_unique<uint8_t[]>(size);
+  auto mask = std::make_unique<uint8_t[]>(size);
   // Rows keep the padded pitch even when the driver cut the texture to its maximum size.
   glPixelStorei(GL_PACK_ALIGNMENT, 1);
   glPixelStorei(GL_PACK_ROW_LENGTH, s.paddedWidth);
-  glGetTexImage(GL_TEXTURE_2D, 0, GL_ALPHA, GL_UNSIGNED_BYTE, s.alphaMask.get());
+  glGetTexImage(GL_TEXTURE_2D, 0, GL_ALPHA, GL_UNSIGNED_BYTE, mask.get());
   glPixelStorei(GL_PACK_ROW_LENGTH, 0);
-  return s.alphaMask.get();
+  return mask;
+}
+
+const uint8_t* AlphaMask(int32_t slot) {
+  TextureSlot* s = FindSlot(slot);
+  if (s == nullptr) return nullptr;
+  if (s->alphaMask == nullptr) s->alphaMask = ReadAlphaMask(*s);
+  return s->alphaMask.get();
 }
 
 void LoadSprite(const StringValue& file, double slot) { LoadSpriteFile(file, slot, false); }

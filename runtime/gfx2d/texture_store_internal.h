@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "runtime/gfx2d/rgba_image.h"
 #include "runtime/gl/texture_slots.h"
@@ -23,13 +24,13 @@ void FreeAllSlots();
 bool DecodeImageFile(const char* path, int32_t colourKey, RgbaImage& image);
 
 // Frees the slot, then fills it from the file (BMP, else PNG). Sprite slots get linear
-// filtering, colour bleeding and a mipmapped copy; font slots point filtering only.
+// filtering, colour bleeding and a pending mipmapped copy; font slots point filtering only.
 bool LoadImageIntoSlot(int32_t slot, const char* path, int32_t colourKey, bool bump);
 
 // paddedWidth x paddedHeight alpha bytes of the slot's texture, row 0 its bottom row; read on
 // first use and kept until the slot changes. Null for an empty or unknown slot.
 const uint8_t* AlphaMask(int32_t slot);
-// The same for a slot of the current device's store.
-const uint8_t* AlphaMask(TextureSlot& slot);
+// The same bytes read afresh and kept by the caller (collision keeps only their packed bits).
+std::unique_ptr<uint8_t[]> ReadAlphaMask(const TextureSlot& slot);
 
 }  // namespace quillon

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "runtime/gl/sprite_batch.h"
 
@@ -54,12 +55,10 @@ GLuint NewTexture(GLuint old) {
   return name;
 }
 
-void UploadMipmapped(const TextureBuffer& buffer, uint32_t& mipTexture) {
+void UploadMipmapped(std::vector<uint8_t> level, int32_t width, int32_t height,
+                     uint32_t& mipTexture) {
   mipTexture = NewTexture(mipTexture);
   SetTextureParameters(GL_LINEAR_MIPMAP_LINEAR, GL_LINEAR);
-  std::vector<uint8_t> level = buffer.pixels;
-  int32_t width = buffer.width;
-  int32_t height = buffer.height;
   for (GLint n = 0;; ++n) {
     glTexImage2D(GL_TEXTURE_2D, n, GL_RGBA8, width, height, 0, GL_RGBA, GL_UNSIGNED_BYTE,
                  level.data());
@@ -165,7 +164,7 @@ void NextMipLevel(std::vector<uint8_t>& level, int32_t& width, int32_t& height) 
 }
 
 bool UploadTexture(const RgbaImage& image, int32_t x, int32_t y, int32_t w, int32_t h,
-                   uint32_t& texture, uint32_t* mipTexture, bool bump, bool nearest) {
+                   uint32_t& texture, bool bump, bool nearest) {
   Flush2DBatch();
   GLint maxSize = 0;
   glGetIntegerv(GL_MAX_TEXTURE_SIZE, &maxSize);
@@ -191,7 +190,30 @@ bool UploadTexture(const RgbaImage& image, int32_t x, int32_t y, int32_t w, int3
   SetTextureParameters(filter, filter);
   glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, buffer.width, buffer.height, 0, GL_RGBA,
                GL_UNSIGNED_BYTE, buffer.pixels.data());
-  if (mipTexture != nullptr) UploadMipmapped(buffer, *mipTexture);
+  return true;
+}
+
+bool MakeMipmappedCopy(uint32_t texture, uint32_t& mipTexture) {
+  Flush2DBatch();
+  GLint width = 0, height = 0;
+  if (texture != 0) {
+    glBindTexture(GL_TEXTURE_2D, texture);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_WIDTH, &width);
+    glGetTexLevelParameteriv(GL_TEXTURE_2D, 0, GL_TEXTURE_HEIGHT, &height);
+  }
+  if (width < 1 || height < 1) {
+    if (mipTexture != 0) glDeleteTextures(1, &mipTexture);
+    mipTexture = 0;
+    return false;
+  }
+  std::vector<uint8_t> level(static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glPixelStorei(GL_PACK_ROW_LENGTH, 0);
+  glPixelStorei(GL_PACK_SKIP_ROWS, 0);
+  glPixelStorei(GL_PACK_SKIP_PIXELS, 0);
+  glGetTexImage(GL_TEXTURE_2D, 0, GL_RGBA, GL_UNSIGNED_BYTE, level.data());
+  SetUnpackState();
+  UploadMipmapped(std::move(level), width, height, mipTexture);
   return true;
 }
 

@@ -31,10 +31,14 @@ RgbaImage NormalMap(const RgbaImage& image);
 void NextMipLevel(std::vector<uint8_t>& level, int32_t& width, int32_t& height);
 
 // Makes texture (deleting an old one of that name) from the region of the image with top-left
-// (x, y) and size w x h (0 = up to the right or bottom edge); with mipTexture, also a mipmapped
-// copy. bump turns the image into its normal map first; nearest picks point filtering and skips
-// the colour bleeding. False, with nothing created, when the region is empty.
+// (x, y) and size w x h (0 = up to the right or bottom edge). bump turns the image into its normal
+// map first; nearest picks point filtering and skips the colour bleeding. False, with nothing
+// created, when the region is empty.
 bool UploadTexture(const RgbaImage& image, int32_t x, int32_t y, int32_t w, int32_t h,
-                   uint32_t& texture, uint32_t* mipTexture, bool bump, bool nearest);
+                   uint32_t& texture, bool bump, bool nearest);
+// Makes mipTexture (deleting an old one of that name) a mipmapped copy of level 0 of texture,
+// read back from GL, so its levels are those a copy made at upload would have. Binds both on the
+// current unit. False, with mipTexture 0, when texture has no level 0.
+bool MakeMipmappedCopy(uint32_t texture, uint32_t& mipTexture);
 
 }  // namespace quillon

@@ -98,7 +98,7 @@ void LoadSlotTexture(const std::string& name, uint32_t& texture) {
   if (!ResolveAssetFile(kLoaderResolver, name.c_str(), resolved)) return;
   RgbaImage image;
   if (DecodeImageFile(resolved.CStr(), SpriteColourKey, image)) {
-    UploadTexture(image, 0, 0, 0, 0, texture, nullptr, false, false);
+    UploadTexture(image, 0, 0, 0, 0, texture, false, false);
   }
 }
 

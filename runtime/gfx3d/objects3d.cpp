@@ -26,7 +26,7 @@ int32_t ImageSlot(double slot) {
 
 bool HasMipmaps(int32_t slot) {
   TextureSlot* s = FindSlot(slot);
-  return s == nullptr || s->mipTexture != 0;
+  return s == nullptr || HasMipmappedCopy(*s);
 }
 
 // 92 MB of unpacked vertices: far beyond any object built by hand, and bounded.

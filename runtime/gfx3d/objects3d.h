@@ -31,7 +31,8 @@ double SaveObject(const StringValue& file, double slot);
 // Textures for the single-mesh objects drawn next (compound objects bring their own): the image
 // in sprite slot on the first texture unit and, for two-texture objects (bump mapping), the one
 // in secondSlot on the second; -1 for none. mipmapped non-zero uses the images' mipmapped
-// copies where they have them (images loaded from files do). A slot outside the store or
+// copies where they have them (images loaded from files do; the copy is made from the image's
+// texture on its first such use, not at load). A slot outside the store or
 // without an image counts as -1. Enter3D switches textures off again.
 // Example:
 //   LoadSprite("hull.png", 4);

@@ -14,7 +14,7 @@ namespace quillon {
 Rainbows3D::Rainbows3D(OpenGLRainbows* device) : graphics(device) {}
 
 Rainbows3D::~Rainbows3D() {
-  for (ObjectSlot& slot : slots) ReleaseObjectSlot(slot);
+  slots.ForEach(ReleaseObjectSlot);
   for (ShaderProgram& p : programs) {
     if (p.program == 0 || arb.glDeleteObjectARB == nullptr) continue;
     arb.glDeleteObjectARB(p.vertexShader);

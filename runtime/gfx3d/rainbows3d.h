@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "runtime/core/lazy_table.h"
 #include "runtime/gfx3d/matrix4.h"
 #include "runtime/gfx3d/object_slot.h"
 
@@ -41,7 +42,8 @@ class Rainbows3D {
   Rainbows3D(const Rainbows3D&) = delete;
   Rainbows3D& operator=(const Rainbows3D&) = delete;
 
-  ObjectSlot slots[kObjectSlotCount];
+  // Allocated 64 slots at a time on first use: most programs fill a few, many none.
+  LazyTable<ObjectSlot, kObjectSlotCount, 64> slots;
   uint32_t currentProgram = 0;  // GL program handle in use, 0 for fixed function
   ShaderProgram programs[kShaderSlotCount];
   bool shadowPassActive = false;

@@ -38,6 +38,7 @@ const char* ExtensionString() {
 
 void FetchArbEntryPoints() {
   const char* extensions = ExtensionString();
+  arb.anyTextureSize = std::strstr(extensions, "GL_ARB_texture_non_power_of_two") != nullptr;
   if (std::strstr(extensions, "GL_ARB_multitexture") != nullptr) {
     Fetch(arb.glActiveTextureARB, "glActiveTextureARB");
     Fetch(arb.glMultiTexCoord2fARB, "glMultiTexCoord2fARB");

@@ -32,6 +32,8 @@ struct ArbEntryPoints {
   PFNGLGETUNIFORMLOCATIONARBPROC glGetUniformLocationARB = nullptr;
   PFNGLUNIFORM1FARBPROC glUniform1fARB = nullptr;
   PFNGLUNIFORM1IARBPROC glUniform1iARB = nullptr;
+  // GL_ARB_texture_non_power_of_two: textures of any size, not only powers of two
+  bool anyTextureSize = false;
 };
 
 extern ArbEntryPoints arb;

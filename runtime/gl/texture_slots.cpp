@@ -12,6 +12,14 @@ namespace quillon {
 
 namespace {
 
+void (*mipCopyMaker)(TextureSlot&) = nullptr;
+
+void MakePendingMipCopy(int32_t slot) {
+  TextureSlot* s = slot >= 0 ? FindSlot(slot) : nullptr;
+  if (s == nullptr || !s->mipPending || mipCopyMaker == nullptr || LiveDevice() == nullptr) return;
+  mipCopyMaker(*s);
+}
+
 uint32_t SlotTextureName(int32_t slot, bool useMip, const uint32_t* names) {
   if (names != nullptr) return names[slot];
   TextureSlot* s = FindSlot(slot);
@@ -37,6 +45,8 @@ TextureSlot* FindSlot(int32_t slot) {
   return &device->textures.slots[slot];
 }
 
+void InstallMipCopyMaker(void (*maker)(TextureSlot& slot)) { mipCopyMaker = maker; }
+
 OpenGLRainbows* LiveDevice() {
   OpenGLRainbows* device = runtimeState.graphics;
   return device != nullptr && device->ready != 0 ? device : nullptr;
@@ -47,6 +57,10 @@ void BindSlotTexture(int32_t slot, int32_t secondSlot, bool useMip, const uint32
   if (device == nullptr || slot >= kTextureSlotCount) return;
   if (secondSlot >= kTextureSlotCount) secondSlot = -1;
   Flush2DBatch();
+  if (useMip && names == nullptr) {
+    MakePendingMipCopy(slot);
+    if (arb.glActiveTextureARB != nullptr) MakePendingMipCopy(secondSlot);
+  }
   TextureStore& store = device->textures;
   store.boundSlot = slot;
   store.boundSecondSlot = secondSlot;

@@ -2,9 +2,10 @@
 // draws lives in one of its numbered slots, as a power-of-two texture plus the image's true size.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <memory>
+
+#include "runtime/core/lazy_table.h"
 
 namespace quillon {
 
@@ -20,6 +21,9 @@ constexpr int32_t SpriteColourKey = 0x8000FF;
 struct TextureSlot {
   uint32_t texture = 0;     // for 2D drawing and collision
   uint32_t mipTexture = 0;  // mipmapped copy for 3D use; 0 for fonts and grabs
+  // A sprite loaded from a file whose mipmapped copy is not made yet: it is made from the
+  // texture on the slot's first binding for 3D use, as most sprites are only ever drawn in 2D.
+  bool mipPending = false;
   int32_t paddedWidth = -1;
   int32_t paddedHeight = -1;
   int32_t width = 0;
@@ -61,36 +65,6 @@ struct Surface {
   int32_t rows = 0;
 };
 
-// count records of T in blocks of blockSize, each allocated (default-constructed) on its first
-// use: the tables are sized for what a program may use, but a program touches a few entries.
-template <typename T, int32_t count, int32_t blockSize>
-class LazyTable {
- public:
-  // n must be in 0..count-1.
-  T& operator[](int32_t n) {
-    std::unique_ptr<T[]>& block = blocks[n / blockSize];
-    if (block == nullptr) block = std::make_unique<T[]>(blockSize);
-    return block[n % blockSize];
-  }
-  // The record, or null while its block was never touched (every record there is as
-  // constructed); allocates nothing, so hot read-only paths stay a few instructions.
-  T* Find(int32_t n) const {
-    const uint32_t i = static_cast<uint32_t>(n);
-    T* block = blocks[i / blockSize].get();
-    return block != nullptr ? block + i % blockSize : nullptr;
-  }
-  // Calls f on every record allocated so far; the others are still as constructed.
-  template <typename F>
-  void ForEach(F&& f) {
-    for (std::unique_ptr<T[]>& block : blocks) {
-      for (int32_t i = 0; block != nullptr && i < blockSize; ++i) f(block[i]);
-    }
-  }
-
- private:
-  std::array<std::unique_ptr<T[]>, count / blockSize> blocks;
-};
-
 struct TextureStore {
   LazyTable<TextureSlot, kTextureSlotCount, 256> slots;
   // What BindSlotTexture last bound.
@@ -106,9 +80,17 @@ struct TextureStore {
 // The slot, or null when there is no graphics device or the number is outside the store.
 TextureSlot* FindSlot(int32_t slot);
 
+// Whether binding the slot for 3D use gives a mipmapped texture: it has one or makes one then.
+inline bool HasMipmappedCopy(const TextureSlot& slot) {
+  return slot.mipTexture != 0 || slot.mipPending;
+}
+// Installs what makes a pending mipmapped copy (the image loader does, as it leaves them pending).
+void InstallMipCopyMaker(void (*maker)(TextureSlot& slot));
+
 // Makes the slot's texture current (a negative slot switches texturing off). With a second slot
 // and multitexturing, unit 0 gets the second slot's texture and unit 1 the first's. names, when
-// given, replaces the store's texture names (indexed by slot).
+// given, replaces the store's texture names (indexed by slot). useMip binds the mipmapped copies,
+// making pending ones first.
 void BindSlotTexture(int32_t slot, int32_t secondSlot, bool useMip, const uint32_t* names);
 
 // The device while its context is current, else null: GL calls are safe only then.

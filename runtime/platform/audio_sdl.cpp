@@ -40,11 +40,12 @@ bool open = false;
 std::vector<ChannelGain> gains;
 int streamChannel = -1;  // the channel after the sound channels
 
-// The PCM stream: a ring of interleaved samples the mixer thread drains.
+// The PCM stream: a ring of interleaved samples the mixer thread drains. The ring is allocated
+// by the first frames queued, as most programs never play a movie.
 constexpr int kStreamCapacity = 2 * kFrequency;  // sample frames
 struct PcmStream {
   std::mutex lock;
-  std::vector<int16_t> ring = std::vector<int16_t>(2 * kStreamCapacity);
+  std::vector<int16_t> ring;
   int head = 0;             // next frame to play
   int count = 0;            // frames queued
   int64_t takenBefore = 0;  // frames taken before the last request
@@ -293,6 +294,7 @@ void StopPcmStream() {
 int QueuePcmFrames(const int16_t* frames, int count) {
   if (frames == nullptr || count <= 0) return 0;
   std::lock_guard<std::mutex> guard(stream.lock);
+  if (stream.ring.empty()) stream.ring.resize(2 * kStreamCapacity);
   int take = std::min(count, kStreamCapacity - stream.count);
   int tail = (stream.head + stream.count) % kStreamCapacity;
   int first = std::min(take, kStreamCapacity - tail);

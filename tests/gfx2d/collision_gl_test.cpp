@@ -79,11 +79,13 @@ TEST_F(CollisionTest, BoxesDecideBeforeAnyMaskIsRead) {
                              {1e12, 0, 0, 1, 0, 0},
                              {1, 0, 0, NAN, 0, 0}};
   for (const auto& p : apart) EXPECT_EQ(SpriteCollision(p[0], p[1], p[2], p[3], p[4], p[5]), 0);
-  EXPECT_TRUE(Slot(1).alphaMask == nullptr && Slot(2).alphaMask == nullptr);
+  EXPECT_TRUE(Slot(1).solidBits == nullptr && Slot(2).solidBits == nullptr);
   // Nor a block of the slot table allocated for a slot never used.
   EXPECT_EQ(runtimeState.graphics->textures.slots.Find(40000), nullptr);
   EXPECT_EQ(SpriteCollision(1, 0, 0, 2, 9, 0), 1);  // one shared column
-  EXPECT_TRUE(Slot(1).alphaMask != nullptr && Slot(2).alphaMask != nullptr);
+  EXPECT_TRUE(Slot(1).solidBits != nullptr && Slot(2).solidBits != nullptr);
+  // Only the packed bits stay: the alpha bytes they came from are eight times their size.
+  EXPECT_TRUE(Slot(1).alphaMask == nullptr && Slot(2).alphaMask == nullptr);
 }
 
 TEST_F(CollisionTest, MaskMappingKeysAndTruncation) {

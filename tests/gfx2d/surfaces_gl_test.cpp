@@ -8,6 +8,7 @@
 #include "runtime/gfx2d/bmp_reader.h"
 #include "runtime/gfx2d/surfaces_internal.h"
 #include "runtime/gfx2d/texture_store_internal.h"
+#include "runtime/gl/gl_extensions.h"
 #include "runtime/gl/opengl_rainbows.h"
 #include "runtime/quillon.h"
 
@@ -86,11 +87,23 @@ TEST_F(SurfacesTest, GrabbedTilesRestoreThePicture) {
   GrabBackground();
   ASSERT_EQ(Grid(0), 11);
   const SurfaceTile& whole = Tile(0, 0, 0);
+  ASSERT_TRUE(arb.anyTextureSize);  // one texture of the area's own size, no padding
   EXPECT_EQ(std::vector<int>({whole.paddedWidth, whole.paddedHeight, whole.width, whole.height}),
-            std::vector<int>({1024, 1024, 640, 480}));
+            std::vector<int>({640, 480, 640, 480}));
+  int tw = 0, th = 0;
+  TextureLevel(whole.texture, 0, tw, th);
+  EXPECT_EQ(tw * 1000 + th, 640480);
   uint32_t texture = whole.texture;
   GrabBackground();
   EXPECT_EQ(Tile(0, 0, 0).texture, texture);  // the same size is refilled in place
+  ClearTo(0, 0, 0);
+  DrawSurface(0);
+  EXPECT_EQ(Shown(2), "");
+  arb.anyTextureSize = false;  // a driver of powers of two only
+  GrabBackground();
+  arb.anyTextureSize = true;
+  EXPECT_EQ(whole.paddedWidth * 10000 + whole.paddedHeight, 10241024);  // 1024 x 1024
+  texture = whole.texture;
   SetTextureSizeLimitForTesting(256);
   GrabBackground();
   ASSERT_EQ(Grid(0), 32);
@@ -103,7 +116,9 @@ TEST_F(SurfacesTest, GrabbedTilesRestoreThePicture) {
 
 TEST_F(SurfacesTest, GrabSpriteCopiesTheRectangleAndKeysIn16BitModes) {
   ShowPicture(3);
+  LoadSprite(StringValue(FixturePath("sprite5x3.bmp").c_str()), 7);
   GrabSprite(7, 100, 50, 20, 10);
+  BindSlotTexture(7, -1, true, nullptr);  // a grab has no mipmapped copy, not even a late one
   double w = 0, h = 0;
   GetSpriteSize(7, w, h);
   int tw = 0, th = 0;

@@ -111,9 +111,14 @@ TEST_F(TextureStoreTest, BleedingInSpriteSlotsOnly) {
   EXPECT_EQ(filter, GL_NEAREST);
 }
 
-TEST_F(TextureStoreTest, MipmappedCopyAndBumpMap) {
-  Load("palette8.bmp", 10);  // an 8 x 4 texture
+TEST_F(TextureStoreTest, MipmappedCopyOnFirst3DUseAndBumpMap) {
+  Load("palette8.bmp", 10);            // an 8 x 4 texture
+  EXPECT_EQ(Slot(10).mipTexture, 0u);  // 2D drawing never needs it
+  BindSlotTexture(10, -1, true, nullptr);
   GLuint mip = Slot(10).mipTexture;
+  ASSERT_NE(mip, 0u);
+  BindSlotTexture(10, -1, true, nullptr);
+  EXPECT_EQ(Slot(10).mipTexture, mip);
   int w = 0, h = 0;
   std::vector<uint8_t> level = TextureLevel(mip, 0, w, h);
   EXPECT_EQ(level, TextureLevel(Slot(10).texture, 0, w, h));
@@ -127,6 +132,8 @@ TEST_F(TextureStoreTest, MipmappedCopyAndBumpMap) {
   std::vector<uint8_t> normals = TextureLevel(Slot(11).texture, 0, w, h);
   for (int i = 0; i < 16; ++i)
     EXPECT_EQ(TexelAt(normals, w, i % 4, i / 4), (Rgba{127, 127, 255, 255}));
+  BindSlotTexture(11, -1, true, nullptr);
+  EXPECT_EQ(TextureLevel(Slot(11).mipTexture, 0, w, h), normals);
 }
 
 TEST_F(TextureStoreTest, AlphaMaskRowZeroIsTheLastImageRow) {

@@ -243,6 +243,14 @@ TEST_F(ObjectDrawTest, SetObjectTextureTakesSpriteSlotsAndRefusesBadOnes) {
   for (double bad : {-1.0, std::nan(""), 70000.0, 901.0}) {  // 901 holds no image
     EXPECT_EQ(centreWith(bad, 0), (Rgba{255, 255, 255, 255})) << bad;
   }
+  glDeleteTextures(1, &sprite.mipTexture);
+  sprite.mipTexture = 0;
+  sprite.mipPending = true;  // as a sprite loaded from a file is until its first 3D use
+  EXPECT_EQ(centreWith(900, 1), (Rgba{255, 0, 0, 255}));
+  GLint bound = 0;
+  glGetIntegerv(GL_TEXTURE_BINDING_2D, &bound);
+  EXPECT_TRUE(sprite.mipTexture != 0 && !sprite.mipPending);
+  EXPECT_EQ(static_cast<GLuint>(bound), sprite.mipTexture);
   glDeleteTextures(1, &sprite.texture);
   glDeleteTextures(1, &sprite.mipTexture);
   sprite.texture = sprite.mipTexture = 0;

@@ -137,8 +137,9 @@ NLint nlPollGroup(NLint group, NLenum name, NLsocket* sockets, NLint max, NLint 
 // Beyond the classic calls: TLS on a connected NL_TCP socket. Verifies the server's certificate
 // for serverName (a name or dotted address) against the system's authorities, or those of the
 // file nlSetTlsTrustFile named; afterwards reads and writes on the socket go through TLS. False
-// with NL_TLS_ERROR, and the socket should be closed. A stream that ends without the server's
-// close notification may have been cut short: its read fails with NL_MESSAGE_CUT.
+// with NL_TLS_ERROR, and the socket should be closed; also when the TLS library (GnuTLS, loaded
+// by the first call) is missing. A stream that ends without the server's close notification may
+// have been cut short: its read fails with NL_MESSAGE_CUT.
 NLboolean nlStartTls(NLsocket socket, const char* serverName);
 // A PEM file of authorities to trust instead of the system's store; "" restores the store.
 void nlSetTlsTrustFile(const char* path);
