@@ -121,6 +121,7 @@ struct NetGame {
 
   int32_t lastSender = 0;
   uint8_t hostGone = 0;  // the client connection ended: waits for the host end early
+  int64_t readThroughMs = -1000;  // when the game thread last read the host's messages itself
   HThreadID thread = -1;
   uint32_t joinsSent = 0;
   uint32_t nextKey = 1;
