@@ -233,8 +233,9 @@ NLint FillBuffer(NlSocket& s) {
   size_t room = kReadBufferLimit - s.end;
   NLint n = Receive(s, s.buffer.data() + s.end, room);
   if (n > 0) s.end += static_cast<size_t>(n);
-  // Only a non-blocking read that left room took all there was; a blocking one waits for more.
-  s.drained = !s.blocking && n >= 0 && static_cast<size_t>(n) < room;
+  // Only a non-blocking read that left room took all there was; a blocking one waits for more. A
+  // read that found nothing says nothing of the next: a caller that comes back asks again.
+  s.drained = !s.blocking && n > 0 && static_cast<size_t>(n) < room;
   return n;
 }
 
