@@ -123,7 +123,8 @@ char* nlAddrToString(const NLaddress* address, char* buffer);
 // call; count receives their number.
 NLaddress* nlGetAllLocalAddr(NLint* count);
 
-// Groups of sockets to poll together; at most 1024 sockets each.
+// Groups of sockets to poll together; at most 1024 sockets each. A new group, or NL_INVALID when
+// the system has no room for its wait set.
 NLint nlGroupCreate();
 NLboolean nlGroupDestroy(NLint group);
 NLboolean nlGroupAddSocket(NLint group, NLsocket socket);
