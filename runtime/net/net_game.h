@@ -163,7 +163,8 @@ double NetRemovePlayer(const StringValue& id);
 //   double shipX = 100, shipY = 200;
 //   NetSend(me, "0", StringValue("pos ") + shipX + " " + shipY);  // to every player
 double NetSend(const StringValue& from, const StringValue& to, const StringValue& text);
-// The oldest message text for that local player, or "" (NetLastSender keeps its value).
+// The oldest message text for that local player, or "" (NetLastSender keeps its value). With
+// nothing waiting it reads the connection itself, so a text is there as soon as it arrived.
 // Example:
 //   StringValue me = NetAddPlayer("Ada");
 //   for (StringValue text = NetReceive(me); TextLength(text) > 0; text = NetReceive(me)) {
