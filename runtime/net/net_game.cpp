@@ -183,6 +183,8 @@ void StopNetThread(NetGame& game) {
   {
     Guard guard(game.lock);
     game.stopRequested = 1;
+    // Its wait ends now rather than at its time-out.
+    if (game.waitGroup != -1) nlGroupWake(game.waitGroup);
   }
   // The thread never blocks on a peer: it sees the request within one pass.
   htThreadJoin(game.thread);

@@ -129,7 +129,7 @@ struct NetGame {
   std::vector<HostConnection> hostSockets;  // accepted connections, at most kMaxNetConnections
   NLsocket selfConnection = NL_INVALID;  // the host's end of its own client connection
   int32_t nextId = 101;
-  NLint waitGroup = -1;
+  NLint waitGroup = -1;  // set and cleared under lock: StopNetThread wakes its wait
   bool congested = false;  // some peer lags: senders are held to their allowance
 };
 

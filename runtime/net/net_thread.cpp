@@ -403,10 +403,10 @@ void CloseHostState(NetGame& game) {
   for (const HostConnection& c : game.hostSockets) nlClose(c.socket);
   game.hostSockets.clear();
   nlGroupDestroy(game.waitGroup);
-  game.waitGroup = -1;
   game.connections.clear();
   game.incoming.clear();
   Guard guard(game.lock);
+  game.waitGroup = -1;
   game.selfConnection = NL_INVALID;
 }
 
@@ -502,7 +502,11 @@ bool WriteMessage(NLsocket socket, const NetMessage& message) {
 void NetThread(void* argument) {
   NetGame& game = *static_cast<NetGame*>(argument);
   bool host = game.listenSocket != NL_INVALID;
-  game.waitGroup = nlGroupCreate();
+  NLint group = nlGroupCreate();
+  {
+    Guard guard(game.lock);  // StopNetThread wakes it
+    game.waitGroup = group;
+  }
   bool clientPolled = false;
   if (host) nlGroupAddSocket(game.waitGroup, game.listenSocket);
   NLsocket ready[kMaxNetConnections + 2];

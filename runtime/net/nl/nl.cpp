@@ -8,6 +8,7 @@
 #include <netinet/tcp.h>
 #include <poll.h>
 #include <sys/epoll.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -46,6 +47,7 @@ struct GroupMember {
 // ones, with no list to hand the system on every wait.
 struct Group {
   int epollFd = -1;
+  int wakeFd = -1;  // an eventfd in the set: nlGroupWake ends a wait
   std::vector<GroupMember> members;
 };
 
@@ -80,9 +82,28 @@ void Unwatch(Group& group, NLsocket socket) {
   });
 }
 
+constexpr uint64_t kWakeMark = ~uint64_t{0};
+
 void CloseGroup(Group& group) {
-  if (group.epollFd >= 0) ::close(group.epollFd);
-  group.epollFd = -1;
+  for (int* fd : {&group.epollFd, &group.wakeFd}) {
+    if (*fd >= 0) ::close(*fd);
+    *fd = -1;
+  }
+}
+
+// A new group's epoll set with its wake-up in it; false (and nothing open) when the system refuses.
+bool OpenGroup(Group& group) {
+  group.epollFd = ::epoll_create1(EPOLL_CLOEXEC);
+  group.wakeFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+  epoll_event event{};
+  event.events = EPOLLIN;
+  event.data.u64 = kWakeMark;
+  if (group.epollFd >= 0 && group.wakeFd >= 0 &&
+      ::epoll_ctl(group.epollFd, EPOLL_CTL_ADD, group.wakeFd, &event) == 0) {
+    return true;
+  }
+  CloseGroup(group);
+  return false;
 }
 
 // Every socket's queue together, and the most it reached.
@@ -656,13 +677,23 @@ NLaddress* nlGetAllLocalAddr(NLint* count) {
 }
 
 NLint nlGroupCreate() {
-  int epollFd = ::epoll_create1(EPOLL_CLOEXEC);
-  if (epollFd < 0) return Fail(NL_SYSTEM_ERROR), NL_INVALID;
+  Group group;
+  if (!OpenGroup(group)) return Fail(NL_SYSTEM_ERROR), NL_INVALID;
   Library& lib = Lib();
   std::lock_guard<std::mutex> guard(lib.lock);
   NLint id = lib.nextGroup++;
-  lib.groups[id].epollFd = epollFd;
+  lib.groups.emplace(id, std::move(group));
   return id;
+}
+
+NLboolean nlGroupWake(NLint group) {
+  Library& lib = Lib();
+  std::lock_guard<std::mutex> guard(lib.lock);
+  auto found = lib.groups.find(group);
+  if (found == lib.groups.end()) return Fail(NL_INVALID_GROUP);
+  uint64_t one = 1;
+  return ::write(found->second.wakeFd, &one, sizeof one) == sizeof one ? true
+                                                                       : Fail(NL_SYSTEM_ERROR);
 }
 
 NLboolean nlGroupDestroy(NLint group) {
@@ -712,12 +743,14 @@ NLint nlPollGroup(NLint group, NLenum name, NLsocket* sockets, NLint max, NLint 
   thread_local std::vector<epoll_event> events;
   members.clear();
   int epollFd = -1;
+  int wakeFd = -1;
   {
     Library& lib = Lib();
     std::lock_guard<std::mutex> guard(lib.lock);
     auto found = lib.groups.find(group);
     if (found == lib.groups.end()) return Fail(NL_INVALID_GROUP), -1;
     epollFd = found->second.epollFd;
+    wakeFd = found->second.wakeFd;
     for (GroupMember& m : found->second.members) {
       // Members with queued packets are sent what they take meanwhile.
       bool out = m.socket->queued.load() > 0;
@@ -744,6 +777,11 @@ NLint nlPollGroup(NLint group, NLenum name, NLsocket* sockets, NLint max, NLint 
     return Fail(NL_SYSTEM_ERROR), -1;
   }
   for (int k = 0; k < result; ++k) {
+    if (events[k].data.u64 == kWakeMark) {
+      uint64_t count = 0;
+      if (::read(wakeFd, &count, sizeof count) < 0) count = 0;  // already taken: still awake
+      continue;
+    }
     auto id = static_cast<NLsocket>(static_cast<uint32_t>(events[k].data.u64));
     auto member = std::find_if(members.begin(), members.end(),
                                [&](const auto& m) { return m.first == id; });

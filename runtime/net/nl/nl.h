@@ -129,6 +129,8 @@ NLint nlGroupCreate();
 NLboolean nlGroupDestroy(NLint group);
 NLboolean nlGroupAddSocket(NLint group, NLsocket socket);
 NLboolean nlGroupDeleteSocket(NLint group, NLsocket socket);
+// Ends the group's current or next wait at once, from any thread; that wait may return 0.
+NLboolean nlGroupWake(NLint group);
 // NL_READ_STATUS: fills sockets with up to max readable members (a whole packet buffered, new
 // data, a closed or broken stream, a pending connection); waits up to timeout ms (0: no wait,
 // negative: forever). Returns their count, or -1. Members with queued packets are sent what
