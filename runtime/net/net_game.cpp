@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
+#include <vector>
 
 #include "runtime/core/runtime_state.h"
 #include "runtime/net/net_internal.h"
@@ -65,6 +66,20 @@ LocalPlayer* FindEntry(NetGame& game, uint32_t key) {
     if (player.key == key) return &player;
   }
   return nullptr;
+}
+
+LocalPlayer* FindPlayer(NetGame& game, int32_t id) {
+  for (LocalPlayer& player : game.players) {
+    if (player.record.id == id) return &player;
+  }
+  return nullptr;
+}
+
+// Whether the game thread may read the host's messages itself: only while the thread runs, which
+// reads them too, and only from a stream that has not ended. Holds game.lock.
+bool ReadsThrough(const NetGame& game) {
+  return game.threadRunning && !game.stopRequested && !game.hostGone &&
+         game.clientSocket != NL_INVALID;
 }
 
 // The entry's id once the host gave one; -1 while it waits.
@@ -168,6 +183,8 @@ void StopNetThread(NetGame& game) {
   {
     Guard guard(game.lock);
     game.stopRequested = 1;
+    // Its wait ends now rather than at its time-out.
+    if (game.waitGroup != -1) nlGroupWake(game.waitGroup);
   }
   // The thread never blocks on a peer: it sees the request within one pass.
   htThreadJoin(game.thread);
@@ -242,17 +259,30 @@ int32_t SendText(NetGame& game, int32_t from, int32_t to, const char* text, size
 }
 
 bool ReceiveText(NetGame& game, int32_t id, std::string& text, int32_t& from) {
-  Guard guard(game.lock);
-  for (LocalPlayer& player : game.players) {
-    if (player.record.id != id || player.inbox.empty()) continue;
-    const NetMessage& m = player.inbox.front();
-    text.assign(m.data, static_cast<size_t>(m.length));
-    from = m.from;
-    game.lastSender = m.from;
-    player.inbox.pop_front();
-    return true;
+  if (id <= 0) return false;  // only ids the host gave have inboxes
+  std::vector<int32_t> leaves;
+  bool taken = false;
+  {
+    Guard guard(game.lock);
+    LocalPlayer* player = FindPlayer(game, id);
+    if (player == nullptr) return false;
+    // Nothing waits: read the socket here rather than wait for the thread to wake and pass it on.
+    if (player->inbox.empty() && ReadsThrough(game)) {
+      ReadFromHostLocked(game, leaves);
+      game.readThroughMs = NetNowMs();
+      player = FindPlayer(game, id);
+    }
+    if (player != nullptr && !player->inbox.empty()) {
+      const NetMessage& m = player->inbox.front();
+      text.assign(m.data, static_cast<size_t>(m.length));
+      from = m.from;
+      game.lastSender = m.from;
+      player->inbox.pop_front();
+      taken = true;
+    }
   }
-  return false;
+  SendLeaves(game, leaves);
+  return taken;
 }
 
 bool AskHost(NetGame& game, uint8_t kind, int32_t argument, NetMessage& reply) {

@@ -121,6 +121,7 @@ struct NetGame {
 
   int32_t lastSender = 0;
   uint8_t hostGone = 0;  // the client connection ended: waits for the host end early
+  int64_t readThroughMs = -1000;  // when the game thread last read the host's messages itself
   HThreadID thread = -1;
   uint32_t joinsSent = 0;
   uint32_t nextKey = 1;
@@ -128,7 +129,7 @@ struct NetGame {
   std::vector<HostConnection> hostSockets;  // accepted connections, at most kMaxNetConnections
   NLsocket selfConnection = NL_INVALID;  // the host's end of its own client connection
   int32_t nextId = 101;
-  NLint waitGroup = -1;
+  NLint waitGroup = -1;  // set and cleared under lock: StopNetThread wakes its wait
   bool congested = false;  // some peer lags: senders are held to their allowance
 };
 
@@ -162,7 +163,8 @@ double NetRemovePlayer(const StringValue& id);
 //   double shipX = 100, shipY = 200;
 //   NetSend(me, "0", StringValue("pos ") + shipX + " " + shipY);  // to every player
 double NetSend(const StringValue& from, const StringValue& to, const StringValue& text);
-// The oldest message text for that local player, or "" (NetLastSender keeps its value).
+// The oldest message text for that local player, or "" (NetLastSender keeps its value). With
+// nothing waiting it reads the connection itself, so a text is there as soon as it arrived.
 // Example:
 //   StringValue me = NetAddPlayer("Ada");
 //   for (StringValue text = NetReceive(me); TextLength(text) > 0; text = NetReceive(me)) {

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "runtime/net/net_game.h"
 
@@ -42,6 +43,15 @@ bool HostAccepts(const NetGame& game, const NetMessage& message, NLsocket source
 NetMessage MakeMessage(uint8_t kind, int32_t to, int32_t from);
 // Writes the whole record; false when it did not all go.
 bool WriteMessage(NLsocket socket, const NetMessage& message);
+
+// Reads what the host sent, a pass's worth at most, and files it: data into its player's inbox
+// (within kMaxInboxMessages), replies for the queries, welcomes to their entries; the ids of late
+// welcomes go into leaves, for SendLeaves once the lock is released. Either thread calls it while
+// holding game.lock, so messages are filed in the order they came. True when the host is gone.
+bool ReadFromHostLocked(NetGame& game, std::vector<int32_t>& leaves);
+void SendLeaves(NetGame& game, const std::vector<int32_t>& leaves);
+// Steady milliseconds, for the thread's deadlines and the game thread's reads.
+int64_t NetNowMs();
 
 void NetThread(void* game);
 

@@ -21,15 +21,13 @@ using Guard = std::lock_guard<HTmutex>;
 constexpr int kReadsPerPass = 16;
 constexpr int kClientReadsPerPass = 256;
 constexpr int32_t kWaitMs = 10;
+// While the game thread reads the host's messages itself, the thread leaves that socket to it and
+// looks in this often: a wake for every message would only compete with the reader.
+constexpr int32_t kReadThroughMs = 2;
 constexpr int64_t kDeadlineCheckMs = 50;
 // A peer with this much queued lags: senders are then held to their allowance.
 constexpr int64_t kLaggingBytes = 64 * 1024;
 std::atomic<int32_t> deadlineMs{kNetDeadlineMs};
-
-int64_t NowMs() {
-  using namespace std::chrono;
-  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
 
 bool ReadOne(NLsocket socket, NetMessage& message, NLint& count) {
   std::memset(&message, 0, sizeof message);
@@ -84,22 +82,34 @@ void SendPlayerChanges(NetGame& game) {
   for (const NetMessage& join : outgoing) WriteMessage(game.clientSocket, join);
 }
 
-// Step 2: what the host sent, up to a pass's worth.
+// Step 2: what the host sent, filed at once (the game thread may read it first).
 void ReadClientSocket(NetGame& game) {
-  thread_local std::vector<NetMessage> read;
-  read.clear();
-  NetMessage message;
-  NLint count = 0;
-  while (static_cast<int>(read.size()) < kClientReadsPerPass &&
-         ReadOne(game.clientSocket, message, count)) {
-    read.push_back(message);
+  std::vector<int32_t> leaves;
+  {
+    Guard guard(game.lock);
+    ReadFromHostLocked(game, leaves);
   }
-  bool gone = read.size() < kClientReadsPerPass && PeerGone(count);
-  // The host is gone: stop waking up for a stream that has ended.
-  if (gone) nlGroupDeleteSocket(game.waitGroup, game.clientSocket);
-  Guard guard(game.lock);
-  for (const NetMessage& m : read) game.incoming.push_back({m, NL_INVALID});
-  if (gone) game.hostGone = 1;
+  SendLeaves(game, leaves);
+}
+
+// The client socket is polled unless the host is gone (no waking for a stream that has ended) or
+// the game thread just read it itself. Returns the poll's time-out.
+int32_t ChooseClientPolling(NetGame& game, int64_t now, bool& polled) {
+  bool readByGame = false;
+  bool wanted = false;
+  {
+    Guard guard(game.lock);
+    readByGame = now - game.readThroughMs <= kReadThroughMs;
+    wanted = !game.hostGone && !readByGame;
+  }
+  if (wanted != polled) {
+    if (wanted)
+      nlGroupAddSocket(game.waitGroup, game.clientSocket);
+    else
+      nlGroupDeleteSocket(game.waitGroup, game.clientSocket);
+    polled = wanted;
+  }
+  return readByGame ? kReadThroughMs : kWaitMs;
 }
 
 void DropConnection(NetGame& game, NLsocket socket) {
@@ -134,7 +144,7 @@ bool AcceptConnections(NetGame& game) {
     }
     HostConnection connection;
     connection.socket = accepted;
-    connection.acceptedMs = connection.allowanceMs = NowMs();
+    connection.acceptedMs = connection.allowanceMs = NetNowMs();
     game.hostSockets.push_back(connection);
     nlGroupAddSocket(game.waitGroup, accepted);
     if (game.selfConnection == NL_INVALID && IsSelfConnection(game, accepted)) {
@@ -213,7 +223,7 @@ void TendConnections(NetGame& game, int64_t now, int64_t& lastCheck) {
   for (NLsocket socket : late) DropConnection(game, socket);
 }
 
-// Step 4: data for this process's own players goes into their inboxes.
+// Step 4: data from a connection for this process's own players goes into their inboxes.
 void DeliverLocal(NetGame& game) {
   if (game.incoming.empty()) return;
   Guard guard(game.lock);
@@ -344,6 +354,7 @@ void HandleAtHost(NetGame& game) {
     HandleForHost(game, queued, touched);
     return true;
   });
+  game.incoming.clear();  // nothing the host took: dropped
   FlushTouched(game, touched);
 }
 
@@ -361,43 +372,41 @@ LocalPlayer* WelcomedEntry(NetGame& game, int32_t id) {
   return oldest;
 }
 
-// Step 6: replies for the queries, welcomes for the waiting players, the rest dropped.
-void HandleAtClient(NetGame& game) {
-  if (game.incoming.empty()) return;
-  std::vector<int32_t> leaves;
-  {
-    Guard guard(game.lock);
-    for (const QueuedMessage& queued : game.incoming) {
-      const NetMessage& m = queued.message;
-      if (m.kind > 99) {
-        game.replies.push_back(m);
-        if (game.replies.size() > kMaxWaitingReplies) game.replies.pop_front();
-        continue;
-      }
-      if (m.kind != MsgWelcome) continue;
-      LocalPlayer* entry = WelcomedEntry(game, m.to);
-      if (entry == nullptr) continue;
-      if (!entry->abandoned) {
-        entry->record.id = m.to;
-        continue;
-      }
-      leaves.push_back(m.to);
-      uint32_t key = entry->key;
-      game.players.remove_if([&](const LocalPlayer& p) { return p.key == key; });
-    }
-    game.incoming.clear();
+// A reply, a welcome or data for a local player, as the host sent it. Holds game.lock.
+void FileFromHost(NetGame& game, const NetMessage& m, std::vector<int32_t>& leaves) {
+  if (m.kind > 99) {
+    game.replies.push_back(m);
+    if (game.replies.size() > kMaxWaitingReplies) game.replies.pop_front();
+    return;
   }
-  for (int32_t id : leaves) WriteMessage(game.clientSocket, MakeMessage(MsgLeave, 0, id));
+  if (m.kind == MsgData && m.to > 0) {
+    for (LocalPlayer& player : game.players) {
+      if (player.record.id != m.to) continue;
+      if (player.inbox.size() < kMaxInboxMessages) player.inbox.push_back(m);
+      return;
+    }
+    return;
+  }
+  if (m.kind != MsgWelcome) return;
+  LocalPlayer* entry = WelcomedEntry(game, m.to);
+  if (entry == nullptr) return;
+  if (!entry->abandoned) {
+    entry->record.id = m.to;
+    return;
+  }
+  leaves.push_back(m.to);
+  uint32_t key = entry->key;
+  game.players.remove_if([&](const LocalPlayer& p) { return p.key == key; });
 }
 
 void CloseHostState(NetGame& game) {
   for (const HostConnection& c : game.hostSockets) nlClose(c.socket);
   game.hostSockets.clear();
   nlGroupDestroy(game.waitGroup);
-  game.waitGroup = -1;
   game.connections.clear();
   game.incoming.clear();
   Guard guard(game.lock);
+  game.waitGroup = -1;
   game.selfConnection = NL_INVALID;
 }
 
@@ -421,6 +430,27 @@ bool ServeReady(NetGame& game, const NLsocket* ready, NLint count, int64_t now) 
 }
 
 }  // namespace
+
+bool ReadFromHostLocked(NetGame& game, std::vector<int32_t>& leaves) {
+  NetMessage message;
+  NLint count = 0;
+  int n = 0;
+  for (; n < kClientReadsPerPass && ReadOne(game.clientSocket, message, count); ++n) {
+    FileFromHost(game, message, leaves);
+  }
+  if (n == kClientReadsPerPass || !PeerGone(count)) return false;
+  game.hostGone = 1;
+  return true;
+}
+
+void SendLeaves(NetGame& game, const std::vector<int32_t>& leaves) {
+  for (int32_t id : leaves) WriteMessage(game.clientSocket, MakeMessage(MsgLeave, 0, id));
+}
+
+int64_t NetNowMs() {
+  using namespace std::chrono;
+  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
 
 void SetNetDeadline(int32_t milliseconds) {
   deadlineMs = milliseconds > 0 ? milliseconds : kNetDeadlineMs;
@@ -472,14 +502,18 @@ bool WriteMessage(NLsocket socket, const NetMessage& message) {
 void NetThread(void* argument) {
   NetGame& game = *static_cast<NetGame*>(argument);
   bool host = game.listenSocket != NL_INVALID;
-  game.waitGroup = nlGroupCreate();
-  nlGroupAddSocket(game.waitGroup, game.clientSocket);
+  NLint group = nlGroupCreate();
+  {
+    Guard guard(game.lock);  // StopNetThread wakes it
+    game.waitGroup = group;
+  }
+  bool clientPolled = false;
   if (host) nlGroupAddSocket(game.waitGroup, game.listenSocket);
   NLsocket ready[kMaxNetConnections + 2];
   NLint count = 0;
-  int64_t lastCheck = NowMs();
+  int64_t lastCheck = NetNowMs();
   while (!StopRequested(game)) {
-    int64_t now = NowMs();
+    int64_t now = NetNowMs();
     SendPlayerChanges(game);
     if (!ServeReady(game, ready, count, now)) {
       Guard guard(game.lock);
@@ -488,10 +522,10 @@ void NetThread(void* argument) {
     }
     DeliverLocal(game);
     if (host) HandleAtHost(game);
-    HandleAtClient(game);
     if (host) TendConnections(game, now, lastCheck);
+    int32_t wait = ChooseClientPolling(game, now, clientPolled);
     // Wakes as soon as anything arrives; the time-out only paces the game thread's requests.
-    count = nlPollGroup(game.waitGroup, NL_READ_STATUS, ready, kMaxNetConnections + 2, kWaitMs);
+    count = nlPollGroup(game.waitGroup, NL_READ_STATUS, ready, kMaxNetConnections + 2, wait);
     if (count < 0) count = 0;
   }
   CloseHostState(game);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstring>
 #include <functional>
 #include <thread>
 #include <vector>
@@ -33,6 +34,17 @@ class FakeHost {
     if (thread.joinable()) thread.join();
   }
   static void Send(int fd, NetMessage m) { RawSendPacket(fd, &m, sizeof m); }
+  // Two messages in one write: the client reads them in one go.
+  static void SendTogether(int fd, const NetMessage& first, const NetMessage& second) {
+    std::vector<char> bytes;
+    for (const NetMessage* m : {&first, &second}) {
+      char header[4] = {'N', 'L', sizeof *m >> 8, sizeof *m & 0xFF};
+      bytes.insert(bytes.end(), header, header + 4);
+      bytes.insert(bytes.end(), reinterpret_cast<const char*>(m),
+                   reinterpret_cast<const char*>(m) + sizeof *m);
+    }
+    RawSend(fd, bytes.data(), bytes.size());
+  }
   int port = 0;
   std::vector<NetMessage> received;  // what the client sent after the join
 
@@ -79,6 +91,23 @@ TEST_F(FakeHostTest, AWelcomeForNoWaitingJoinIsIgnored) {
   EndNetGame(client);
   host.Finish();
   for (const NetMessage& m : host.received) EXPECT_NE(m.kind, MsgLeave) << "leave from " << m.from;
+}
+
+TEST_F(FakeHostTest, TextRightBehindItsPlayersWelcomeArrives) {
+  FakeHost host([](int fd, const NetMessage& m) {
+    if (m.kind != MsgJoin) return false;
+    NetMessage text = MakeMessage(MsgData, 151, 7);
+    text.length = 5;
+    std::memcpy(text.data, "hello", 5);
+    FakeHost::SendTogether(fd, MakeMessage(MsgWelcome, 151, 0), text);
+    return true;
+  });
+  ASSERT_EQ(JoinGame(*client, "127.0.0.1", host.port), 1);
+  ASSERT_EQ(AddPlayer(*client, "Ann"), 151);
+  std::string text;
+  int32_t from = 0;
+  EXPECT_TRUE(ReceiveText(*client, 151, text, from));
+  EXPECT_EQ(text, "hello");
 }
 
 TEST_F(FakeHostTest, ALateWelcomeGoesBackWithALeaveAndToNobodyElse) {

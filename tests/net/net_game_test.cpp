@@ -90,6 +90,23 @@ TEST_F(NetGameTest, IdsCountFrom101AndMessagesReachOneOrAll) {
   EXPECT_EQ(count, 2);
 }
 
+// The game thread reads the socket itself while it polls and leaves it to the network thread when
+// it pauses: every message still comes once, in order.
+TEST_F(NetGameTest, MessagesKeepTheirOrderWhoeverReadsThem) {
+  NetGame& a = Join();
+  int32_t ann = AddPlayer(a, "Ann");
+  int32_t hal = AddPlayer(*host, "Hal");
+  for (int i = 0; i < 1000; ++i) {
+    std::string text = std::to_string(i);
+    ASSERT_EQ(SendText(a, ann, hal, text.c_str(), text.size()), 1);
+    if (i % 100 == 0) htThreadSleep(5);  // the network thread's turn
+    if (i % 3 == 0) {
+      ASSERT_EQ(Next(*host, hal), std::to_string(i / 3));
+    }
+  }
+  for (int i = 334; i < 1000; ++i) ASSERT_EQ(Next(*host, hal), std::to_string(i));
+}
+
 TEST_F(NetGameTest, ReceiveWithNothingWaitingKeepsTheLastSender) {
   NetGame* saved = runtimeState.network;
   runtimeState.network = host;

@@ -5,8 +5,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstring>
 #include <string>
+#include <thread>
 
 #include "tests/net/net_test_helpers.h"
 
@@ -72,6 +74,29 @@ TEST_F(NlTest, PacketsAreFramedAndArriveWholeOnePerRead) {
   EXPECT_EQ(nlPollGroup(group, NL_READ_STATUS, ready, 4, 0), 0);
   EXPECT_EQ(nlRead(s, buffer, sizeof buffer), 0);
   EXPECT_EQ(nlWrite(s, buffer, NL_MAX_PACKET_LENGTH + 1), -1);
+  RawClose(peer);
+}
+
+// A wake ends a wait that nothing else would end before its minute is up, also one begun after
+// it; a closed member is no longer reported.
+TEST_F(NlTest, AWakeEndsAGroupsWaitAndAClosedMemberLeavesIt) {
+  int peer = -1;
+  NLsocket s = Connect(NL_TCP_PACKETS, peer);
+  NLint group = nlGroupCreate();
+  ASSERT_TRUE(nlGroupAddSocket(group, s));
+  NLsocket ready[4];
+  auto start = std::chrono::steady_clock::now();
+  ASSERT_TRUE(nlGroupWake(group));
+  EXPECT_EQ(nlPollGroup(group, NL_READ_STATUS, ready, 4, 60000), 0);
+  std::thread waker([group] { EXPECT_TRUE(nlGroupWake(group)); });
+  EXPECT_EQ(nlPollGroup(group, NL_READ_STATUS, ready, 4, 60000), 0);
+  waker.join();
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+  nlClose(s);
+  RawSendPacket(peer, "x", 1);
+  EXPECT_EQ(nlPollGroup(group, NL_READ_STATUS, ready, 4, 100), 0);
+  EXPECT_TRUE(nlGroupDestroy(group));
+  EXPECT_FALSE(nlGroupWake(group));
   RawClose(peer);
 }
 

@@ -7,6 +7,8 @@
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/epoll.h>
+#include <sys/eventfd.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -34,19 +36,74 @@ constexpr size_t kReadBufferLimit = 4 * (kPacketHeaderSize + NL_MAX_PACKET_LENGT
 // An emptied queue keeps this much room; a peer that once lagged does not pin its peak.
 constexpr size_t kKeptQueueCapacity = 64 * 1024;
 
+// A group's member, as its epoll set watches it.
+struct GroupMember {
+  NLsocket id = NL_INVALID;
+  std::shared_ptr<NlSocket> socket;
+  bool watchingOut = false;  // also woken when it takes bytes: its queue had some
+};
+
+// The members of a group and the epoll set that waits for them: a wake reports just the ready
+// ones, with no list to hand the system on every wait.
+struct Group {
+  int epollFd = -1;
+  int wakeFd = -1;  // an eventfd in the set: nlGroupWake ends a wait
+  std::vector<GroupMember> members;
+};
+
 struct Library {
   std::mutex lock;
   int users = 0;
   NLsocket nextSocket = 1;
   NLint nextGroup = 1;
   std::unordered_map<NLsocket, std::shared_ptr<NlSocket>> sockets;
-  std::unordered_map<NLint, std::vector<NLsocket>> groups;
+  std::unordered_map<NLint, Group> groups;
 };
 
 // Never destroyed: a network thread may still close a socket while static objects go away.
 Library& Lib() {
   static auto* library = new Library();
   return *library;
+}
+
+bool Watch(const Group& group, const GroupMember& member, int operation) {
+  epoll_event event{};
+  event.events = EPOLLIN | (member.watchingOut ? uint32_t{EPOLLOUT} : 0u);
+  event.data.u64 = static_cast<uint64_t>(static_cast<uint32_t>(member.id));
+  return ::epoll_ctl(group.epollFd, operation, member.socket->fd, &event) == 0;
+}
+
+// Takes the socket out of the group, if it is in. Holds the library lock.
+void Unwatch(Group& group, NLsocket socket) {
+  std::erase_if(group.members, [&](const GroupMember& m) {
+    if (m.id != socket) return false;
+    ::epoll_ctl(group.epollFd, EPOLL_CTL_DEL, m.socket->fd, nullptr);
+    return true;
+  });
+}
+
+constexpr uint64_t kWakeMark = ~uint64_t{0};
+
+void CloseGroup(Group& group) {
+  for (int* fd : {&group.epollFd, &group.wakeFd}) {
+    if (*fd >= 0) ::close(*fd);
+    *fd = -1;
+  }
+}
+
+// A new group's epoll set with its wake-up in it; false (and nothing open) when the system refuses.
+bool OpenGroup(Group& group) {
+  group.epollFd = ::epoll_create1(EPOLL_CLOEXEC);
+  group.wakeFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+  epoll_event event{};
+  event.events = EPOLLIN;
+  event.data.u64 = kWakeMark;
+  if (group.epollFd >= 0 && group.wakeFd >= 0 &&
+      ::epoll_ctl(group.epollFd, EPOLL_CTL_ADD, group.wakeFd, &event) == 0) {
+    return true;
+  }
+  CloseGroup(group);
+  return false;
 }
 
 // Every socket's queue together, and the most it reached.
@@ -233,8 +290,9 @@ NLint FillBuffer(NlSocket& s) {
   size_t room = kReadBufferLimit - s.end;
   NLint n = Receive(s, s.buffer.data() + s.end, room);
   if (n > 0) s.end += static_cast<size_t>(n);
-  // Only a non-blocking read that left room took all there was; a blocking one waits for more.
-  s.drained = !s.blocking && n >= 0 && static_cast<size_t>(n) < room;
+  // Only a non-blocking read that left room took all there was; a blocking one waits for more. A
+  // read that found nothing says nothing of the next: a caller that comes back asks again.
+  s.drained = !s.blocking && n > 0 && static_cast<size_t>(n) < room;
   return n;
 }
 
@@ -343,6 +401,7 @@ void nlShutdown() {
     if (--lib.users > 0) return;
     for (auto& entry : lib.sockets) closing.push_back(entry.second);
     lib.sockets.clear();
+    for (auto& group : lib.groups) CloseGroup(group.second);
     lib.groups.clear();
   }
   for (auto& s : closing) ::shutdown(s->fd, SHUT_RDWR);
@@ -449,7 +508,7 @@ NLboolean nlClose(NLsocket socket) {
     if (found == lib.sockets.end()) return Fail(NL_INVALID_SOCKET);
     s = found->second;
     lib.sockets.erase(found);
-    for (auto& group : lib.groups) std::erase(group.second, socket);
+    for (auto& group : lib.groups) Unwatch(group.second, socket);
   }
   // Wakes a thread still blocked on it; the descriptor closes with the last user.
   ::shutdown(s->fd, SHUT_RDWR);
@@ -618,17 +677,33 @@ NLaddress* nlGetAllLocalAddr(NLint* count) {
 }
 
 NLint nlGroupCreate() {
+  Group group;
+  if (!OpenGroup(group)) return Fail(NL_SYSTEM_ERROR), NL_INVALID;
   Library& lib = Lib();
   std::lock_guard<std::mutex> guard(lib.lock);
   NLint id = lib.nextGroup++;
-  lib.groups.emplace(id, std::vector<NLsocket>());
+  lib.groups.emplace(id, std::move(group));
   return id;
+}
+
+NLboolean nlGroupWake(NLint group) {
+  Library& lib = Lib();
+  std::lock_guard<std::mutex> guard(lib.lock);
+  auto found = lib.groups.find(group);
+  if (found == lib.groups.end()) return Fail(NL_INVALID_GROUP);
+  uint64_t one = 1;
+  return ::write(found->second.wakeFd, &one, sizeof one) == sizeof one ? true
+                                                                       : Fail(NL_SYSTEM_ERROR);
 }
 
 NLboolean nlGroupDestroy(NLint group) {
   Library& lib = Lib();
   std::lock_guard<std::mutex> guard(lib.lock);
-  return lib.groups.erase(group) > 0 ? true : Fail(NL_INVALID_GROUP);
+  auto found = lib.groups.find(group);
+  if (found == lib.groups.end()) return Fail(NL_INVALID_GROUP);
+  CloseGroup(found->second);
+  lib.groups.erase(found);
+  return true;
 }
 
 NLboolean nlGroupAddSocket(NLint group, NLsocket socket) {
@@ -636,11 +711,17 @@ NLboolean nlGroupAddSocket(NLint group, NLsocket socket) {
   std::lock_guard<std::mutex> guard(lib.lock);
   auto found = lib.groups.find(group);
   if (found == lib.groups.end()) return Fail(NL_INVALID_GROUP);
-  if (lib.sockets.count(socket) == 0) return Fail(NL_INVALID_SOCKET);
-  if (found->second.size() >= 1024) return Fail(NL_INVALID_GROUP);
-  if (std::find(found->second.begin(), found->second.end(), socket) == found->second.end()) {
-    found->second.push_back(socket);
+  auto s = lib.sockets.find(socket);
+  if (s == lib.sockets.end()) return Fail(NL_INVALID_SOCKET);
+  std::vector<GroupMember>& members = found->second.members;
+  if (members.size() >= 1024) return Fail(NL_INVALID_GROUP);
+  if (std::any_of(members.begin(), members.end(),
+                  [&](const GroupMember& m) { return m.id == socket; })) {
+    return true;
   }
+  GroupMember member{socket, s->second, false};
+  if (!Watch(found->second, member, EPOLL_CTL_ADD)) return Fail(NL_SYSTEM_ERROR);
+  members.push_back(std::move(member));
   return true;
 }
 
@@ -649,7 +730,7 @@ NLboolean nlGroupDeleteSocket(NLint group, NLsocket socket) {
   std::lock_guard<std::mutex> guard(lib.lock);
   auto found = lib.groups.find(group);
   if (found == lib.groups.end()) return Fail(NL_INVALID_GROUP);
-  std::erase(found->second, socket);
+  Unwatch(found->second, socket);
   return true;
 }
 
@@ -659,51 +740,61 @@ NLint nlPollGroup(NLint group, NLenum name, NLsocket* sockets, NLint max, NLint 
   // Kept between calls: the network thread polls on every pass and should not allocate.
   thread_local std::vector<std::pair<NLsocket, std::shared_ptr<NlSocket>>> members;
   thread_local std::vector<char> ready;
-  thread_local std::vector<pollfd> fds;
-  thread_local std::vector<size_t> fdMember;
+  thread_local std::vector<epoll_event> events;
   members.clear();
+  int epollFd = -1;
+  int wakeFd = -1;
   {
     Library& lib = Lib();
     std::lock_guard<std::mutex> guard(lib.lock);
     auto found = lib.groups.find(group);
     if (found == lib.groups.end()) return Fail(NL_INVALID_GROUP), -1;
-    for (NLsocket id : found->second) {
-      auto s = lib.sockets.find(id);
-      if (s != lib.sockets.end()) members.emplace_back(id, s->second);
+    epollFd = found->second.epollFd;
+    wakeFd = found->second.wakeFd;
+    for (GroupMember& m : found->second.members) {
+      // Members with queued packets are sent what they take meanwhile.
+      bool out = m.socket->queued.load() > 0;
+      if (out != m.watchingOut) {
+        m.watchingOut = out;
+        Watch(found->second, m, EPOLL_CTL_MOD);
+      }
+      members.emplace_back(m.id, m.socket);
     }
   }
   ready.assign(members.size(), 0);
-  fds.clear();
-  fdMember.clear();
   bool anyReady = false;
   for (size_t i = 0; i < members.size(); ++i) {
-    NlSocket& s = *members[i].second;
-    short events = 0;
-    if (ReadyFromBuffer(s))
-      ready[i] = anyReady = true;
-    else
-      events = POLLIN;
-    if (s.queued.load() > 0) events |= POLLOUT;
-    if (events == 0) continue;
-    fds.push_back(pollfd{s.fd, events, 0});
-    fdMember.push_back(i);
+    if (ReadyFromBuffer(*members[i].second)) ready[i] = anyReady = true;
   }
+  events.resize(std::max<size_t>(members.size(), 1));
   int result;
   do {
-    result = ::poll(fds.data(), fds.size(), anyReady ? 0 : timeout);
+    result = ::epoll_wait(epollFd, events.data(), static_cast<int>(events.size()),
+                          anyReady ? 0 : timeout);
   } while (result < 0 && errno == EINTR);
   if (result < 0) {
     members.clear();
     return Fail(NL_SYSTEM_ERROR), -1;
   }
-  for (size_t k = 0; k < fds.size(); ++k) {
-    NlSocket& s = *members[fdMember[k]].second;
+  for (int k = 0; k < result; ++k) {
+    if (events[k].data.u64 == kWakeMark) {
+      uint64_t count = 0;
+      if (::read(wakeFd, &count, sizeof count) < 0) count = 0;  // already taken: still awake
+      continue;
+    }
+    auto id = static_cast<NLsocket>(static_cast<uint32_t>(events[k].data.u64));
+    auto member = std::find_if(members.begin(), members.end(),
+                               [&](const auto& m) { return m.first == id; });
+    if (member == members.end()) continue;  // left the group meanwhile
+    NlSocket& s = *member->second;
     bool broke = false;
-    if (fds[k].revents & POLLOUT) {
+    if (events[k].events & EPOLLOUT) {
       std::lock_guard<std::mutex> guard(s.writeLock);
       broke = !FlushQueue(s);
     }
-    if (broke || (fds[k].revents & (POLLIN | POLLHUP | POLLERR))) ready[fdMember[k]] = true;
+    if (broke || (events[k].events & (EPOLLIN | EPOLLHUP | EPOLLERR))) {
+      ready[static_cast<size_t>(member - members.begin())] = true;
+    }
   }
   NLint count = 0;
   for (size_t i = 0; i < members.size() && count < max; ++i) {

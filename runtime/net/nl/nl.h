@@ -123,11 +123,14 @@ char* nlAddrToString(const NLaddress* address, char* buffer);
 // call; count receives their number.
 NLaddress* nlGetAllLocalAddr(NLint* count);
 
-// Groups of sockets to poll together; at most 1024 sockets each.
+// Groups of sockets to poll together; at most 1024 sockets each. A new group, or NL_INVALID when
+// the system has no room for its wait set.
 NLint nlGroupCreate();
 NLboolean nlGroupDestroy(NLint group);
 NLboolean nlGroupAddSocket(NLint group, NLsocket socket);
 NLboolean nlGroupDeleteSocket(NLint group, NLsocket socket);
+// Ends the group's current or next wait at once, from any thread; that wait may return 0.
+NLboolean nlGroupWake(NLint group);
 // NL_READ_STATUS: fills sockets with up to max readable members (a whole packet buffered, new
 // data, a closed or broken stream, a pending connection); waits up to timeout ms (0: no wait,
 // negative: forever). Returns their count, or -1. Members with queued packets are sent what
