@@ -49,9 +49,10 @@ This package holds the static libraries and headers, a CMake package
 qmo and make-assets, and the examples, the starter program and the
 documentation under /usr/share/doc/quillon.")
 # A program linking the runtime needs these libraries' development files; pkg-config finds them
-# for the CMake package and for quillon.pc.
+# for the CMake package and for quillon.pc. GnuTLS is loaded when a program first uses TLS, so
+# only its library is needed.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-  "pkg-config, libsdl2-dev, libsdl2-mixer-dev, libpng-dev, liblzo2-dev, libgnutls28-dev, libavformat-dev, libavcodec-dev, libswscale-dev, libavutil-dev, libswresample-dev, libgl-dev")
+  "pkg-config, libsdl2-dev, libsdl2-mixer-dev, libpng-dev, liblzo2-dev, libgnutls30, libavformat-dev, libavcodec-dev, libswscale-dev, libavutil-dev, libswresample-dev, libgl-dev")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "g++ (>= 4:12), cmake (>= 3.20), timgm6mb-soundfont")
 # The tools' own shared libraries (SDL2, the mixer, assimp, ...) come from their ELF headers.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
