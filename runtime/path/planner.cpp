@@ -28,25 +28,44 @@ float NarrowCost(double value) {
 
 }  // namespace
 
-bool BuildCostMap(const double* costs, int64_t cells, float* costMap) {
-  const int64_t whole = cells - cells % 4;
-  Float4 max4 = {0.0f, 0.0f, 0.0f, 0.0f};
-  for (int64_t i = 0; i < whole; i += 4) {
+namespace {
+
+// Narrows one row into `out`, keeping the largest cost in max4 / max.
+void NarrowRow(const double* costs, int32_t width, float* out, Float4& max4, float& max) {
+  const int32_t whole = width - width % 4;
+  for (int32_t i = 0; i < whole; i += 4) {
     Double4 value;
     __builtin_memcpy(&value, costs + i, sizeof value);
     // Only values float can hold are narrowed; what is not positive becomes 0, then blocked.
     value = value > FLT_MAX ? FLT_MAX : (value > 0.0 ? value : 0.0);
     Float4 cost = __builtin_convertvector(value, Float4);
     cost = cost > 0.0f ? cost : kBlockedCost;
-    __builtin_memcpy(costMap + i, &cost, sizeof cost);
+    __builtin_memcpy(out + i, &cost, sizeof cost);
     max4 = max4 < cost ? cost : max4;
   }
-  float max = std::max(std::max(max4[0], max4[1]), std::max(max4[2], max4[3]));
-  for (int64_t i = whole; i < cells; ++i) {
-    costMap[i] = NarrowCost(costs[i]);
-    max = std::max(max, costMap[i]);
+  for (int32_t i = whole; i < width; ++i) {
+    out[i] = NarrowCost(costs[i]);
+    max = std::max(max, out[i]);
   }
+}
+
+}  // namespace
+
+bool BuildCostMap(const double* costs, int32_t width, int32_t height, float* costMap) {
+  const int64_t stride = static_cast<int64_t>(width) + 2;
+  const int64_t cells = PaddedCellCount(width, height);
+  std::fill(costMap, costMap + stride + 1, kBlockedCost);  // the top border and a left one
+  Float4 max4 = {0.0f, 0.0f, 0.0f, 0.0f};
+  float max = 0.0f;
+  for (int32_t y = 0; y < height; ++y) {
+    float* row = costMap + (y + 1) * stride + 1;
+    NarrowRow(costs + static_cast<int64_t>(y) * width, width, row, max4, max);
+    row[width] = row[width + 1] = kBlockedCost;  // this row's right border, the next one's left
+  }
+  std::fill(costMap + (height + 1) * stride + 1, costMap + cells, kBlockedCost);
+  max = std::max(max, std::max(std::max(max4[0], max4[1]), std::max(max4[2], max4[3])));
   if (max <= 0.0f) return false;
+  const int64_t whole = cells - cells % 4;
   const Float4 one = {1.0f, 1.0f, 1.0f, 1.0f};
   const Float4 divisor = {max, max, max, max};
   for (int64_t i = 0; i < whole; i += 4) {
@@ -325,7 +344,8 @@ Planner::~Planner() {
 bool Planner::Init(const PlannerSettings& s) {
   if (s.width <= 0 || s.height <= 0 || s.costs == nullptr) return false;
   int64_t cells = static_cast<int64_t>(s.width) * s.height;
-  if (cells > INT32_MAX) return false;
+  int64_t padded = PaddedCellCount(s.width, s.height);
+  if (padded > INT32_MAX) return false;
   bool startInside = s.startX >= 0 && s.startX < s.width && s.startY >= 0 && s.startY < s.height;
   bool goalInside = s.goalX >= 0 && s.goalX < s.width && s.goalY >= 0 && s.goalY < s.height;
   if (!startInside || !goalInside || (s.startX == s.goalX && s.startY == s.goalY)) return false;
@@ -333,13 +353,14 @@ bool Planner::Init(const PlannerSettings& s) {
   Reset();
   delete[] costMap;
   settings = PlannerSettings{};
+  stride = 0;
   int32_t cellCount = static_cast<int32_t>(cells);
   int32_t nodeCount = s.nodeCapacity > 0 ? s.nodeCapacity : cellCount;
   // A cell has at most one node, so no more than one entry per cell is ever open.
   int32_t openCount = s.openCapacity > 0 ? std::min(s.openCapacity, cellCount) : cellCount;
-  costMap = new (std::nothrow) float[cells];
-  bool ready = costMap != nullptr && BuildCostMap(s.costs, cells, costMap) &&
-               nodes.Reserve(nodeCount) && closed.Reserve(cells) &&
+  costMap = new (std::nothrow) float[padded];
+  bool ready = costMap != nullptr && BuildCostMap(s.costs, s.width, s.height, costMap) &&
+               nodes.Reserve(nodeCount) && closed.Reserve(padded) &&
                open.Reserve(openCount, closed.record);
   if (!ready) {
     delete[] costMap;  // without a cost map, Start does nothing
@@ -348,6 +369,7 @@ bool Planner::Init(const PlannerSettings& s) {
   }
   settings = s;
   settings.weight = ClampWeight(s.weight);
+  stride = s.width + 2;
   path = nullptr;
   idle = true;
   return true;
@@ -387,56 +409,42 @@ int32_t Planner::PathLength() const {
 
 namespace {
 
-// x and y of a cell by a reciprocal and one correction, instead of a division per expansion.
-inline void CellXY(int32_t cell, int32_t width, double inverseWidth, int32_t& x, int32_t& y) {
-  y = static_cast<int32_t>(cell * inverseWidth);
-  x = cell - y * width;
+// x and y of a padded cell by a reciprocal and one correction, instead of a division.
+inline void CellXY(int32_t cell, int32_t stride, double inverseStride, int32_t& x, int32_t& y) {
+  y = static_cast<int32_t>(cell * inverseStride);
+  x = cell - y * stride;
   if (x < 0) {
     --y;
-    x += width;
-  } else if (x >= width) {
+    x += stride;
+  } else if (x >= stride) {
     ++y;
-    x -= width;
+    x -= stride;
   }
+  --x;
+  --y;
+}
+
+// A path's next cell is a neighbour of the last: its x and y follow from the difference.
+inline void StepXY(int32_t delta, int32_t stride, int32_t& x, int32_t& y) {
+  int32_t dy = delta > 1 ? 1 : (delta < -1 ? -1 : 0);
+  y += dy;
+  x += delta - dy * stride;
 }
 
 }  // namespace
 
-inline bool AStarPlanner::Visit(int32_t x, int32_t y, int32_t fromCell, float fromG,
-                                const NeighbourStep& step) {
-  const PlannerSettings& s = settings;
-  x += step.dx;
-  y += step.dy;
-  if (static_cast<uint32_t>(x) >= static_cast<uint32_t>(s.width) ||
-      static_cast<uint32_t>(y) >= static_cast<uint32_t>(s.height)) {
-    return true;
-  }
-  int32_t cell = fromCell + step.dx + step.dy * s.width;
-  float cost = costMap[cell];
-  if (cost == kBlockedCost) return true;
-  float g = StepCost(fromG, cost, step.diagonal, s);
-  uint8_t& state = closed.state[cell];
-  uint8_t was = state;
-  if (was == CellIndex::kUnseen) {
-    if (!nodes.Take()) return false;
-  } else if (!(g < closed.record[cell].g)) {
-    return true;
-  }
-  // New, reopened from closed, or open with a better cost: queued again under a fresh order.
-  closed.record[cell] = CellRecord{g, fromCell};
-  if (was == CellIndex::kClosed) --closed.closedCount;
-  state = CellIndex::kOpen;
-  return open.Push(cell, Priority(g, x, y, s), g, was != CellIndex::kOpen);
-}
-
 void Planner::CopyPathCells(int32_t length, double* xs, double* ys) const {
-  const double inverseWidth = 1.0 / settings.width;
+  if (length <= 0 || pathCell < 0) return;
+  int32_t x, y;
+  CellXY(pathCell, stride, 1.0 / stride, x, y);
   int32_t row = length - 1;
-  for (int32_t c = pathCell; row >= 0 && c >= 0; c = closed.record[c].parent, --row) {
-    int32_t x, y;
-    CellXY(c, settings.width, inverseWidth, x, y);
+  for (int32_t c = pathCell;;) {
     xs[row] = x;
     ys[row] = y;
+    int32_t parent = closed.record[c].parent;
+    if (--row < 0 || parent < 0) break;
+    StepXY(parent - c, stride, x, y);
+    c = parent;
   }
 }
 
@@ -444,11 +452,11 @@ bool AStarPlanner::TracePath(int32_t goal) {
   // A path holds at most every node in use; only the part it fills is touched.
   Node* chain = nodes.Chain(nodes.used);
   if (chain == nullptr) return false;
-  const double inverseWidth = 1.0 / settings.width;
+  const double inverseStride = 1.0 / stride;
   int32_t length = 0;
   for (int32_t c = goal; c >= 0 && length < nodes.used; c = closed.record[c].parent) {
     Node& n = chain[length++];
-    CellXY(c, settings.width, inverseWidth, n.x, n.y);
+    CellXY(c, stride, inverseStride, n.x, n.y);
     n.g = closed.record[c].g;
     n.f = closed.record[c].parent >= 0 ? Priority(n.g, n.x, n.y, settings) : 0.0f;
     n.nextInBucket = nullptr;
@@ -460,39 +468,73 @@ bool AStarPlanner::TracePath(int32_t goal) {
   return true;
 }
 
-bool AStarPlanner::Search() {
-  const int32_t width = settings.width;
-  const double inverseWidth = width > 0 ? 1.0 / width : 0.0;  // 0 before any Init
-  const int32_t goal = static_cast<int32_t>(CellOf(settings.goalX, settings.goalY));
+// One loop per step set and priority, so the common case (four steps) carries no diagonal
+// tests and a weight of 0 (f = g exactly) no heuristic.
+template <bool kDiagonal, bool kHeuristic>
+bool AStarPlanner::Expand() {
+  constexpr int kSteps = kDiagonal ? 8 : 4;
+  constexpr int kStraight[4] = {1, 3, 4, 6};  // the order's horizontal and vertical steps
+  const PlannerSettings& s = settings;
+  int32_t offset[kSteps], dx[kSteps], dy[kSteps];
+  bool scaled[kSteps];
+  for (int k = 0; k < kSteps; ++k) {
+    const NeighbourStep& step = kNeighbourOrder[kDiagonal ? k : kStraight[k]];
+    dx[k] = step.dx;
+    dy[k] = step.dy;
+    offset[k] = step.dx + step.dy * stride;
+    scaled[k] = step.diagonal && s.diagonalCostSqrt2;
+  }
+  const double inverseStride = 1.0 / stride;
+  const int32_t goal = static_cast<int32_t>(CellOf(s.goalX, s.goalY));
+  const float* cost = costMap;
+  uint8_t* state = closed.state;
+  CellRecord* record = closed.record;
   for (int32_t cell; (cell = open.PopLowest()) >= 0;) {
     if (cell == goal) {
-      closed.state[cell] = CellIndex::kClosed;
+      state[cell] = CellIndex::kClosed;
       ++closed.closedCount;
       idle = true;
       pathCell = cell;
       if (chainNodes && !TracePath(cell)) pathCell = -1;
       return pathCell >= 0;
     }
-    int32_t x, y;
-    CellXY(cell, width, inverseWidth, x, y);
-    const float g = closed.record[cell].g;
-    bool ok;
-    if (settings.allowDiagonal) {
-      ok = true;
-      for (const NeighbourStep& step : kNeighbourOrder) ok = ok && Visit(x, y, cell, g, step);
-    } else {
-      ok = Visit(x, y, cell, g, kNeighbourOrder[1]) && Visit(x, y, cell, g, kNeighbourOrder[3]) &&
-           Visit(x, y, cell, g, kNeighbourOrder[4]) && Visit(x, y, cell, g, kNeighbourOrder[6]);
+    int32_t x = 0, y = 0;
+    if constexpr (kHeuristic) CellXY(cell, stride, inverseStride, x, y);
+    const float g = record[cell].g;
+    for (int k = 0; k < kSteps; ++k) {
+      const int32_t next = cell + offset[k];
+      const float c = cost[next];
+      if (c == kBlockedCost) continue;  // the border included
+      const float nextG = (kDiagonal && scaled[k]) ? g + c * kDiagonalFactor : g + c;
+      const uint8_t was = state[next];
+      if (was == CellIndex::kUnseen) {
+        if (!nodes.Take()) return idle = true, false;
+      } else if (!(nextG < record[next].g)) {
+        continue;
+      }
+      // New, reopened from closed, or open with a better cost: queued again under a fresh order.
+      record[next] = CellRecord{nextG, cell};
+      if (was == CellIndex::kClosed) --closed.closedCount;
+      state[next] = CellIndex::kOpen;
+      // With weight 0, g + 0 (h - g) is g exactly.
+      float f = kHeuristic ? Priority(nextG, x + dx[k], y + dy[k], s) : nextG;
+      if (!open.Push(next, f, nextG, was != CellIndex::kOpen)) return idle = true, false;
     }
-    if (!ok) {
-      idle = true;
-      return false;
-    }
-    closed.state[cell] = CellIndex::kClosed;
+    state[cell] = CellIndex::kClosed;
     ++closed.closedCount;
   }
   idle = true;
   return true;
+}
+
+bool AStarPlanner::Search() {
+  if (open.live == 0) {  // never started, or nothing left
+    idle = true;
+    return true;
+  }
+  bool heuristic = settings.weight != 0.0f;
+  if (settings.allowDiagonal) return heuristic ? Expand<true, true>() : Expand<true, false>();
+  return heuristic ? Expand<false, true>() : Expand<false, false>();
 }
 
 }  // namespace quillon

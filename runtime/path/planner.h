@@ -66,10 +66,17 @@ inline float Priority(float g, int32_t x, int32_t y, const PlannerSettings& s) {
   return g + s.weight * (static_cast<float>(h) - g);
 }
 
-// Cell value narrowed to float: 0, negative or NaN is blocked (-1); positive values become
-// 1 + value / max in (1, 2]. Values beyond float range count as the float maximum. Returns false
-// when no cell is positive.
-bool BuildCostMap(const double* costs, int64_t cells, float* costMap);
+// Cell (x, y) of a width x height grid sits at (x + 1) + (y + 1) * (width + 2) of the cost map
+// and of the search's per-cell arrays: a blocked border all round spares the bounds checks.
+inline int64_t PaddedCellCount(int32_t width, int32_t height) {
+  return (static_cast<int64_t>(width) + 2) * (static_cast<int64_t>(height) + 2);
+}
+
+// Fills the padded cost map from width x height costs (x first): each value narrowed to float;
+// 0, negative or NaN is blocked (-1), as is the border; positive values become 1 + value / max in
+// (1, 2]. Values beyond float range count as the float maximum. Returns false when no cell is
+// positive.
+bool BuildCostMap(const double* costs, int32_t width, int32_t height, float* costMap);
 
 // Counts the nodes of a search (one per cell reached, at most `capacity`) and builds the chain
 // of nodes of a found path. A reached cell's cost and parent live in the CellIndex, so the pool
@@ -216,6 +223,11 @@ class Planner {
   // The path's cells from the start (row 0) to the goal (row length - 1); length is
   // PathLength().
   void CopyPathCells(int32_t length, double* xs, double* ys) const;
+  // Cost of entering cell (x, y) after Init: -1 when blocked or outside.
+  float CellCost(int32_t x, int32_t y) const {
+    bool inside = costMap && x >= 0 && x < settings.width && y >= 0 && y < settings.height;
+    return inside ? costMap[CellOf(x, y)] : kBlockedCost;
+  }
   int32_t OpenCount() const { return open.live; }
   int32_t ClosedCount() const { return closed.closedCount; }
 
@@ -235,8 +247,9 @@ class Planner {
 
  protected:
   int64_t CellOf(int32_t x, int32_t y) const {
-    return x + static_cast<int64_t>(y) * settings.width;
+    return x + 1 + (static_cast<int64_t>(y) + 1) * stride;
   }
+  int32_t stride = 0;  // a row of the padded cell arrays: width + 2
 };
 
 class AStarPlanner : public Planner {
@@ -244,8 +257,10 @@ class AStarPlanner : public Planner {
   bool Search() override;
 
  private:
-  // False when the node pool or the open list has run out.
-  bool Visit(int32_t x, int32_t y, int32_t fromCell, float fromG, const NeighbourStep& step);
+  // The search loop for one kind of step set and priority; false when the node pool or the open
+  // list has run out.
+  template <bool kDiagonal, bool kHeuristic>
+  bool Expand();
   // Builds the chain of nodes from the goal cell back to the start; false without memory.
   bool TracePath(int32_t goal);
 };

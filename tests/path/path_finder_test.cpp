@@ -144,9 +144,10 @@ TEST(FindPath, ExtremeCellValuesStayOrdered) {
   AStarPlanner planner;
   PlannerSettings s{0, 0, 2, 0, true, false, 0, 0, 8, 0.0f, 3, 2, grid.elements};
   ASSERT_TRUE(planner.Init(s));
-  EXPECT_EQ(planner.costMap[1], kBlockedCost);
-  EXPECT_EQ(planner.costMap[4], 2.0f);
-  EXPECT_FLOAT_EQ(planner.costMap[0], 1.0f);
+  EXPECT_EQ(planner.CellCost(1, 0), kBlockedCost);
+  EXPECT_EQ(planner.CellCost(1, 1), 2.0f);
+  EXPECT_FLOAT_EQ(planner.CellCost(0, 0), 1.0f);
+  EXPECT_EQ(planner.CellCost(3, 0), kBlockedCost);  // outside
 }
 
 // Random grids of every shape up to 64 x 64 with blocked cells, ties and random weights: the
