@@ -501,6 +501,7 @@ bool AStarPlanner::Expand() {
     int32_t x = 0, y = 0;
     if constexpr (kHeuristic) CellXY(cell, stride, inverseStride, x, y);
     const float g = record[cell].g;
+#pragma GCC unroll 8
     for (int k = 0; k < kSteps; ++k) {
       const int32_t next = cell + offset[k];
       const float c = cost[next];
