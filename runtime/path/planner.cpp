@@ -130,7 +130,7 @@ bool OpenList::Reserve(int32_t entries, const CellRecord* cells) {
   if (entries <= 0) return false;
   maxEntries =
       static_cast<int32_t>(std::min<int64_t>(2 * static_cast<int64_t>(entries), INT32_MAX));
-  // Both arrays start small and double: most searches keep only a thin frontier open.
+  // The arrays start small and double: most searches keep only a thin frontier open.
   int32_t first = std::min(maxEntries, kFirstRoom);
   heap = new (std::nothrow) OpenEntry[first];
   run = new (std::nothrow) OpenEntry[first];
@@ -148,6 +148,12 @@ void OpenList::Release() {
   delete[] heap;
   delete[] run;
   heap = run = nullptr;
+  for (OpenBucket& bucket : ring) {
+    delete[] bucket.items;
+    bucket = OpenBucket{};
+  }
+  delete[] sorted.items;
+  sorted = OpenBucket{};
   heapRoom = runRoom = maxEntries = capacity = 0;
   costSoFar = nullptr;
   Clear();
@@ -155,6 +161,12 @@ void OpenList::Release() {
 
 void OpenList::Clear() {
   size = runHead = runTail = live = 0;
+  for (OpenBucket& bucket : ring) bucket.count = 0;
+  ringFilled = 0;
+  ringCount = 0;
+  flushedTo = 0;
+  sorted.count = sortedHead = 0;
+  lastKey = 0;
   nextOrder = 0;
 }
 
@@ -193,9 +205,11 @@ void OpenList::RemoveRoot() {
 
 namespace {
 
-// Doubles `room` (up to `most`) keeping the first `keep` entries; false without memory.
+// Doubles `room` (up to `most`, from kFirstRoom when 0) keeping the first `keep` entries; false
+// without memory.
 bool Grow(OpenEntry*& items, int32_t& room, int32_t most, int32_t keep) {
-  int32_t grown = static_cast<int32_t>(std::min<int64_t>(2 * static_cast<int64_t>(room), most));
+  int64_t wanted = room > 0 ? 2 * static_cast<int64_t>(room) : kFirstRoom;
+  int32_t grown = static_cast<int32_t>(std::min<int64_t>(wanted, most));
   if (grown <= room) return false;
   OpenEntry* bigger = new (std::nothrow) OpenEntry[grown];
   if (bigger == nullptr) return false;
@@ -204,6 +218,13 @@ bool Grow(OpenEntry*& items, int32_t& room, int32_t most, int32_t keep) {
   items = bigger;
   room = grown;
   return true;
+}
+
+// The f of a key (the inverse of OpenKey's high half).
+inline float KeyF(uint64_t key) {
+  uint32_t bits = static_cast<uint32_t>(key >> 32);
+  bits ^= (bits >> 31) ? 0x80000000u : 0xFFFFFFFFu;
+  return std::bit_cast<float>(bits);
 }
 
 }  // namespace
@@ -224,7 +245,70 @@ bool OpenList::RunHasRoom() {
   return true;
 }
 
-bool OpenList::HeapHasRoom() { return size < heapRoom || Grow(heap, heapRoom, maxEntries, size); }
+// The heap keeps room for the ring's and the sorted bucket's entries too, so moving them over
+// never needs memory.
+bool OpenList::HeapHasRoom() {
+  while (Entries() - (runTail - runHead) >= heapRoom) {
+    if (!Grow(heap, heapRoom, maxEntries, size)) return false;
+  }
+  return true;
+}
+
+bool OpenList::PushToHeap(const OpenEntry& entry) {
+  if (!HeapHasRoom()) return false;
+  SiftUp(size++, entry);
+  return true;
+}
+
+bool OpenList::PushToRing(int64_t bucket, const OpenEntry& entry) {
+  if (!HeapHasRoom()) return false;
+  int32_t slot = static_cast<int32_t>(bucket & (kRingSize - 1));
+  OpenBucket& b = ring[slot];
+  if (b.count == b.room && !Grow(b.items, b.room, maxEntries, b.count)) return false;
+  b.items[b.count++] = entry;
+  ringFilled |= uint64_t{1} << slot;
+  ++ringCount;
+  return true;
+}
+
+int64_t OpenList::LowestRingBucket() const {
+  // Bucket flushedTo + 1 + k sits in slot (flushedTo + 1 + k) % kRingSize.
+  int shift = static_cast<int>((flushedTo + 1) & (kRingSize - 1));
+  return flushedTo + 1 + std::countr_zero(std::rotr(ringFilled, shift));
+}
+
+void OpenList::SortNextBucket() {
+  int64_t next = LowestRingBucket();
+  int32_t slot = static_cast<int32_t>(next & (kRingSize - 1));
+  sorted.count = sortedHead = 0;
+  std::swap(sorted, ring[slot]);  // the spent array serves the ring
+  ringFilled &= ~(uint64_t{1} << slot);
+  ringCount -= sorted.count;
+  flushedTo = next;
+  OpenEntry* items = sorted.items;
+  if (sorted.count > 24) {
+    std::sort(items, items + sorted.count,
+              [](const OpenEntry& a, const OpenEntry& b) { return a.key < b.key; });
+    return;
+  }
+  for (int32_t i = 1; i < sorted.count; ++i) {  // a bucket holds a few entries
+    OpenEntry entry = items[i];
+    int32_t j = i;
+    for (; j > 0 && entry.key < items[j - 1].key; --j) items[j] = items[j - 1];
+    items[j] = entry;
+  }
+}
+
+void OpenList::EverythingToHeap() {
+  for (int32_t i = sortedHead; i < sorted.count; ++i) SiftUp(size++, sorted.items[i]);
+  sorted.count = sortedHead = 0;
+  for (OpenBucket& bucket : ring) {
+    for (int32_t i = 0; i < bucket.count; ++i) SiftUp(size++, bucket.items[i]);
+    bucket.count = 0;
+  }
+  ringFilled = 0;
+  ringCount = 0;
+}
 
 void OpenList::DropStale() {
   int32_t kept = 0;
@@ -238,6 +322,22 @@ void OpenList::DropStale() {
   }
   runHead = 0;
   runTail = kept;
+  kept = 0;
+  for (int32_t i = sortedHead; i < sorted.count; ++i) {
+    if (IsLive(sorted.items[i])) sorted.items[kept++] = sorted.items[i];
+  }
+  sortedHead = 0;
+  sorted.count = kept;
+  for (int32_t slot = 0; slot < kRingSize; ++slot) {
+    OpenBucket& b = ring[slot];
+    kept = 0;
+    for (int32_t i = 0; i < b.count; ++i) {
+      if (IsLive(b.items[i])) b.items[kept++] = b.items[i];
+    }
+    ringCount -= b.count - kept;
+    b.count = kept;
+    if (kept == 0) ringFilled &= ~(uint64_t{1} << slot);
+  }
 }
 
 void OpenList::Compact() {
@@ -247,6 +347,7 @@ void OpenList::Compact() {
 }
 
 void OpenList::Renumber() {
+  EverythingToHeap();
   DropStale();
   // Sorted, the heap is still a heap; numbering both sorted sequences in their merged order
   // keeps every comparison as it was.
@@ -267,41 +368,73 @@ void OpenList::Renumber() {
 bool OpenList::PushSlowly(int32_t cell, float f, float g, bool opens) {
   if (opens && live >= capacity) return false;
   if (nextOrder >= orderLimit) Renumber();
-  if (size + (runTail - runHead) >= maxEntries) {
+  if (Entries() >= maxEntries) {
     Compact();
-    if (size + (runTail - runHead) >= maxEntries) return false;  // only when 2 x capacity overflows
+    if (Entries() >= maxEntries) return false;  // only when 2 x capacity overflows
   }
-  uint64_t key = OpenKey(f, nextOrder);
+  OpenEntry entry{OpenKey(f, nextOrder), cell, g};
   // Keys that arrive in rising order (as on grids of equal costs) queue in the run for free;
-  // only the others pay for the heap.
-  if (runHead == runTail || run[runTail - 1].key < key) {
+  // only the others pay for the ring or the heap.
+  if (runHead == runTail || run[runTail - 1].key < entry.key) {
     if (!RunHasRoom()) return false;
-    run[runTail++] = OpenEntry{key, cell, g};
+    run[runTail++] = entry;
   } else {
-    if (!HeapHasRoom()) return false;
-    SiftUp(size++, OpenEntry{key, cell, g});
+    int64_t bucket = BucketOf(f);
+    // With the ring empty its reach may move on, to the front of the search.
+    if (ringFilled == 0) flushedTo = std::max(flushedTo, BucketOf(KeyF(lastKey)));
+    bool ahead = size >= kSmallHeap && bucket > flushedTo && bucket - flushedTo <= kRingSize;
+    if (!(ahead ? PushToRing(bucket, entry) : PushToHeap(entry))) return false;
   }
   ++nextOrder;
   if (opens) ++live;
   return true;
 }
 
+OpenEntry OpenList::TakeFront() {
+  // The ring's lowest bucket may hold what comes first once the sorted one is spent.
+  if (ringFilled != 0 && sortedHead == sorted.count &&
+      (size == 0 || BucketOf(KeyF(heap[0].key)) >= LowestRingBucket())) {
+    SortNextBucket();
+  }
+  uint64_t runKey = runHead < runTail ? run[runHead].key : UINT64_MAX;
+  uint64_t sortedKey = sortedHead < sorted.count ? sorted.items[sortedHead].key : UINT64_MAX;
+  uint64_t heapKey = size > 0 ? heap[0].key : UINT64_MAX;  // orders stay below UINT32_MAX
+  OpenEntry top;
+  if (sortedKey < runKey && sortedKey < heapKey) {
+    top = sorted.items[sortedHead++];
+  } else if (runKey < heapKey) {
+    top = run[runHead++];
+  } else {
+    top = heap[0];
+    RemoveRoot();
+  }
+  return top;
+}
+
 int32_t OpenList::PopLowest() {
   while (live > 0) {
     OpenEntry top;
-    if (runHead < runTail && (size == 0 || run[runHead].key < heap[0].key)) {
+    if (ringFilled != 0 || sortedHead < sorted.count) {
+      top = TakeFront();
+    } else if (runHead < runTail && (size == 0 || run[runHead].key < heap[0].key)) {
       top = run[runHead++];
-      if (runHead == runTail) runHead = runTail = 0;
     } else {
       top = heap[0];
       RemoveRoot();
     }
+    if (runHead == runTail) runHead = runTail = 0;
     if (IsLive(top)) {
       --live;
+      lastKey = top.key;
       return top.cell;
     }
   }
-  size = runHead = runTail = 0;  // whatever is left is stale
+  // Whatever is left is stale.
+  size = runHead = runTail = 0;
+  for (OpenBucket& bucket : ring) bucket.count = 0;
+  ringFilled = 0;
+  ringCount = 0;
+  sorted.count = sortedHead = 0;
   return -1;
 }
 

@@ -122,12 +122,29 @@ struct OpenEntry {
   float g;  // the cell's g when pushed: it only ever falls, so an older entry no longer matches
 };
 
-// The open list: lazy deletion over a 4-ary min-heap and a run of entries in rising key order.
-// A cell whose key changes is pushed again and its older entries are dropped when they surface,
-// so entries never need to be found. An entry above the run's last one joins the run; the rest
-// go to the heap; the lower of the two fronts is taken. `live` counts open cells (at most
-// `capacity`); the entries are those plus stale ones.
+// Open entries whose f lies ahead of the front: bucket b holds f in [b, b + 1) / 16, so only
+// one bucket at a time is sorted, instead of every entry kept in a large heap.
+struct OpenBucket {
+  OpenEntry* items = nullptr;
+  int32_t count = 0;
+  int32_t room = 0;
+};
+
+// Bucket of an f of the search (finite, not negative): rises with f.
+inline int64_t BucketOf(float f) { return static_cast<int64_t>(f * 16.0f); }
+
+// The open list: lazy deletion over four parts, each in key order at its front: a 4-ary min-heap;
+// a run of entries that arrived in rising key order; a ring of buckets ahead of the front; and
+// the lowest bucket taken from the ring, sorted. A cell whose key changes is pushed again and its
+// older entries are dropped when they surface, so entries never need to be found. An entry above
+// the run's last one joins the run; once the heap holds a frontier, one whose bucket lies within
+// the ring's reach (beyond `flushedTo`, at most kRingSize further) waits in the ring; the rest go
+// to the heap. When the sorted bucket is spent and the ring's lowest bucket is not above the
+// heap's top, that bucket is sorted next; then the lowest of the fronts is taken. `live` counts
+// open cells (at most `capacity`); the entries are those plus stale ones.
 struct OpenList {
+  static constexpr int32_t kRingSize = 64;
+  static constexpr int32_t kSmallHeap = 16;  // below this the heap is cheaper than the ring
   OpenEntry* heap = nullptr;
   int32_t size = 0;  // heap entries, stale ones included
   int32_t heapRoom = 0;
@@ -135,7 +152,14 @@ struct OpenList {
   int32_t runHead = 0;  // the run is run[runHead .. runTail)
   int32_t runTail = 0;
   int32_t runRoom = 0;
-  int32_t maxEntries = 0;  // in both arrays: 2 x capacity (must exceed it), compacted when full
+  OpenBucket ring[kRingSize];  // bucket b in ring[b % kRingSize]
+  uint64_t ringFilled = 0;     // bit i: ring[i] holds entries
+  int32_t ringCount = 0;       // entries in the ring
+  int64_t flushedTo = 0;       // the bucket last sorted; buckets up to it go to the heap
+  OpenBucket sorted;           // that bucket, taken from sorted.items[sortedHead .. count)
+  int32_t sortedHead = 0;
+  uint64_t lastKey = 0;  // of the entry taken last
+  int32_t maxEntries = 0;  // in all parts: 2 x capacity (must exceed it), compacted when full
   int32_t capacity = 0;
   int32_t live = 0;
   uint32_t nextOrder = 0;
@@ -150,19 +174,21 @@ struct OpenList {
   // Room for `entries` open cells whose g is in `cells`; false (and nothing held) when
   // entries <= 0 or without memory.
   bool Reserve(int32_t entries, const CellRecord* cells);
-  void Release();  // frees both arrays; Push fails until the next Reserve
+  void Release();  // frees the arrays; Push fails until the next Reserve
   void Clear();    // empties the list, keeping its arrays
   bool IsLive(const OpenEntry& entry) const { return costSoFar[entry.cell].g == entry.g; }
+  int32_t Entries() const {
+    return size + (runTail - runHead) + ringCount + (sorted.count - sortedHead);
+  }
   // Queues a cell under (f, next order). `opens` says the cell was not open before; that fails
   // when `capacity` cells are open already. False also without memory.
   bool Push(int32_t cell, float f, float g, bool opens) {
     if (opens && live >= capacity) return false;
     uint64_t key = OpenKey(f, nextOrder);
     // Keys that arrive in rising order (as on grids of equal costs) queue in the run for free;
-    // only the others pay for the heap.
+    // only the others pay for the ring or the heap.
     bool rising = runHead == runTail || run[runTail - 1].key < key;
-    if (rising && runTail < runRoom && nextOrder < orderLimit &&
-        size + (runTail - runHead) < maxEntries) {
+    if (rising && runTail < runRoom && nextOrder < orderLimit && Entries() < maxEntries) {
       run[runTail++] = OpenEntry{key, cell, g};
       ++nextOrder;
       if (opens) ++live;
@@ -175,6 +201,12 @@ struct OpenList {
 
  private:
   bool PushSlowly(int32_t cell, float f, float g, bool opens);
+  bool PushToHeap(const OpenEntry& entry);
+  bool PushToRing(int64_t bucket, const OpenEntry& entry);
+  OpenEntry TakeFront();  // while the ring or the sorted bucket holds entries
+  int64_t LowestRingBucket() const;  // only while ringFilled != 0
+  void SortNextBucket();
+  void EverythingToHeap();
   void SiftUp(int32_t slot, OpenEntry entry);
   void SiftDown(int32_t slot, OpenEntry entry);
   void RemoveRoot();
