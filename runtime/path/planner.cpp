@@ -523,6 +523,7 @@ void Planner::Start() {
 
 void Planner::Reset() {
   if (nodes.used > 0) closed.Clear();
+  notedLength = 0;
   closed.closedCount = 0;
   nodes.used = 0;
   open.Clear();
@@ -557,27 +558,34 @@ inline void CellXY(int32_t cell, int32_t stride, double inverseStride, int32_t& 
   --y;
 }
 
-// A path's next cell is a neighbour of the last: its x and y follow from the difference.
-inline void StepXY(int32_t delta, int32_t stride, int32_t& x, int32_t& y) {
-  int32_t dy = delta > 1 ? 1 : (delta < -1 ? -1 : 0);
-  y += dy;
-  x += delta - dy * stride;
-}
-
 }  // namespace
 
+int32_t Planner::NotePath() {
+  if (pathCell < 0) return 0;
+  // A step is the parent's offset, (dy + 1) * 3 + dx + 1; note i is the step from row
+  // length - 1 - i. The states hold at least one byte per cell in use.
+  int32_t length = 1;
+  for (int32_t c = pathCell, parent; (parent = closed.record[c].parent) >= 0 && length < nodes.used;
+       c = parent, ++length) {
+    int32_t delta = parent - c;
+    int32_t dy = delta > 1 ? 1 : (delta < -1 ? -1 : 0);
+    closed.state[length - 1] = static_cast<uint8_t>((dy + 1) * 3 + delta - dy * stride + 1);
+  }
+  notedLength = length;
+  return length;
+}
+
 void Planner::CopyPathCells(int32_t length, double* xs, double* ys) const {
-  if (length <= 0 || pathCell < 0) return;
+  if (length <= 0 || length != notedLength) return;
   int32_t x, y;
   CellXY(pathCell, stride, 1.0 / stride, x, y);
-  int32_t row = length - 1;
-  for (int32_t c = pathCell;;) {
+  for (int32_t row = length - 1;; --row) {
     xs[row] = x;
     ys[row] = y;
-    int32_t parent = closed.record[c].parent;
-    if (--row < 0 || parent < 0) break;
-    StepXY(parent - c, stride, x, y);
-    c = parent;
+    if (row == 0) break;
+    uint8_t step = closed.state[length - 1 - row];
+    x += step % 3 - 1;
+    y += step / 3 - 1;
   }
 }
 

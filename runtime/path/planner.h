@@ -252,8 +252,11 @@ class Planner {
   bool Init(const PlannerSettings& settings);
   float PathCost() const { return pathCell >= 0 ? closed.record[pathCell].g : -1.0f; }
   int32_t PathLength() const;
-  // The path's cells from the start (row 0) to the goal (row length - 1); length is
-  // PathLength().
+  // PathLength(), walking the path once and noting its steps in the cell states, which the
+  // finished search no longer needs (the next Start clears them).
+  int32_t NotePath();
+  // After NotePath: the path's cells from the start (row 0) to the goal (row length - 1); length
+  // is what NotePath returned. Without notes nothing is written.
   void CopyPathCells(int32_t length, double* xs, double* ys) const;
   // Cost of entering cell (x, y) after Init: -1 when blocked or outside.
   float CellCost(int32_t x, int32_t y) const {
@@ -273,6 +276,7 @@ class Planner {
   // The goal cell after a successful search, else -1; the path runs back along the parents in
   // closed.record.
   int32_t pathCell = -1;
+  int32_t notedLength = 0;  // steps noted by NotePath, plus one
   // False: a found path is left in the cell records only and `path` stays null. A caller that
   // copies the cells out (FindPath) saves building a node per path cell.
   bool chainNodes = true;
