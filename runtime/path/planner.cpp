@@ -166,6 +166,7 @@ void OpenList::Clear() {
   ringCount = 0;
   flushedTo = 0;
   sorted.count = sortedHead = 0;
+  fewCount = 0;
   lastKey = 0;
   nextOrder = 0;
 }
@@ -277,6 +278,19 @@ int64_t OpenList::LowestRingBucket() const {
   return flushedTo + 1 + std::countr_zero(std::rotr(ringFilled, shift));
 }
 
+bool OpenList::PushToFew(const OpenEntry& entry) {
+  if (!HeapHasRoom()) return false;
+  if (fewCount == kFewSize) {  // the highest makes way
+    SiftUp(size++, few[0]);
+    std::copy(few + 1, few + fewCount, few);
+    --fewCount;
+  }
+  int32_t j = fewCount++;
+  for (; j > 0 && few[j - 1].key < entry.key; --j) few[j] = few[j - 1];
+  few[j] = entry;
+  return true;
+}
+
 void OpenList::SortNextBucket() {
   int64_t next = LowestRingBucket();
   int32_t slot = static_cast<int32_t>(next & (kRingSize - 1));
@@ -300,6 +314,8 @@ void OpenList::SortNextBucket() {
 }
 
 void OpenList::EverythingToHeap() {
+  for (int32_t i = 0; i < fewCount; ++i) SiftUp(size++, few[i]);
+  fewCount = 0;
   for (int32_t i = sortedHead; i < sorted.count; ++i) SiftUp(size++, sorted.items[i]);
   sorted.count = sortedHead = 0;
   for (OpenBucket& bucket : ring) {
@@ -328,6 +344,11 @@ void OpenList::DropStale() {
   }
   sortedHead = 0;
   sorted.count = kept;
+  kept = 0;
+  for (int32_t i = 0; i < fewCount; ++i) {
+    if (IsLive(few[i])) few[kept++] = few[i];
+  }
+  fewCount = kept;
   for (int32_t slot = 0; slot < kRingSize; ++slot) {
     OpenBucket& b = ring[slot];
     kept = 0;
@@ -378,6 +399,8 @@ bool OpenList::PushSlowly(int32_t cell, float f, float g, bool opens) {
   if (runHead == runTail || run[runTail - 1].key < entry.key) {
     if (!RunHasRoom()) return false;
     run[runTail++] = entry;
+  } else if (size >= kSmallHeap && entry.key < heap[0].key) {
+    if (!PushToFew(entry)) return false;
   } else {
     int64_t bucket = BucketOf(f);
     // With the ring empty its reach may move on, to the front of the search.
@@ -399,8 +422,11 @@ OpenEntry OpenList::TakeFront() {
   uint64_t runKey = runHead < runTail ? run[runHead].key : UINT64_MAX;
   uint64_t sortedKey = sortedHead < sorted.count ? sorted.items[sortedHead].key : UINT64_MAX;
   uint64_t heapKey = size > 0 ? heap[0].key : UINT64_MAX;  // orders stay below UINT32_MAX
+  uint64_t fewKey = fewCount > 0 ? few[fewCount - 1].key : UINT64_MAX;
   OpenEntry top;
-  if (sortedKey < runKey && sortedKey < heapKey) {
+  if (fewKey < runKey && fewKey < heapKey && fewKey < sortedKey) {
+    top = few[--fewCount];
+  } else if (sortedKey < runKey && sortedKey < heapKey) {
     top = sorted.items[sortedHead++];
   } else if (runKey < heapKey) {
     top = run[runHead++];
@@ -414,7 +440,7 @@ OpenEntry OpenList::TakeFront() {
 int32_t OpenList::PopLowest() {
   while (live > 0) {
     OpenEntry top;
-    if (ringFilled != 0 || sortedHead < sorted.count) {
+    if (ringFilled != 0 || sortedHead < sorted.count || fewCount > 0) {
       top = TakeFront();
     } else if (runHead < runTail && (size == 0 || run[runHead].key < heap[0].key)) {
       top = run[runHead++];
@@ -434,7 +460,7 @@ int32_t OpenList::PopLowest() {
   for (OpenBucket& bucket : ring) bucket.count = 0;
   ringFilled = 0;
   ringCount = 0;
-  sorted.count = sortedHead = 0;
+  sorted.count = sortedHead = fewCount = 0;
   return -1;
 }
 

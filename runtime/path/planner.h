@@ -133,15 +133,17 @@ struct OpenBucket {
 // Bucket of an f of the search (finite, not negative): rises with f.
 inline int64_t BucketOf(float f) { return static_cast<int64_t>(f * 16.0f); }
 
-// The open list: lazy deletion over four parts, each in key order at its front: a 4-ary min-heap;
-// a run of entries that arrived in rising key order; a ring of buckets ahead of the front; and
-// the lowest bucket taken from the ring, sorted. A cell whose key changes is pushed again and its
-// older entries are dropped when they surface, so entries never need to be found. An entry above
-// the run's last one joins the run; once the heap holds a frontier, one whose bucket lies within
-// the ring's reach (beyond `flushedTo`, at most kRingSize further) waits in the ring; the rest go
-// to the heap. When the sorted bucket is spent and the ring's lowest bucket is not above the
-// heap's top, that bucket is sorted next; then the lowest of the fronts is taken. `live` counts
-// open cells (at most `capacity`); the entries are those plus stale ones.
+// The open list: lazy deletion over five parts, each in key order at its front: a 4-ary min-heap;
+// a run of entries that arrived in rising key order; a few entries that arrived below the heap's
+// top (as when a greedy search heads for the goal), sorted; a ring of buckets ahead of the front;
+// and the lowest bucket taken from the ring, sorted. A cell whose key changes is pushed again and
+// its older entries are dropped when they surface, so entries never need to be found. An entry
+// above the run's last one joins the run; one below a large heap's top joins the few, whose highest
+// then goes to the heap when they are too many; once the heap holds a frontier, one whose bucket
+// lies within the ring's reach (beyond `flushedTo`, at most kRingSize further) waits in the
+// ring; the rest go to the heap. When the sorted bucket is spent and the ring's lowest bucket is
+// not above the heap's top, that bucket is sorted next; then the lowest of the fronts is taken.
+// `live` counts open cells (at most `capacity`); the entries are those plus stale ones.
 struct OpenList {
   static constexpr int32_t kRingSize = 64;
   static constexpr int32_t kSmallHeap = 16;  // below this the heap is cheaper than the ring
@@ -159,6 +161,9 @@ struct OpenList {
   OpenBucket sorted;           // that bucket, taken from sorted.items[sortedHead .. count)
   int32_t sortedHead = 0;
   uint64_t lastKey = 0;  // of the entry taken last
+  static constexpr int32_t kFewSize = 8;
+  OpenEntry few[kFewSize];  // falling: the lowest last
+  int32_t fewCount = 0;
   int32_t maxEntries = 0;  // in all parts: 2 x capacity (must exceed it), compacted when full
   int32_t capacity = 0;
   int32_t live = 0;
@@ -178,7 +183,7 @@ struct OpenList {
   void Clear();    // empties the list, keeping its arrays
   bool IsLive(const OpenEntry& entry) const { return costSoFar[entry.cell].g == entry.g; }
   int32_t Entries() const {
-    return size + (runTail - runHead) + ringCount + (sorted.count - sortedHead);
+    return size + (runTail - runHead) + fewCount + ringCount + (sorted.count - sortedHead);
   }
   // Queues a cell under (f, next order). `opens` says the cell was not open before; that fails
   // when `capacity` cells are open already. False also without memory.
@@ -203,7 +208,8 @@ struct OpenList {
   bool PushSlowly(int32_t cell, float f, float g, bool opens);
   bool PushToHeap(const OpenEntry& entry);
   bool PushToRing(int64_t bucket, const OpenEntry& entry);
-  OpenEntry TakeFront();  // while the ring or the sorted bucket holds entries
+  bool PushToFew(const OpenEntry& entry);
+  OpenEntry TakeFront();             // while the ring, the sorted bucket or the few hold entries
   int64_t LowestRingBucket() const;  // only while ringFilled != 0
   void SortNextBucket();
   void EverythingToHeap();
