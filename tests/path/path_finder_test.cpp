@@ -213,6 +213,16 @@ TEST(FindPathAgainstReference, PlannerCountsMatchWithDiagonals) {
     EXPECT_EQ(fast.PathLength(), slow.PathLength()) << trial;
     EXPECT_EQ(fast.OpenCount(), slow.OpenCount()) << trial;
     EXPECT_EQ(fast.ClosedCount(), slow.ClosedCount()) << trial;
+    // The noted steps, diagonal ones too, lead through the reference's cells.
+    int32_t length = fast.NotePath();
+    ASSERT_EQ(length, slow.PathLength()) << trial;
+    std::vector<double> xs(length), ys(length);
+    fast.CopyPathCells(length, xs.data(), ys.data());
+    int32_t row = length - 1;
+    for (const Node* n = slow.path; n != nullptr; n = n->parent, --row) {
+      ASSERT_EQ(xs[row], n->x) << trial;
+      ASSERT_EQ(ys[row], n->y) << trial;
+    }
   }
 }
 
