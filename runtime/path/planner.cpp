@@ -51,32 +51,83 @@ void NarrowRow(const double* costs, int32_t width, float* out, Float4& max4, flo
 
 }  // namespace
 
-bool BuildCostMap(const double* costs, int32_t width, int32_t height, float* costMap) {
-  const int64_t stride = static_cast<int64_t>(width) + 2;
-  const int64_t cells = PaddedCellCount(width, height);
-  std::fill(costMap, costMap + stride + 1, kBlockedCost);  // the top border and a left one
-  Float4 max4 = {0.0f, 0.0f, 0.0f, 0.0f};
-  float max = 0.0f;
-  for (int32_t y = 0; y < height; ++y) {
-    float* row = costMap + (y + 1) * stride + 1;
-    NarrowRow(costs + static_cast<int64_t>(y) * width, width, row, max4, max);
-    row[width] = row[width + 1] = kBlockedCost;  // this row's right border, the next one's left
+namespace {
+
+// A row of blocked cells and cells of cost `only`, written as -1 and 2: what they cost when no
+// other positive value exists (1 + only / only). False, with the row half written, on another
+// value.
+bool OneCostRow(const double* costs, int32_t width, float only, float* out) {
+  const int32_t whole = width - width % 4;
+  for (int32_t i = 0; i < whole; i += 4) {
+    Double4 value;
+    __builtin_memcpy(&value, costs + i, sizeof value);
+    value = value > FLT_MAX ? FLT_MAX : (value > 0.0 ? value : 0.0);
+    Float4 cost = __builtin_convertvector(value, Float4);
+    auto other = cost > 0.0f && cost != only;
+    if ((other[0] | other[1] | other[2] | other[3]) != 0) return false;
+    cost = cost > 0.0f ? 2.0f : kBlockedCost;
+    __builtin_memcpy(out + i, &cost, sizeof cost);
   }
-  std::fill(costMap + (height + 1) * stride + 1, costMap + cells, kBlockedCost);
-  max = std::max(max, std::max(std::max(max4[0], max4[1]), std::max(max4[2], max4[3])));
-  if (max <= 0.0f) return false;
-  const int64_t whole = cells - cells % 4;
+  for (int32_t i = whole; i < width; ++i) {
+    float cost = NarrowCost(costs[i]);
+    if (cost > 0.0f && cost != only) return false;
+    out[i] = cost > 0.0f ? 2.0f : kBlockedCost;
+  }
+  return true;
+}
+
+// Open cells of a narrowed map become 1 + value / max.
+void ScaleCosts(float* costs, int64_t count, float max) {
+  const int64_t whole = count - count % 4;
   const Float4 one = {1.0f, 1.0f, 1.0f, 1.0f};
   const Float4 divisor = {max, max, max, max};
   for (int64_t i = 0; i < whole; i += 4) {
     Float4 cost;
-    __builtin_memcpy(&cost, costMap + i, sizeof cost);
+    __builtin_memcpy(&cost, costs + i, sizeof cost);
     cost = cost > 0.0f ? one + cost / divisor : cost;
-    __builtin_memcpy(costMap + i, &cost, sizeof cost);
+    __builtin_memcpy(costs + i, &cost, sizeof cost);
   }
-  for (int64_t i = whole; i < cells; ++i) {
-    if (costMap[i] > 0.0f) costMap[i] = 1.0f + costMap[i] / max;
+  for (int64_t i = whole; i < count; ++i) {
+    if (costs[i] > 0.0f) costs[i] = 1.0f + costs[i] / max;
   }
+}
+
+}  // namespace
+
+bool BuildCostMap(const double* costs, int32_t width, int32_t height, float* costMap) {
+  const int64_t stride = static_cast<int64_t>(width) + 2;
+  const int64_t cells = PaddedCellCount(width, height);
+  float only = kBlockedCost;  // the first positive value
+  for (int64_t i = 0, n = static_cast<int64_t>(width) * height; i < n && only <= 0.0f; ++i) {
+    only = NarrowCost(costs[i]);
+  }
+  if (only <= 0.0f) return false;
+  std::fill(costMap, costMap + stride + 1, kBlockedCost);  // the top border and a left one
+  // Grids of walls and one floor cost (the usual case) are done in this pass; the first row
+  // with another value turns to the general way.
+  int32_t y = 0;
+  auto row = [&](int32_t y) { return costMap + (y + 1) * stride + 1; };
+  auto gridRow = [&](int32_t y) { return costs + static_cast<int64_t>(y) * width; };
+  for (; y < height && OneCostRow(gridRow(y), width, only, row(y)); ++y) {
+    row(y)[width] = row(y)[width + 1] = kBlockedCost;  // this row's right border, the next left
+  }
+  const int32_t oneCostRows = y;
+  Float4 max4 = {only, only, only, only};
+  float max = only;
+  for (; y < height; ++y) {
+    NarrowRow(gridRow(y), width, row(y), max4, max);
+    row(y)[width] = row(y)[width + 1] = kBlockedCost;
+  }
+  std::fill(costMap + (height + 1) * stride + 1, costMap + cells, kBlockedCost);
+  if (oneCostRows == height) return true;
+  max = std::max(max, std::max(std::max(max4[0], max4[1]), std::max(max4[2], max4[3])));
+  // The first rows hold 2 for `only`; the rest narrowed values.
+  const int64_t firstNarrowed = (oneCostRows + 1) * stride;
+  const float onlyCost = 1.0f + only / max;
+  for (int64_t i = 0; i < firstNarrowed; ++i) {
+    if (costMap[i] > 0.0f) costMap[i] = onlyCost;
+  }
+  ScaleCosts(costMap + firstNarrowed, cells - firstNarrowed, max);
   return true;
 }
 
