@@ -211,7 +211,7 @@ void OpenList::Release() {
 }
 
 void OpenList::Clear() {
-  size = runHead = runTail = live = 0;
+  size = runHead = runTail = live = entries = 0;
   for (OpenBucket& bucket : ring) bucket.count = 0;
   ringFilled = 0;
   ringCount = 0;
@@ -410,6 +410,7 @@ void OpenList::DropStale() {
     b.count = kept;
     if (kept == 0) ringFilled &= ~(uint64_t{1} << slot);
   }
+  entries = size + runTail + sorted.count + fewCount + ringCount;
 }
 
 void OpenList::Compact() {
@@ -459,6 +460,7 @@ bool OpenList::PushSlowly(int32_t cell, float f, float g, bool opens) {
     bool ahead = size >= kSmallHeap && bucket > flushedTo && bucket - flushedTo <= kRingSize;
     if (!(ahead ? PushToRing(bucket, entry) : PushToHeap(entry))) return false;
   }
+  ++entries;
   ++nextOrder;
   if (opens) ++live;
   return true;
@@ -500,6 +502,7 @@ int32_t OpenList::PopLowest() {
       RemoveRoot();
     }
     if (runHead == runTail) runHead = runTail = 0;
+    --entries;
     if (IsLive(top)) {
       --live;
       lastKey = top.key;
@@ -507,7 +510,7 @@ int32_t OpenList::PopLowest() {
     }
   }
   // Whatever is left is stale.
-  size = runHead = runTail = 0;
+  size = runHead = runTail = entries = 0;
   for (OpenBucket& bucket : ring) bucket.count = 0;
   ringFilled = 0;
   ringCount = 0;

@@ -164,6 +164,7 @@ struct OpenList {
   static constexpr int32_t kFewSize = 8;
   OpenEntry few[kFewSize];  // falling: the lowest last
   int32_t fewCount = 0;
+  int32_t entries = 0;  // in all parts
   int32_t maxEntries = 0;  // in all parts: 2 x capacity (must exceed it), compacted when full
   int32_t capacity = 0;
   int32_t live = 0;
@@ -182,9 +183,7 @@ struct OpenList {
   void Release();  // frees the arrays; Push fails until the next Reserve
   void Clear();    // empties the list, keeping its arrays
   bool IsLive(const OpenEntry& entry) const { return costSoFar[entry.cell].g == entry.g; }
-  int32_t Entries() const {
-    return size + (runTail - runHead) + fewCount + ringCount + (sorted.count - sortedHead);
-  }
+  int32_t Entries() const { return entries; }
   // Queues a cell under (f, next order). `opens` says the cell was not open before; that fails
   // when `capacity` cells are open already. False also without memory.
   bool Push(int32_t cell, float f, float g, bool opens) {
@@ -195,6 +194,7 @@ struct OpenList {
     bool rising = runHead == runTail || run[runTail - 1].key < key;
     if (rising && runTail < runRoom && nextOrder < orderLimit && Entries() < maxEntries) {
       run[runTail++] = OpenEntry{key, cell, g};
+      ++entries;
       ++nextOrder;
       if (opens) ++live;
       return true;
