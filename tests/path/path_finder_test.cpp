@@ -319,6 +319,10 @@ TEST(Planner, RunsOutOfNodesWithoutCrashingAndResets) {
   ASSERT_TRUE(planner.Search());
   EXPECT_EQ(planner.PathLength(), 39);
   EXPECT_FLOAT_EQ(planner.PathCost(), 38 * 2.0f);
+  planner.Start();  // again on the same cost map, which the first search marked
+  ASSERT_TRUE(planner.Search());
+  EXPECT_EQ(planner.PathLength(), 39);
+  EXPECT_FLOAT_EQ(planner.PathCost(), 38 * 2.0f);
   s.goalX = s.startX;
   s.goalY = s.startY;
   EXPECT_FALSE(planner.Init(s));
