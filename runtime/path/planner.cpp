@@ -157,6 +157,7 @@ Node* NodeFactory::Chain(int32_t length) {
 namespace {
 
 constexpr int32_t kFirstRoom = 16;
+constexpr int32_t kFirstRunRoom = 256;
 
 // The least of a slot's children; `first` is the first child, `end` one past the last.
 inline int32_t LeastChild(const OpenEntry* heap, int32_t first, int32_t end) {
@@ -183,13 +184,17 @@ bool OpenList::Reserve(int32_t entries, const CellRecord* cells) {
       static_cast<int32_t>(std::min<int64_t>(2 * static_cast<int64_t>(entries), INT32_MAX));
   // The arrays start small and double: most searches keep only a thin frontier open.
   int32_t first = std::min(maxEntries, kFirstRoom);
+  // The run slides back to the front of its array whenever it reaches the end, so it gets
+  // room for a while at once.
+  int32_t firstRun = std::min(maxEntries, kFirstRunRoom);
   heap = new (std::nothrow) OpenEntry[first];
-  run = new (std::nothrow) OpenEntry[first];
+  run = new (std::nothrow) OpenEntry[firstRun];
   if (heap == nullptr || run == nullptr) {
     Release();
     return false;
   }
-  heapRoom = runRoom = first;
+  heapRoom = first;
+  runRoom = firstRun;
   capacity = entries;
   costSoFar = cells;
   return true;

@@ -1,8 +1,9 @@
 // A* search over a cost grid: the planner behind FindPath.
 //
 // The answer is fixed by the expansion order: lowest f first, and among equal f the node put on
-// the open list earliest. This planner reaches it with a heap keyed by (f, insertion order),
-// lazy deletion and flat per-cell arrays, so large grids stay fast.
+// the open list earliest. This planner reaches it with an open list keyed by (f, insertion
+// order) and lazy deletion, and flat per-cell arrays with a blocked border, so large grids stay
+// fast.
 #pragma once
 
 #include <bit>
