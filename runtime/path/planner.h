@@ -165,7 +165,7 @@ struct OpenList {
   static constexpr int32_t kFewSize = 8;
   OpenEntry few[kFewSize];  // falling: the lowest last
   int32_t fewCount = 0;
-  int32_t entries = 0;  // in all parts
+  int32_t entries = 0;     // in all parts
   int32_t maxEntries = 0;  // in all parts: 2 x capacity (must exceed it), compacted when full
   int32_t capacity = 0;
   int32_t live = 0;
