@@ -223,7 +223,7 @@ void OpenList::Clear() {
   flushedTo = 0;
   sorted.count = sortedHead = 0;
   fewCount = 0;
-  lastKey = 0;
+  lastKey = OpenKey(0.0f, 0);
   nextOrder = 0;
 }
 

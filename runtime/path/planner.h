@@ -161,7 +161,7 @@ struct OpenList {
   int64_t flushedTo = 0;       // the bucket last sorted; buckets up to it go to the heap
   OpenBucket sorted;           // that bucket, taken from sorted.items[sortedHead .. count)
   int32_t sortedHead = 0;
-  uint64_t lastKey = 0;  // of the entry taken last
+  uint64_t lastKey = OpenKey(0.0f, 0);  // of the entry taken last
   static constexpr int32_t kFewSize = 8;
   OpenEntry few[kFewSize];  // falling: the lowest last
   int32_t fewCount = 0;
