@@ -158,6 +158,7 @@ namespace {
 
 constexpr int32_t kFirstRoom = 16;
 constexpr int32_t kFirstRunRoom = 256;
+constexpr int32_t kBucketMost = 4096;
 
 // The least of a slot's children; `first` is the first child, `end` one past the last.
 inline int32_t LeastChild(const OpenEntry* heap, int32_t first, int32_t end) {
@@ -321,7 +322,12 @@ bool OpenList::PushToRing(int64_t bucket, const OpenEntry& entry) {
   if (!HeapHasRoom()) return false;
   int32_t slot = static_cast<int32_t>(bucket & (kRingSize - 1));
   OpenBucket& b = ring[slot];
-  if (b.count == b.room && !Grow(b.items, b.room, maxEntries, b.count)) return false;
+  if (b.count == b.room) {
+    // A bucket holds a slice of the frontier; beyond that the heap takes the rest, so the
+    // ring's arrays stay small.
+    if (b.room >= kBucketMost) return PushToHeap(entry);
+    if (!Grow(b.items, b.room, maxEntries, b.count)) return false;
+  }
   b.items[b.count++] = entry;
   ringFilled |= uint64_t{1} << slot;
   ++ringCount;
