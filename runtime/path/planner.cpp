@@ -54,20 +54,22 @@ void NarrowRow(const double* costs, int32_t width, float* out, Float4& max4, flo
 namespace {
 
 // A row of blocked cells and cells of cost `only`, written as -1 and 2: what they cost when no
-// other positive value exists (1 + only / only). False, with the row half written, on another
+// other positive value exists (1 + only / only). False, with the row written in part, on another
 // value.
 bool OneCostRow(const double* costs, int32_t width, float only, float* out) {
   const int32_t whole = width - width % 4;
+  using Int4 = int32_t __attribute__((vector_size(16)));
+  Int4 others = {0, 0, 0, 0};  // checked once per row: a row of another value is rare
   for (int32_t i = 0; i < whole; i += 4) {
     Double4 value;
     __builtin_memcpy(&value, costs + i, sizeof value);
     value = value > FLT_MAX ? FLT_MAX : (value > 0.0 ? value : 0.0);
     Float4 cost = __builtin_convertvector(value, Float4);
-    auto other = cost > 0.0f && cost != only;
-    if ((other[0] | other[1] | other[2] | other[3]) != 0) return false;
+    others |= cost > 0.0f && cost != only;
     cost = cost > 0.0f ? 2.0f : kBlockedCost;
     __builtin_memcpy(out + i, &cost, sizeof cost);
   }
+  if ((others[0] | others[1] | others[2] | others[3]) != 0) return false;
   for (int32_t i = whole; i < width; ++i) {
     float cost = NarrowCost(costs[i]);
     if (cost > 0.0f && cost != only) return false;
