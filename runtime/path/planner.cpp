@@ -636,20 +636,20 @@ int32_t Planner::PathLength() const {
 
 namespace {
 
-// x and y of a padded cell by a reciprocal and one correction, instead of a division.
-inline void CellXY(int32_t cell, int32_t stride, double inverseStride, int32_t& x, int32_t& y) {
-  y = static_cast<int32_t>(cell * inverseStride);
-  x = cell - y * stride;
-  if (x < 0) {
+// Divides cells (below 2^31) by a row length (2 < stride < 2^31) with one multiplication: with
+// m = 2^64 / stride rounded up, the high half of cell * m is the quotient exactly.
+struct RowDivider {
+  explicit RowDivider(int32_t stride)
+      : stride(stride), magic(UINT64_MAX / static_cast<uint64_t>(stride) + 1) {}
+  void CellXY(int32_t cell, int32_t& x, int32_t& y) const {
+    unsigned __int128 product = static_cast<unsigned __int128>(static_cast<uint64_t>(cell)) * magic;
+    y = static_cast<int32_t>(product >> 64);
+    x = cell - y * stride - 1;
     --y;
-    x += stride;
-  } else if (x >= stride) {
-    ++y;
-    x -= stride;
   }
-  --x;
-  --y;
-}
+  int32_t stride;
+  uint64_t magic;
+};
 
 }  // namespace
 
@@ -671,7 +671,7 @@ int32_t Planner::NotePath() {
 void Planner::CopyPathCells(int32_t length, double* xs, double* ys) const {
   if (length <= 0 || length != notedLength) return;
   int32_t x, y;
-  CellXY(pathCell, stride, 1.0 / stride, x, y);
+  RowDivider(stride).CellXY(pathCell, x, y);
   for (int32_t row = length - 1;; --row) {
     xs[row] = x;
     ys[row] = y;
@@ -686,11 +686,11 @@ bool AStarPlanner::TracePath(int32_t goal) {
   // A path holds at most every node in use; only the part it fills is touched.
   Node* chain = nodes.Chain(nodes.used);
   if (chain == nullptr) return false;
-  const double inverseStride = 1.0 / stride;
+  const RowDivider rows(stride);
   int32_t length = 0;
   for (int32_t c = goal; c >= 0 && length < nodes.used; c = closed.record[c].parent) {
     Node& n = chain[length++];
-    CellXY(c, stride, inverseStride, n.x, n.y);
+    rows.CellXY(c, n.x, n.y);
     n.g = closed.record[c].g;
     n.f = closed.record[c].parent >= 0 ? Priority(n.g, n.x, n.y, settings) : 0.0f;
     n.nextInBucket = nullptr;
@@ -718,7 +718,7 @@ bool AStarPlanner::Expand() {
     offset[k] = step.dx + step.dy * stride;
     scaled[k] = step.diagonal && s.diagonalCostSqrt2;
   }
-  const double inverseStride = 1.0 / stride;
+  const RowDivider rows(stride);
   const int32_t goal = static_cast<int32_t>(CellOf(s.goalX, s.goalY));
   const float* cost = costMap;
   uint8_t* state = closed.state;
@@ -733,7 +733,7 @@ bool AStarPlanner::Expand() {
       return pathCell >= 0;
     }
     int32_t x = 0, y = 0;
-    if constexpr (kHeuristic) CellXY(cell, stride, inverseStride, x, y);
+    if constexpr (kHeuristic) rows.CellXY(cell, x, y);
     const float g = record[cell].g;
 #pragma GCC unroll 8
     for (int k = 0; k < kSteps; ++k) {
