@@ -2,6 +2,7 @@
 // (binary heap with lazy deletion over flat per-cell arrays, same key) and against the reference
 // planner, all in the same run. Compare them as ratios; absolute times depend on the machine.
 #include <benchmark/benchmark.h>
+#include <malloc.h>
 
 #include <cfloat>
 #include <cstdlib>
@@ -120,6 +121,17 @@ namespace {
 
 using quillon::DimArray;
 using quillon::testgrids::GridKind;
+
+// Both planners allocate megabytes per search. Left alone, the C library moves its mmap and trim
+// thresholds after each large free, so the sizes one planner freed last decide whether the next
+// one's arrays come back as fresh pages (a page fault each) or from the heap: the peer ran three
+// times slower after one layout of the runtime's arrays than after another. Fixed thresholds
+// keep every search on reused memory, whoever ran before.
+const bool fixedAllocatorThresholds = [] {
+  mallopt(M_MMAP_THRESHOLD, 64 << 20);
+  mallopt(M_TRIM_THRESHOLD, 128 << 20);
+  return true;
+}();
 
 enum class Planner { kRuntime, kTextbook, kReference };
 

@@ -46,7 +46,7 @@ double FindPath(const DimArray<double>& grid, DimArray<double>& result, double w
     planner.Reset();
     return 0.0;
   }
-  int32_t length = planner.PathLength();
+  int32_t length = planner.NotePath();
   if (length == 0) {
     result.Dimension(0, 0, 0, 0);
     return 0.0;

@@ -28,36 +28,108 @@ float NarrowCost(double value) {
 
 }  // namespace
 
-bool BuildCostMap(const double* costs, int64_t cells, float* costMap) {
-  const int64_t whole = cells - cells % 4;
-  Float4 max4 = {0.0f, 0.0f, 0.0f, 0.0f};
-  for (int64_t i = 0; i < whole; i += 4) {
+namespace {
+
+// Narrows one row into `out`, keeping the largest cost in max4 / max.
+void NarrowRow(const double* costs, int32_t width, float* out, Float4& max4, float& max) {
+  const int32_t whole = width - width % 4;
+  for (int32_t i = 0; i < whole; i += 4) {
     Double4 value;
     __builtin_memcpy(&value, costs + i, sizeof value);
     // Only values float can hold are narrowed; what is not positive becomes 0, then blocked.
     value = value > FLT_MAX ? FLT_MAX : (value > 0.0 ? value : 0.0);
     Float4 cost = __builtin_convertvector(value, Float4);
     cost = cost > 0.0f ? cost : kBlockedCost;
-    __builtin_memcpy(costMap + i, &cost, sizeof cost);
+    __builtin_memcpy(out + i, &cost, sizeof cost);
     max4 = max4 < cost ? cost : max4;
   }
-  float max = std::max(std::max(max4[0], max4[1]), std::max(max4[2], max4[3]));
-  for (int64_t i = whole; i < cells; ++i) {
-    costMap[i] = NarrowCost(costs[i]);
-    max = std::max(max, costMap[i]);
+  for (int32_t i = whole; i < width; ++i) {
+    out[i] = NarrowCost(costs[i]);
+    max = std::max(max, out[i]);
   }
-  if (max <= 0.0f) return false;
+}
+
+}  // namespace
+
+namespace {
+
+// A row of blocked cells and cells of cost `only`, written as -1 and 2: what they cost when no
+// other positive value exists (1 + only / only). False, with the row written in part, on another
+// value.
+bool OneCostRow(const double* costs, int32_t width, float only, float* out) {
+  const int32_t whole = width - width % 4;
+  using Int4 = int32_t __attribute__((vector_size(16)));
+  Int4 others = {0, 0, 0, 0};  // checked once per row: a row of another value is rare
+  for (int32_t i = 0; i < whole; i += 4) {
+    Double4 value;
+    __builtin_memcpy(&value, costs + i, sizeof value);
+    value = value > FLT_MAX ? FLT_MAX : (value > 0.0 ? value : 0.0);
+    Float4 cost = __builtin_convertvector(value, Float4);
+    others |= cost > 0.0f && cost != only;
+    cost = cost > 0.0f ? 2.0f : kBlockedCost;
+    __builtin_memcpy(out + i, &cost, sizeof cost);
+  }
+  if ((others[0] | others[1] | others[2] | others[3]) != 0) return false;
+  for (int32_t i = whole; i < width; ++i) {
+    float cost = NarrowCost(costs[i]);
+    if (cost > 0.0f && cost != only) return false;
+    out[i] = cost > 0.0f ? 2.0f : kBlockedCost;
+  }
+  return true;
+}
+
+// Open cells of a narrowed map become 1 + value / max.
+void ScaleCosts(float* costs, int64_t count, float max) {
+  const int64_t whole = count - count % 4;
   const Float4 one = {1.0f, 1.0f, 1.0f, 1.0f};
   const Float4 divisor = {max, max, max, max};
   for (int64_t i = 0; i < whole; i += 4) {
     Float4 cost;
-    __builtin_memcpy(&cost, costMap + i, sizeof cost);
+    __builtin_memcpy(&cost, costs + i, sizeof cost);
     cost = cost > 0.0f ? one + cost / divisor : cost;
-    __builtin_memcpy(costMap + i, &cost, sizeof cost);
+    __builtin_memcpy(costs + i, &cost, sizeof cost);
   }
-  for (int64_t i = whole; i < cells; ++i) {
-    if (costMap[i] > 0.0f) costMap[i] = 1.0f + costMap[i] / max;
+  for (int64_t i = whole; i < count; ++i) {
+    if (costs[i] > 0.0f) costs[i] = 1.0f + costs[i] / max;
   }
+}
+
+}  // namespace
+
+bool BuildCostMap(const double* costs, int32_t width, int32_t height, float* costMap) {
+  const int64_t stride = static_cast<int64_t>(width) + 2;
+  const int64_t cells = PaddedCellCount(width, height);
+  float only = kBlockedCost;  // the first positive value
+  for (int64_t i = 0, n = static_cast<int64_t>(width) * height; i < n && only <= 0.0f; ++i) {
+    only = NarrowCost(costs[i]);
+  }
+  if (only <= 0.0f) return false;
+  std::fill(costMap, costMap + stride + 1, kBlockedCost);  // the top border and a left one
+  // Grids of walls and one floor cost (the usual case) are done in this pass; the first row
+  // with another value turns to the general way.
+  int32_t y = 0;
+  auto row = [&](int32_t y) { return costMap + (y + 1) * stride + 1; };
+  auto gridRow = [&](int32_t y) { return costs + static_cast<int64_t>(y) * width; };
+  for (; y < height && OneCostRow(gridRow(y), width, only, row(y)); ++y) {
+    row(y)[width] = row(y)[width + 1] = kBlockedCost;  // this row's right border, the next left
+  }
+  const int32_t oneCostRows = y;
+  Float4 max4 = {only, only, only, only};
+  float max = only;
+  for (; y < height; ++y) {
+    NarrowRow(gridRow(y), width, row(y), max4, max);
+    row(y)[width] = row(y)[width + 1] = kBlockedCost;
+  }
+  std::fill(costMap + (height + 1) * stride + 1, costMap + cells, kBlockedCost);
+  if (oneCostRows == height) return true;
+  max = std::max(max, std::max(std::max(max4[0], max4[1]), std::max(max4[2], max4[3])));
+  // The first rows hold 2 for `only`; the rest narrowed values.
+  const int64_t firstNarrowed = (oneCostRows + 1) * stride;
+  const float onlyCost = 1.0f + only / max;
+  for (int64_t i = 0; i < firstNarrowed; ++i) {
+    if (costMap[i] > 0.0f) costMap[i] = onlyCost;
+  }
+  ScaleCosts(costMap + firstNarrowed, cells - firstNarrowed, max);
   return true;
 }
 
@@ -87,6 +159,8 @@ Node* NodeFactory::Chain(int32_t length) {
 namespace {
 
 constexpr int32_t kFirstRoom = 16;
+constexpr int32_t kFirstRunRoom = 256;
+constexpr int32_t kBucketMost = 4096;
 
 // The least of a slot's children; `first` is the first child, `end` one past the last.
 inline int32_t LeastChild(const OpenEntry* heap, int32_t first, int32_t end) {
@@ -111,15 +185,19 @@ bool OpenList::Reserve(int32_t entries, const CellRecord* cells) {
   if (entries <= 0) return false;
   maxEntries =
       static_cast<int32_t>(std::min<int64_t>(2 * static_cast<int64_t>(entries), INT32_MAX));
-  // Both arrays start small and double: most searches keep only a thin frontier open.
+  // The arrays start small and double: most searches keep only a thin frontier open.
   int32_t first = std::min(maxEntries, kFirstRoom);
+  // The run slides back to the front of its array whenever it reaches the end, so it gets
+  // room for a while at once.
+  int32_t firstRun = std::min(maxEntries, kFirstRunRoom);
   heap = new (std::nothrow) OpenEntry[first];
-  run = new (std::nothrow) OpenEntry[first];
+  run = new (std::nothrow) OpenEntry[firstRun];
   if (heap == nullptr || run == nullptr) {
     Release();
     return false;
   }
-  heapRoom = runRoom = first;
+  heapRoom = first;
+  runRoom = firstRun;
   capacity = entries;
   costSoFar = cells;
   return true;
@@ -129,13 +207,26 @@ void OpenList::Release() {
   delete[] heap;
   delete[] run;
   heap = run = nullptr;
+  for (OpenBucket& bucket : ring) {
+    delete[] bucket.items;
+    bucket = OpenBucket{};
+  }
+  delete[] sorted.items;
+  sorted = OpenBucket{};
   heapRoom = runRoom = maxEntries = capacity = 0;
   costSoFar = nullptr;
   Clear();
 }
 
 void OpenList::Clear() {
-  size = runHead = runTail = live = 0;
+  size = runHead = runTail = live = entries = 0;
+  for (OpenBucket& bucket : ring) bucket.count = 0;
+  ringFilled = 0;
+  ringCount = 0;
+  flushedTo = 0;
+  sorted.count = sortedHead = 0;
+  fewCount = 0;
+  lastKey = OpenKey(0.0f, 0);
   nextOrder = 0;
 }
 
@@ -174,9 +265,11 @@ void OpenList::RemoveRoot() {
 
 namespace {
 
-// Doubles `room` (up to `most`) keeping the first `keep` entries; false without memory.
+// Doubles `room` (up to `most`, from kFirstRoom when 0) keeping the first `keep` entries; false
+// without memory.
 bool Grow(OpenEntry*& items, int32_t& room, int32_t most, int32_t keep) {
-  int32_t grown = static_cast<int32_t>(std::min<int64_t>(2 * static_cast<int64_t>(room), most));
+  int64_t wanted = room > 0 ? 2 * static_cast<int64_t>(room) : kFirstRoom;
+  int32_t grown = static_cast<int32_t>(std::min<int64_t>(wanted, most));
   if (grown <= room) return false;
   OpenEntry* bigger = new (std::nothrow) OpenEntry[grown];
   if (bigger == nullptr) return false;
@@ -185,6 +278,13 @@ bool Grow(OpenEntry*& items, int32_t& room, int32_t most, int32_t keep) {
   items = bigger;
   room = grown;
   return true;
+}
+
+// The f of a key (the inverse of OpenKey's high half).
+inline float KeyF(uint64_t key) {
+  uint32_t bits = static_cast<uint32_t>(key >> 32);
+  bits ^= (bits >> 31) ? 0x80000000u : 0xFFFFFFFFu;
+  return std::bit_cast<float>(bits);
 }
 
 }  // namespace
@@ -205,7 +305,90 @@ bool OpenList::RunHasRoom() {
   return true;
 }
 
-bool OpenList::HeapHasRoom() { return size < heapRoom || Grow(heap, heapRoom, maxEntries, size); }
+// The heap keeps room for the ring's and the sorted bucket's entries too, so moving them over
+// never needs memory.
+bool OpenList::HeapHasRoom() {
+  while (Entries() - (runTail - runHead) >= heapRoom) {
+    if (!Grow(heap, heapRoom, maxEntries, size)) return false;
+  }
+  return true;
+}
+
+bool OpenList::PushToHeap(const OpenEntry& entry) {
+  if (!HeapHasRoom()) return false;
+  SiftUp(size++, entry);
+  return true;
+}
+
+bool OpenList::PushToRing(int64_t bucket, const OpenEntry& entry) {
+  if (!HeapHasRoom()) return false;
+  int32_t slot = static_cast<int32_t>(bucket & (kRingSize - 1));
+  OpenBucket& b = ring[slot];
+  if (b.count == b.room) {
+    // A bucket holds a slice of the frontier; beyond that the heap takes the rest, so the
+    // ring's arrays stay small.
+    if (b.room >= kBucketMost) return PushToHeap(entry);
+    if (!Grow(b.items, b.room, maxEntries, b.count)) return false;
+  }
+  b.items[b.count++] = entry;
+  ringFilled |= uint64_t{1} << slot;
+  ++ringCount;
+  return true;
+}
+
+int64_t OpenList::LowestRingBucket() const {
+  // Bucket flushedTo + 1 + k sits in slot (flushedTo + 1 + k) % kRingSize.
+  int shift = static_cast<int>((flushedTo + 1) & (kRingSize - 1));
+  return flushedTo + 1 + std::countr_zero(std::rotr(ringFilled, shift));
+}
+
+bool OpenList::PushToFew(const OpenEntry& entry) {
+  if (!HeapHasRoom()) return false;
+  if (fewCount == kFewSize) {  // the highest makes way
+    SiftUp(size++, few[0]);
+    std::copy(few + 1, few + fewCount, few);
+    --fewCount;
+  }
+  int32_t j = fewCount++;
+  for (; j > 0 && few[j - 1].key < entry.key; --j) few[j] = few[j - 1];
+  few[j] = entry;
+  return true;
+}
+
+void OpenList::SortNextBucket() {
+  int64_t next = LowestRingBucket();
+  int32_t slot = static_cast<int32_t>(next & (kRingSize - 1));
+  sorted.count = sortedHead = 0;
+  std::swap(sorted, ring[slot]);  // the spent array serves the ring
+  ringFilled &= ~(uint64_t{1} << slot);
+  ringCount -= sorted.count;
+  flushedTo = next;
+  OpenEntry* items = sorted.items;
+  if (sorted.count > 24) {
+    std::sort(items, items + sorted.count,
+              [](const OpenEntry& a, const OpenEntry& b) { return a.key < b.key; });
+    return;
+  }
+  for (int32_t i = 1; i < sorted.count; ++i) {  // a bucket holds a few entries
+    OpenEntry entry = items[i];
+    int32_t j = i;
+    for (; j > 0 && entry.key < items[j - 1].key; --j) items[j] = items[j - 1];
+    items[j] = entry;
+  }
+}
+
+void OpenList::EverythingToHeap() {
+  for (int32_t i = 0; i < fewCount; ++i) SiftUp(size++, few[i]);
+  fewCount = 0;
+  for (int32_t i = sortedHead; i < sorted.count; ++i) SiftUp(size++, sorted.items[i]);
+  sorted.count = sortedHead = 0;
+  for (OpenBucket& bucket : ring) {
+    for (int32_t i = 0; i < bucket.count; ++i) SiftUp(size++, bucket.items[i]);
+    bucket.count = 0;
+  }
+  ringFilled = 0;
+  ringCount = 0;
+}
 
 void OpenList::DropStale() {
   int32_t kept = 0;
@@ -219,6 +402,28 @@ void OpenList::DropStale() {
   }
   runHead = 0;
   runTail = kept;
+  kept = 0;
+  for (int32_t i = sortedHead; i < sorted.count; ++i) {
+    if (IsLive(sorted.items[i])) sorted.items[kept++] = sorted.items[i];
+  }
+  sortedHead = 0;
+  sorted.count = kept;
+  kept = 0;
+  for (int32_t i = 0; i < fewCount; ++i) {
+    if (IsLive(few[i])) few[kept++] = few[i];
+  }
+  fewCount = kept;
+  for (int32_t slot = 0; slot < kRingSize; ++slot) {
+    OpenBucket& b = ring[slot];
+    kept = 0;
+    for (int32_t i = 0; i < b.count; ++i) {
+      if (IsLive(b.items[i])) b.items[kept++] = b.items[i];
+    }
+    ringCount -= b.count - kept;
+    b.count = kept;
+    if (kept == 0) ringFilled &= ~(uint64_t{1} << slot);
+  }
+  entries = size + runTail + sorted.count + fewCount + ringCount;
 }
 
 void OpenList::Compact() {
@@ -228,6 +433,7 @@ void OpenList::Compact() {
 }
 
 void OpenList::Renumber() {
+  EverythingToHeap();
   DropStale();
   // Sorted, the heap is still a heap; numbering both sorted sequences in their merged order
   // keeps every comparison as it was.
@@ -248,41 +454,80 @@ void OpenList::Renumber() {
 bool OpenList::PushSlowly(int32_t cell, float f, float g, bool opens) {
   if (opens && live >= capacity) return false;
   if (nextOrder >= orderLimit) Renumber();
-  if (size + (runTail - runHead) >= maxEntries) {
+  if (Entries() >= maxEntries) {
     Compact();
-    if (size + (runTail - runHead) >= maxEntries) return false;  // only when 2 x capacity overflows
+    if (Entries() >= maxEntries) return false;  // only when 2 x capacity overflows
   }
-  uint64_t key = OpenKey(f, nextOrder);
+  OpenEntry entry{OpenKey(f, nextOrder), cell, g};
   // Keys that arrive in rising order (as on grids of equal costs) queue in the run for free;
-  // only the others pay for the heap.
-  if (runHead == runTail || run[runTail - 1].key < key) {
+  // only the others pay for the ring or the heap.
+  if (runHead == runTail || run[runTail - 1].key < entry.key) {
     if (!RunHasRoom()) return false;
-    run[runTail++] = OpenEntry{key, cell, g};
+    run[runTail++] = entry;
+  } else if (size >= kSmallHeap && entry.key < heap[0].key) {
+    if (!PushToFew(entry)) return false;
   } else {
-    if (!HeapHasRoom()) return false;
-    SiftUp(size++, OpenEntry{key, cell, g});
+    int64_t bucket = BucketOf(f);
+    // With the ring empty its reach may move on, to the front of the search.
+    if (ringFilled == 0) flushedTo = std::max(flushedTo, BucketOf(KeyF(lastKey)));
+    bool ahead = size >= kSmallHeap && bucket > flushedTo && bucket - flushedTo <= kRingSize;
+    if (!(ahead ? PushToRing(bucket, entry) : PushToHeap(entry))) return false;
   }
+  ++entries;
   ++nextOrder;
   if (opens) ++live;
   return true;
 }
 
+OpenEntry OpenList::TakeFront() {
+  // The ring's lowest bucket may hold what comes first once the sorted one is spent.
+  if (ringFilled != 0 && sortedHead == sorted.count &&
+      (size == 0 || BucketOf(KeyF(heap[0].key)) >= LowestRingBucket())) {
+    SortNextBucket();
+  }
+  uint64_t runKey = runHead < runTail ? run[runHead].key : UINT64_MAX;
+  uint64_t sortedKey = sortedHead < sorted.count ? sorted.items[sortedHead].key : UINT64_MAX;
+  uint64_t heapKey = size > 0 ? heap[0].key : UINT64_MAX;  // orders stay below UINT32_MAX
+  uint64_t fewKey = fewCount > 0 ? few[fewCount - 1].key : UINT64_MAX;
+  OpenEntry top;
+  if (fewKey < runKey && fewKey < heapKey && fewKey < sortedKey) {
+    top = few[--fewCount];
+  } else if (sortedKey < runKey && sortedKey < heapKey) {
+    top = sorted.items[sortedHead++];
+  } else if (runKey < heapKey) {
+    top = run[runHead++];
+  } else {
+    top = heap[0];
+    RemoveRoot();
+  }
+  return top;
+}
+
 int32_t OpenList::PopLowest() {
   while (live > 0) {
     OpenEntry top;
-    if (runHead < runTail && (size == 0 || run[runHead].key < heap[0].key)) {
+    if (ringFilled != 0 || sortedHead < sorted.count || fewCount > 0) {
+      top = TakeFront();
+    } else if (runHead < runTail && (size == 0 || run[runHead].key < heap[0].key)) {
       top = run[runHead++];
-      if (runHead == runTail) runHead = runTail = 0;
     } else {
       top = heap[0];
       RemoveRoot();
     }
+    if (runHead == runTail) runHead = runTail = 0;
+    --entries;
     if (IsLive(top)) {
       --live;
+      lastKey = top.key;
       return top.cell;
     }
   }
-  size = runHead = runTail = 0;  // whatever is left is stale
+  // Whatever is left is stale.
+  size = runHead = runTail = entries = 0;
+  for (OpenBucket& bucket : ring) bucket.count = 0;
+  ringFilled = 0;
+  ringCount = 0;
+  sorted.count = sortedHead = fewCount = 0;
   return -1;
 }
 
@@ -325,7 +570,8 @@ Planner::~Planner() {
 bool Planner::Init(const PlannerSettings& s) {
   if (s.width <= 0 || s.height <= 0 || s.costs == nullptr) return false;
   int64_t cells = static_cast<int64_t>(s.width) * s.height;
-  if (cells > INT32_MAX) return false;
+  int64_t padded = PaddedCellCount(s.width, s.height);
+  if (padded > INT32_MAX) return false;
   bool startInside = s.startX >= 0 && s.startX < s.width && s.startY >= 0 && s.startY < s.height;
   bool goalInside = s.goalX >= 0 && s.goalX < s.width && s.goalY >= 0 && s.goalY < s.height;
   if (!startInside || !goalInside || (s.startX == s.goalX && s.startY == s.goalY)) return false;
@@ -333,13 +579,14 @@ bool Planner::Init(const PlannerSettings& s) {
   Reset();
   delete[] costMap;
   settings = PlannerSettings{};
+  stride = 0;
   int32_t cellCount = static_cast<int32_t>(cells);
   int32_t nodeCount = s.nodeCapacity > 0 ? s.nodeCapacity : cellCount;
   // A cell has at most one node, so no more than one entry per cell is ever open.
   int32_t openCount = s.openCapacity > 0 ? std::min(s.openCapacity, cellCount) : cellCount;
-  costMap = new (std::nothrow) float[cells];
-  bool ready = costMap != nullptr && BuildCostMap(s.costs, cells, costMap) &&
-               nodes.Reserve(nodeCount) && closed.Reserve(cells) &&
+  costMap = new (std::nothrow) float[padded];
+  bool ready = costMap != nullptr && BuildCostMap(s.costs, s.width, s.height, costMap) &&
+               nodes.Reserve(nodeCount) && closed.Reserve(padded) &&
                open.Reserve(openCount, closed.record);
   if (!ready) {
     delete[] costMap;  // without a cost map, Start does nothing
@@ -348,6 +595,7 @@ bool Planner::Init(const PlannerSettings& s) {
   }
   settings = s;
   settings.weight = ClampWeight(s.weight);
+  stride = s.width + 2;
   path = nullptr;
   idle = true;
   return true;
@@ -368,6 +616,7 @@ void Planner::Start() {
 
 void Planner::Reset() {
   if (nodes.used > 0) closed.Clear();
+  notedLength = 0;
   closed.closedCount = 0;
   nodes.used = 0;
   open.Clear();
@@ -387,56 +636,49 @@ int32_t Planner::PathLength() const {
 
 namespace {
 
-// x and y of a cell by a reciprocal and one correction, instead of a division per expansion.
-inline void CellXY(int32_t cell, int32_t width, double inverseWidth, int32_t& x, int32_t& y) {
-  y = static_cast<int32_t>(cell * inverseWidth);
-  x = cell - y * width;
-  if (x < 0) {
+// Divides cells (below 2^31) by a row length (2 < stride < 2^31) with one multiplication: with
+// m = 2^64 / stride rounded up, the high half of cell * m is the quotient exactly.
+struct RowDivider {
+  explicit RowDivider(int32_t stride)
+      : stride(stride), magic(UINT64_MAX / static_cast<uint64_t>(stride) + 1) {}
+  void CellXY(int32_t cell, int32_t& x, int32_t& y) const {
+    unsigned __int128 product = static_cast<unsigned __int128>(static_cast<uint64_t>(cell)) * magic;
+    y = static_cast<int32_t>(product >> 64);
+    x = cell - y * stride - 1;
     --y;
-    x += width;
-  } else if (x >= width) {
-    ++y;
-    x -= width;
   }
-}
+  int32_t stride;
+  uint64_t magic;
+};
 
 }  // namespace
 
-inline bool AStarPlanner::Visit(int32_t x, int32_t y, int32_t fromCell, float fromG,
-                                const NeighbourStep& step) {
-  const PlannerSettings& s = settings;
-  x += step.dx;
-  y += step.dy;
-  if (static_cast<uint32_t>(x) >= static_cast<uint32_t>(s.width) ||
-      static_cast<uint32_t>(y) >= static_cast<uint32_t>(s.height)) {
-    return true;
+int32_t Planner::NotePath() {
+  if (pathCell < 0) return 0;
+  // A step is the parent's offset, (dy + 1) * 3 + dx + 1; note i is the step from row
+  // length - 1 - i. The states hold at least one byte per cell in use.
+  int32_t length = 1;
+  for (int32_t c = pathCell, parent; (parent = closed.record[c].parent) >= 0 && length < nodes.used;
+       c = parent, ++length) {
+    int32_t delta = parent - c;
+    int32_t dy = delta > 1 ? 1 : (delta < -1 ? -1 : 0);
+    closed.state[length - 1] = static_cast<uint8_t>((dy + 1) * 3 + delta - dy * stride + 1);
   }
-  int32_t cell = fromCell + step.dx + step.dy * s.width;
-  float cost = costMap[cell];
-  if (cost == kBlockedCost) return true;
-  float g = StepCost(fromG, cost, step.diagonal, s);
-  uint8_t& state = closed.state[cell];
-  uint8_t was = state;
-  if (was == CellIndex::kUnseen) {
-    if (!nodes.Take()) return false;
-  } else if (!(g < closed.record[cell].g)) {
-    return true;
-  }
-  // New, reopened from closed, or open with a better cost: queued again under a fresh order.
-  closed.record[cell] = CellRecord{g, fromCell};
-  if (was == CellIndex::kClosed) --closed.closedCount;
-  state = CellIndex::kOpen;
-  return open.Push(cell, Priority(g, x, y, s), g, was != CellIndex::kOpen);
+  notedLength = length;
+  return length;
 }
 
 void Planner::CopyPathCells(int32_t length, double* xs, double* ys) const {
-  const double inverseWidth = 1.0 / settings.width;
-  int32_t row = length - 1;
-  for (int32_t c = pathCell; row >= 0 && c >= 0; c = closed.record[c].parent, --row) {
-    int32_t x, y;
-    CellXY(c, settings.width, inverseWidth, x, y);
+  if (length <= 0 || length != notedLength) return;
+  int32_t x, y;
+  RowDivider(stride).CellXY(pathCell, x, y);
+  for (int32_t row = length - 1;; --row) {
     xs[row] = x;
     ys[row] = y;
+    if (row == 0) break;
+    uint8_t step = closed.state[length - 1 - row];
+    x += step % 3 - 1;
+    y += step / 3 - 1;
   }
 }
 
@@ -444,11 +686,11 @@ bool AStarPlanner::TracePath(int32_t goal) {
   // A path holds at most every node in use; only the part it fills is touched.
   Node* chain = nodes.Chain(nodes.used);
   if (chain == nullptr) return false;
-  const double inverseWidth = 1.0 / settings.width;
+  const RowDivider rows(stride);
   int32_t length = 0;
   for (int32_t c = goal; c >= 0 && length < nodes.used; c = closed.record[c].parent) {
     Node& n = chain[length++];
-    CellXY(c, settings.width, inverseWidth, n.x, n.y);
+    rows.CellXY(c, n.x, n.y);
     n.g = closed.record[c].g;
     n.f = closed.record[c].parent >= 0 ? Priority(n.g, n.x, n.y, settings) : 0.0f;
     n.nextInBucket = nullptr;
@@ -460,39 +702,74 @@ bool AStarPlanner::TracePath(int32_t goal) {
   return true;
 }
 
-bool AStarPlanner::Search() {
-  const int32_t width = settings.width;
-  const double inverseWidth = width > 0 ? 1.0 / width : 0.0;  // 0 before any Init
-  const int32_t goal = static_cast<int32_t>(CellOf(settings.goalX, settings.goalY));
+// One loop per step set and priority, so the common case (four steps) carries no diagonal
+// tests and a weight of 0 (f = g exactly) no heuristic.
+template <bool kDiagonal, bool kHeuristic>
+bool AStarPlanner::Expand() {
+  constexpr int kSteps = kDiagonal ? 8 : 4;
+  constexpr int kStraight[4] = {1, 3, 4, 6};  // the order's horizontal and vertical steps
+  const PlannerSettings& s = settings;
+  int32_t offset[kSteps], dx[kSteps], dy[kSteps];
+  bool scaled[kSteps];
+  for (int k = 0; k < kSteps; ++k) {
+    const NeighbourStep& step = kNeighbourOrder[kDiagonal ? k : kStraight[k]];
+    dx[k] = step.dx;
+    dy[k] = step.dy;
+    offset[k] = step.dx + step.dy * stride;
+    scaled[k] = step.diagonal && s.diagonalCostSqrt2;
+  }
+  const RowDivider rows(stride);
+  const int32_t goal = static_cast<int32_t>(CellOf(s.goalX, s.goalY));
+  const float* cost = costMap;
+  uint8_t* state = closed.state;
+  CellRecord* record = closed.record;
   for (int32_t cell; (cell = open.PopLowest()) >= 0;) {
     if (cell == goal) {
-      closed.state[cell] = CellIndex::kClosed;
+      state[cell] = CellIndex::kClosed;
       ++closed.closedCount;
       idle = true;
       pathCell = cell;
       if (chainNodes && !TracePath(cell)) pathCell = -1;
       return pathCell >= 0;
     }
-    int32_t x, y;
-    CellXY(cell, width, inverseWidth, x, y);
-    const float g = closed.record[cell].g;
-    bool ok;
-    if (settings.allowDiagonal) {
-      ok = true;
-      for (const NeighbourStep& step : kNeighbourOrder) ok = ok && Visit(x, y, cell, g, step);
-    } else {
-      ok = Visit(x, y, cell, g, kNeighbourOrder[1]) && Visit(x, y, cell, g, kNeighbourOrder[3]) &&
-           Visit(x, y, cell, g, kNeighbourOrder[4]) && Visit(x, y, cell, g, kNeighbourOrder[6]);
+    int32_t x = 0, y = 0;
+    if constexpr (kHeuristic) rows.CellXY(cell, x, y);
+    const float g = record[cell].g;
+#pragma GCC unroll 8
+    for (int k = 0; k < kSteps; ++k) {
+      const int32_t next = cell + offset[k];
+      const float c = cost[next];
+      if (c == kBlockedCost) continue;  // the border included
+      const float nextG = (kDiagonal && scaled[k]) ? g + c * kDiagonalFactor : g + c;
+      const uint8_t was = state[next];
+      if (was == CellIndex::kUnseen) {
+        if (!nodes.Take()) return idle = true, false;
+      } else if (!(nextG < record[next].g)) {
+        continue;
+      }
+      // New, reopened from closed, or open with a better cost: queued again under a fresh order.
+      record[next] = CellRecord{nextG, cell};
+      if (was == CellIndex::kClosed) --closed.closedCount;
+      state[next] = CellIndex::kOpen;
+      // With weight 0, g + 0 (h - g) is g exactly.
+      float f = kHeuristic ? Priority(nextG, x + dx[k], y + dy[k], s) : nextG;
+      if (!open.Push(next, f, nextG, was != CellIndex::kOpen)) return idle = true, false;
     }
-    if (!ok) {
-      idle = true;
-      return false;
-    }
-    closed.state[cell] = CellIndex::kClosed;
+    state[cell] = CellIndex::kClosed;
     ++closed.closedCount;
   }
   idle = true;
   return true;
+}
+
+bool AStarPlanner::Search() {
+  if (open.live == 0) {  // never started, or nothing left
+    idle = true;
+    return true;
+  }
+  bool heuristic = settings.weight != 0.0f;
+  if (settings.allowDiagonal) return heuristic ? Expand<true, true>() : Expand<true, false>();
+  return heuristic ? Expand<false, true>() : Expand<false, false>();
 }
 
 }  // namespace quillon

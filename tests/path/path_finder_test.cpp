@@ -144,9 +144,10 @@ TEST(FindPath, ExtremeCellValuesStayOrdered) {
   AStarPlanner planner;
   PlannerSettings s{0, 0, 2, 0, true, false, 0, 0, 8, 0.0f, 3, 2, grid.elements};
   ASSERT_TRUE(planner.Init(s));
-  EXPECT_EQ(planner.costMap[1], kBlockedCost);
-  EXPECT_EQ(planner.costMap[4], 2.0f);
-  EXPECT_FLOAT_EQ(planner.costMap[0], 1.0f);
+  EXPECT_EQ(planner.CellCost(1, 0), kBlockedCost);
+  EXPECT_EQ(planner.CellCost(1, 1), 2.0f);
+  EXPECT_FLOAT_EQ(planner.CellCost(0, 0), 1.0f);
+  EXPECT_EQ(planner.CellCost(3, 0), kBlockedCost);  // outside
 }
 
 // Random grids of every shape up to 64 x 64 with blocked cells, ties and random weights: the
@@ -212,6 +213,16 @@ TEST(FindPathAgainstReference, PlannerCountsMatchWithDiagonals) {
     EXPECT_EQ(fast.PathLength(), slow.PathLength()) << trial;
     EXPECT_EQ(fast.OpenCount(), slow.OpenCount()) << trial;
     EXPECT_EQ(fast.ClosedCount(), slow.ClosedCount()) << trial;
+    // The noted steps, diagonal ones too, lead through the reference's cells.
+    int32_t length = fast.NotePath();
+    ASSERT_EQ(length, slow.PathLength()) << trial;
+    std::vector<double> xs(length), ys(length);
+    fast.CopyPathCells(length, xs.data(), ys.data());
+    int32_t row = length - 1;
+    for (const Node* n = slow.path; n != nullptr; n = n->parent, --row) {
+      ASSERT_EQ(xs[row], n->x) << trial;
+      ASSERT_EQ(ys[row], n->y) << trial;
+    }
   }
 }
 
@@ -305,6 +316,10 @@ TEST(Planner, RunsOutOfNodesWithoutCrashingAndResets) {
   s.nodeCapacity = 0;
   ASSERT_TRUE(planner.Init(s));  // the same planner searches again from a clean state
   planner.Start();
+  ASSERT_TRUE(planner.Search());
+  EXPECT_EQ(planner.PathLength(), 39);
+  EXPECT_FLOAT_EQ(planner.PathCost(), 38 * 2.0f);
+  planner.Start();  // again on the same cost map, which the first search marked
   ASSERT_TRUE(planner.Search());
   EXPECT_EQ(planner.PathLength(), 39);
   EXPECT_FLOAT_EQ(planner.PathCost(), 38 * 2.0f);
