@@ -68,13 +68,6 @@ LocalPlayer* FindEntry(NetGame& game, uint32_t key) {
   return nullptr;
 }
 
-LocalPlayer* FindPlayer(NetGame& game, int32_t id) {
-  for (LocalPlayer& player : game.players) {
-    if (player.record.id == id) return &player;
-  }
-  return nullptr;
-}
-
 // Whether the game thread may read the host's messages itself: only while the thread runs, which
 // reads them too, and only from a stream that has not ended. Holds game.lock.
 bool ReadsThrough(const NetGame& game) {

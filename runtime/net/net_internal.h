@@ -50,6 +50,8 @@ bool WriteMessage(NLsocket socket, const NetMessage& message);
 // holding game.lock, so messages are filed in the order they came. True when the host is gone.
 bool ReadFromHostLocked(NetGame& game, std::vector<int32_t>& leaves);
 void SendLeaves(NetGame& game, const std::vector<int32_t>& leaves);
+// This process's player with that id, or null. Holds game.lock.
+LocalPlayer* FindPlayer(NetGame& game, int32_t id);
 // Steady milliseconds, for the thread's deadlines and the game thread's reads.
 int64_t NetNowMs();
 

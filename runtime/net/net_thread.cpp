@@ -223,20 +223,22 @@ void TendConnections(NetGame& game, int64_t now, int64_t& lastCheck) {
   for (NLsocket socket : late) DropConnection(game, socket);
 }
 
+// Data for one of this process's players into its inbox (within kMaxInboxMessages); false when
+// no player here has that id. Holds game.lock.
+bool FileForPlayer(NetGame& game, const NetMessage& m) {
+  LocalPlayer* player = FindPlayer(game, m.to);
+  if (player == nullptr) return false;
+  if (player->inbox.size() < kMaxInboxMessages) player->inbox.push_back(m);
+  return true;
+}
+
 // Step 4: data from a connection for this process's own players goes into their inboxes.
 void DeliverLocal(NetGame& game) {
   if (game.incoming.empty()) return;
   Guard guard(game.lock);
   std::erase_if(game.incoming, [&](const QueuedMessage& queued) {
     const NetMessage& m = queued.message;
-    if (m.kind != MsgData || m.to <= 0) return false;
-    for (LocalPlayer& player : game.players) {
-      if (player.record.id == m.to) {
-        if (player.inbox.size() < kMaxInboxMessages) player.inbox.push_back(m);
-        return true;
-      }
-    }
-    return false;
+    return m.kind == MsgData && m.to > 0 && FileForPlayer(game, m);
   });
 }
 
@@ -380,11 +382,7 @@ void FileFromHost(NetGame& game, const NetMessage& m, std::vector<int32_t>& leav
     return;
   }
   if (m.kind == MsgData && m.to > 0) {
-    for (LocalPlayer& player : game.players) {
-      if (player.record.id != m.to) continue;
-      if (player.inbox.size() < kMaxInboxMessages) player.inbox.push_back(m);
-      return;
-    }
+    FileForPlayer(game, m);
     return;
   }
   if (m.kind != MsgWelcome) return;
@@ -445,6 +443,13 @@ bool ReadFromHostLocked(NetGame& game, std::vector<int32_t>& leaves) {
 
 void SendLeaves(NetGame& game, const std::vector<int32_t>& leaves) {
   for (int32_t id : leaves) WriteMessage(game.clientSocket, MakeMessage(MsgLeave, 0, id));
+}
+
+LocalPlayer* FindPlayer(NetGame& game, int32_t id) {
+  for (LocalPlayer& player : game.players) {
+    if (player.record.id == id) return &player;
+  }
+  return nullptr;
 }
 
 int64_t NetNowMs() {
@@ -526,7 +531,10 @@ void NetThread(void* argument) {
     int32_t wait = ChooseClientPolling(game, now, clientPolled);
     // Wakes as soon as anything arrives; the time-out only paces the game thread's requests.
     count = nlPollGroup(game.waitGroup, NL_READ_STATUS, ready, kMaxNetConnections + 2, wait);
-    if (count < 0) count = 0;
+    if (count < 0) {  // no wait set (the system had no descriptor for it): pace the passes anyway
+      count = 0;
+      htThreadSleep(wait);
+    }
   }
   CloseHostState(game);
   Guard guard(game.lock);

@@ -761,6 +761,9 @@ NLint nlPollGroup(NLint group, NLenum name, NLsocket* sockets, NLint max, NLint 
       members.emplace_back(m.id, m.socket);
     }
   }
+  // By id, so that each woken member is found by a binary search.
+  std::sort(members.begin(), members.end(),
+            [](const auto& a, const auto& b) { return a.first < b.first; });
   ready.assign(members.size(), 0);
   bool anyReady = false;
   for (size_t i = 0; i < members.size(); ++i) {
@@ -783,9 +786,9 @@ NLint nlPollGroup(NLint group, NLenum name, NLsocket* sockets, NLint max, NLint 
       continue;
     }
     auto id = static_cast<NLsocket>(static_cast<uint32_t>(events[k].data.u64));
-    auto member = std::find_if(members.begin(), members.end(),
-                               [&](const auto& m) { return m.first == id; });
-    if (member == members.end()) continue;  // left the group meanwhile
+    auto member = std::lower_bound(members.begin(), members.end(), id,
+                                   [](const auto& m, NLsocket value) { return m.first < value; });
+    if (member == members.end() || member->first != id) continue;  // left the group meanwhile
     NlSocket& s = *member->second;
     bool broke = false;
     if (events[k].events & EPOLLOUT) {
