@@ -19,7 +19,8 @@ class LazyTable {
     return block[n % blockSize];
   }
   // The record, or null while its block was never touched (every record there is as
-  // constructed); allocates nothing, so hot read-only paths stay a few instructions.
+  // constructed); allocates nothing, so hot read-only paths stay a few instructions. n must be in
+  // 0..count-1, as for operator[].
   T* Find(int32_t n) const {
     const uint32_t i = static_cast<uint32_t>(n);
     T* block = blocks[i / blockSize].get();
